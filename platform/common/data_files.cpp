@@ -1,0 +1,43 @@
+// Data files are looked up in the working directory, then beside the
+// executable, and are only ever opened for reading.
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+std::string native_path(const char* relative_path) {
+    std::string path = relative_path;
+#ifdef _WIN32
+    for (char& c : path)
+        if (c == '/') c = '\\';
+#endif
+    return path;
+}
+
+std::string executable_folder() {
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return std::string();
+    buffer[length] = '\0';
+    char* slash = std::strrchr(buffer, '/');
+    if (!slash) return std::string();
+    *slash = '\0';
+    return buffer;
+}
+
+}  // namespace
+
+std::FILE* platform_open_data_file(const char* relative_path) {
+    if (!relative_path || !*relative_path) return nullptr;
+    std::string path = native_path(relative_path);
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) return file;
+    if (path[0] == '/') return nullptr;
+    std::string beside = executable_folder();
+    if (beside.empty()) return nullptr;
+    return std::fopen((beside + "/" + path).c_str(), "rb");
+}

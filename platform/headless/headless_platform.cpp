@@ -1,0 +1,222 @@
+// A machine without a screen: input is scripted, time stands still unless a
+// test moves it, and the window is an offscreen EGL context (Mesa surfaceless).
+#include "platform/headless/headless_platform.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int event_capacity = 4096;
+
+struct HeadlessMachine {
+    bool keys[256];
+    int cursor_x, cursor_y;
+    PlatformEvent events[event_capacity];
+    int event_head, event_count;
+    int64_t calendar_seconds;
+    int64_t total_sleep_ms;
+    int sleep_count;
+    int last_sleep_ms;
+    int sound_count;
+    std::string last_sound;
+    int message_count;
+    std::string last_caption;
+    std::string last_text;
+    bool yes_no_answer = false;
+    bool window_open = false;
+    bool cursor_visible = true;
+    int window_x, window_y;
+    int window_width, window_height;
+    int swap_count;
+    std::string failing_step;
+};
+
+HeadlessMachine machine;
+
+EGLDisplay egl_display = EGL_NO_DISPLAY;
+EGLContext egl_context = EGL_NO_CONTEXT;
+EGLSurface egl_surface = EGL_NO_SURFACE;
+
+bool step_fails(const char* step) { return machine.failing_step == step; }
+
+EGLDisplay open_offscreen_display() {
+    auto get_platform_display =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    EGLDisplay display = EGL_NO_DISPLAY;
+    if (get_platform_display)
+        display = get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY) display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    return display;
+}
+
+}  // namespace
+
+void headless_reset() {
+    bool open = machine.window_open;
+    int width = machine.window_width, height = machine.window_height;
+    machine = HeadlessMachine();
+    std::memset(machine.keys, 0, sizeof machine.keys);
+    machine.cursor_visible = true;
+    machine.window_open = open;
+    machine.window_width = width;
+    machine.window_height = height;
+}
+
+void headless_set_key(int vk, bool down) {
+    if (vk >= 0 && vk < 256) machine.keys[vk] = down;
+}
+
+void headless_set_cursor_screen(int x, int y) {
+    machine.cursor_x = x;
+    machine.cursor_y = y;
+}
+
+void headless_push_event(const PlatformEvent& event) {
+    if (machine.event_count >= event_capacity) return;
+    machine.events[(machine.event_head + machine.event_count) % event_capacity] = event;
+    ++machine.event_count;
+}
+
+int headless_pending_events() { return machine.event_count; }
+
+void headless_set_calendar_seconds(int64_t seconds) { machine.calendar_seconds = seconds; }
+int64_t headless_total_sleep_ms() { return machine.total_sleep_ms; }
+int headless_sleep_count() { return machine.sleep_count; }
+int headless_last_sleep_ms() { return machine.last_sleep_ms; }
+int headless_sound_count() { return machine.sound_count; }
+std::string headless_last_sound() { return machine.last_sound; }
+int headless_message_count() { return machine.message_count; }
+std::string headless_last_message_caption() { return machine.last_caption; }
+std::string headless_last_message_text() { return machine.last_text; }
+void headless_set_yes_no_answer(bool yes) { machine.yes_no_answer = yes; }
+bool headless_window_open() { return machine.window_open; }
+bool headless_cursor_visible() { return machine.cursor_visible; }
+int headless_window_x() { return machine.window_x; }
+int headless_window_y() { return machine.window_y; }
+int headless_swap_count() { return machine.swap_count; }
+void headless_fail_step(const char* step) { machine.failing_step = step ? step : ""; }
+
+// ---- the contract ----------------------------------------------------------------
+
+bool platform_create_window(const char*, int width, int height, int) {
+    if (step_fails("window")) return false;
+    machine.window_open = true;
+    machine.window_x = 0;
+    machine.window_y = 0;
+    machine.window_width = width;
+    machine.window_height = height;
+    return true;
+}
+
+bool platform_create_gl_context() {
+    if (step_fails("context")) return false;
+    if (egl_context != EGL_NO_CONTEXT) return true;
+    egl_display = open_offscreen_display();
+    if (egl_display == EGL_NO_DISPLAY) return false;
+    if (!eglInitialize(egl_display, nullptr, nullptr)) return false;
+    const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                                        EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 16,
+                                        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config;
+    EGLint config_count = 0;
+    if (!eglChooseConfig(egl_display, config_attributes, &config, 1, &config_count) || config_count < 1)
+        return false;
+    const EGLint surface_attributes[] = {EGL_WIDTH, machine.window_width > 0 ? machine.window_width : 640,
+                                         EGL_HEIGHT, machine.window_height > 0 ? machine.window_height : 480,
+                                         EGL_NONE};
+    egl_surface = eglCreatePbufferSurface(egl_display, config, surface_attributes);
+    if (egl_surface == EGL_NO_SURFACE) return false;
+    if (!eglBindAPI(EGL_OPENGL_API)) return false;
+    egl_context = eglCreateContext(egl_display, config, EGL_NO_CONTEXT, nullptr);
+    return egl_context != EGL_NO_CONTEXT;
+}
+
+bool platform_make_gl_current() {
+    if (step_fails("current")) return false;
+    return egl_context != EGL_NO_CONTEXT && eglMakeCurrent(egl_display, egl_surface, egl_surface, egl_context);
+}
+
+void platform_show_window() {}
+
+void platform_swap_buffers() {
+    ++machine.swap_count;
+    if (egl_surface != EGL_NO_SURFACE) eglSwapBuffers(egl_display, egl_surface);
+}
+
+bool platform_release_gl_current() {
+    if (egl_display == EGL_NO_DISPLAY) return true;
+    return eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+bool platform_delete_gl_context() {
+    bool ok = true;
+    if (egl_context != EGL_NO_CONTEXT) ok = eglDestroyContext(egl_display, egl_context) && ok;
+    if (egl_surface != EGL_NO_SURFACE) ok = eglDestroySurface(egl_display, egl_surface) && ok;
+    if (egl_display != EGL_NO_DISPLAY) eglTerminate(egl_display);
+    egl_context = EGL_NO_CONTEXT;
+    egl_surface = EGL_NO_SURFACE;
+    egl_display = EGL_NO_DISPLAY;
+    return ok;
+}
+
+bool platform_destroy_window() {
+    bool was_open = machine.window_open;
+    machine.window_open = false;
+    return was_open;
+}
+
+void platform_move_window(int x, int y, int width, int height) {
+    machine.window_x = x;
+    machine.window_y = y;
+    machine.window_width = width;
+    machine.window_height = height;
+}
+
+void platform_show_cursor(bool visible) { machine.cursor_visible = visible; }
+
+bool platform_poll_event(PlatformEvent* event) {
+    if (machine.event_count == 0) return false;
+    *event = machine.events[machine.event_head];
+    machine.event_head = (machine.event_head + 1) % event_capacity;
+    --machine.event_count;
+    return true;
+}
+
+bool platform_key_down(int vk) {
+    if (vk < 0 || vk >= 256) return false;
+    return machine.keys[vk];
+}
+
+void platform_cursor_screen_position(int* x, int* y) {
+    *x = machine.cursor_x;
+    *y = machine.cursor_y;
+}
+
+void platform_message_box(const char* caption, const char* text) {
+    ++machine.message_count;
+    machine.last_caption = caption ? caption : "";
+    machine.last_text = text ? text : "";
+    std::fprintf(stderr, "%s: %s\n", machine.last_caption.c_str(), machine.last_text.c_str());
+}
+
+bool platform_ask_yes_no(const char* caption, const char* text) {
+    platform_message_box(caption, text);
+    return machine.yes_no_answer;
+}
+
+void platform_sleep_ms(int milliseconds) {
+    ++machine.sleep_count;
+    machine.last_sleep_ms = milliseconds;
+    machine.total_sleep_ms += milliseconds;
+}
+
+int64_t platform_calendar_seconds() { return machine.calendar_seconds; }
+
+void platform_play_wave_async(const char* relative_path) {
+    ++machine.sound_count;
+    machine.last_sound = relative_path ? relative_path : "";
+}

@@ -1,0 +1,49 @@
+// The headless backend's controls: what a test or the simulator scripts in
+// (keys, cursor, events, clock) and what it reads back (sleeps, sounds, boxes).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+// Back to a clean machine: no keys down, no events, clock at 0, records cleared.
+// Leaves an open offscreen context alone.
+void headless_reset();
+
+// Keyboard as read by platform_key_down.
+void headless_set_key(int vk, bool down);
+// Cursor in screen coordinates.
+void headless_set_cursor_screen(int x, int y);
+// Queues an event for platform_poll_event (at most 4096 wait at once).
+void headless_push_event(const PlatformEvent& event);
+int headless_pending_events();
+
+// Calendar clock as read by platform_calendar_seconds.
+void headless_set_calendar_seconds(int64_t seconds);
+
+// Sleeps are recorded, never slept.
+int64_t headless_total_sleep_ms();
+int headless_sleep_count();
+int headless_last_sleep_ms();
+
+// Sounds started.
+int headless_sound_count();
+std::string headless_last_sound();
+
+// Message boxes and questions shown.
+int headless_message_count();
+std::string headless_last_message_caption();
+std::string headless_last_message_text();
+void headless_set_yes_no_answer(bool yes);
+
+// Window bookkeeping.
+bool headless_window_open();
+bool headless_cursor_visible();
+int headless_window_x();
+int headless_window_y();
+int headless_swap_count();
+
+// Makes a named start-up step fail, for the error paths: "window",
+// "context", "current" or "" for none.
+void headless_fail_step(const char* step);
