@@ -1,0 +1,8 @@
+// The rule steps of one frame, shared by the real frame and the headless
+// simulator so that no rule is ever written twice.
+#pragma once
+
+// Frame counter, wandering, the unit slice, Space spin, the cursor tile.
+void rules_before_cursor_marker();
+// Mouse buttons, function keys, the census, economy and opponent.
+void rules_after_cursor_marker();

@@ -1,0 +1,10 @@
+// The two questions units ask: the next step toward a cell, or toward a unit.
+// Each runs one complete search in path_search.
+#pragma once
+
+// 1: a step was written to the unit's next_x, next_y. 0: no path, and the
+// unit's order has been set to idle.
+int path_step_to_cell(int unit, int column, int row, int window);
+// As above, and 2 when the target is one of the eight cells around the unit
+// (nothing is written).
+int path_step_to_unit(int unit, int column, int row, int window);

@@ -1,0 +1,9 @@
+// The game's window with its GL context: start-up in its fixed order,
+// teardown in reverse, and the projection on resize.
+#pragma once
+
+bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request);
+void close_window();
+void set_start_projection(int width, int height);
+void resize_view(int width, int height);
+void init_scene();
