@@ -1,2 +1,5 @@
-// Process entry. The window, the loop and the frame arrive with the window room.
-int main() { return 0; }
+// Process entry: the whole program lives in run_game, so that tests can
+// run the very same loop on the headless backend.
+#include "app/main_loop.h"
+
+int main() { return run_game(); }

@@ -1,0 +1,15 @@
+// The process's life: open the window, run the loop of events and frames
+// with the camera and scroll keys after each swap, close the window.
+#pragma once
+
+// One pass: one waiting event handed to the window procedure, or else one
+// frame (while the window is active), the swap and the view keys.
+// Returns true when the loop is to end.
+bool run_loop_pass();
+// Passes until one ends the loop. Returns the exit code: 0.
+int run_main_loop();
+// The view keys read after each swap, in their fixed order.
+void apply_view_keys();
+// The whole program: window and start-up, the loop, teardown. Returns the
+// exit code, 0 also when the window could not be opened.
+int run_game();

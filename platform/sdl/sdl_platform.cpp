@@ -1,0 +1,216 @@
+#include "platform/sdl/sdl_platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_keys.h"
+
+namespace {
+
+SDL_Window* sdl_window = nullptr;
+SDL_GLContext gl_context = nullptr;
+
+void clear_event(PlatformEvent* event) { std::memset(event, 0, sizeof *event); }
+
+void translate_window_event(const SDL_WindowEvent& window, PlatformEvent* event) {
+    switch (window.event) {
+    case SDL_WINDOWEVENT_MINIMIZED: event->type = platform_event_minimized; break;
+    // Only minimising stops the frames; losing the focus changes nothing.
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_MAXIMIZED: event->type = platform_event_restored; break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        event->type = platform_event_resized;
+        event->x = window.data1;
+        event->y = window.data2;
+        break;
+    case SDL_WINDOWEVENT_CLOSE: event->type = platform_event_quit; break;
+    default: event->type = platform_event_other; break;
+    }
+}
+
+int button_index(uint8_t sdl_button) {
+    switch (sdl_button) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_MIDDLE: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    default: return -1;
+    }
+}
+
+uint32_t message_icon(const char* caption) {
+    if (caption && std::strcmp(caption, "ERROR") == 0) return SDL_MESSAGEBOX_ERROR;
+    if (caption && std::strcmp(caption, "SHUTDOWN ERROR") == 0) return SDL_MESSAGEBOX_INFORMATION;
+    return SDL_MESSAGEBOX_WARNING;
+}
+
+void write_message_to_stderr(const char* caption, const char* text) {
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void sdl_translate_event(const SDL_Event& sdl_event, PlatformEvent* event) {
+    clear_event(event);
+    event->type = platform_event_other;
+    switch (sdl_event.type) {
+    case SDL_QUIT: event->type = platform_event_quit; break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        int vk = vk_from_sdl_keycode(sdl_event.key.keysym.sym);
+        if (vk == 0) break;
+        event->type = sdl_event.type == SDL_KEYDOWN ? platform_event_key_down : platform_event_key_up;
+        event->key = vk;
+        break;
+    }
+    case SDL_MOUSEMOTION:
+        event->type = platform_event_mouse_move;
+        event->x = sdl_event.motion.x;
+        event->y = sdl_event.motion.y;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        int button = button_index(sdl_event.button.button);
+        if (button < 0) break;
+        event->type = sdl_event.type == SDL_MOUSEBUTTONDOWN ? platform_event_button_down : platform_event_button_up;
+        event->button = button;
+        event->x = sdl_event.button.x;
+        event->y = sdl_event.button.y;
+        break;
+    }
+    case SDL_WINDOWEVENT: translate_window_event(sdl_event.window, event); break;
+    default: break;
+    }
+}
+
+// ---- Window and GL context ---------------------------------------------------
+
+bool platform_create_window(const char* title, int width, int height, int depth_bits) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    sdl_window = SDL_CreateWindow(title, 0, 0, width, height,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (!sdl_window) {
+        std::fprintf(stderr, "SDL window: %s\n", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    // A key press is one key event: no text events beside it.
+    SDL_StopTextInput();
+    return true;
+}
+
+bool platform_create_gl_context() {
+    if (!sdl_window) return false;
+    gl_context = SDL_GL_CreateContext(sdl_window);
+    if (!gl_context) std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());
+    return gl_context != nullptr;
+}
+
+bool platform_make_gl_current() {
+    return sdl_window && gl_context && SDL_GL_MakeCurrent(sdl_window, gl_context) == 0;
+}
+
+void platform_show_window() {
+    if (!sdl_window) return;
+    SDL_ShowWindow(sdl_window);
+    SDL_RaiseWindow(sdl_window);
+    SDL_SetWindowInputFocus(sdl_window);
+    SDL_StopTextInput();
+}
+
+void platform_swap_buffers() {
+    if (sdl_window) SDL_GL_SwapWindow(sdl_window);
+}
+
+bool platform_release_gl_current() { return SDL_GL_MakeCurrent(sdl_window, nullptr) == 0; }
+
+bool platform_delete_gl_context() {
+    if (!gl_context) return false;
+    SDL_GL_DeleteContext(gl_context);
+    gl_context = nullptr;
+    return true;
+}
+
+bool platform_destroy_window() {
+    if (!sdl_window) return false;
+    SDL_DestroyWindow(sdl_window);
+    sdl_window = nullptr;
+    sdl_close_audio();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    return true;
+}
+
+void platform_move_window(int x, int y, int width, int height) {
+    if (!sdl_window) return;
+    SDL_SetWindowPosition(sdl_window, x, y);
+    SDL_SetWindowSize(sdl_window, width, height);
+}
+
+void platform_show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+// ---- Events, keyboard, cursor -------------------------------------------------
+
+bool platform_poll_event(PlatformEvent* event) {
+    SDL_Event sdl_event;
+    if (!SDL_PollEvent(&sdl_event)) return false;
+    sdl_translate_event(sdl_event, event);
+    return true;
+}
+
+bool platform_key_down(int vk) {
+    SDL_Scancode scancodes[2];
+    int count = sdl_scancodes_for_vk(vk, scancodes);
+    int key_count = 0;
+    const uint8_t* state = SDL_GetKeyboardState(&key_count);
+    for (int i = 0; i < count; ++i)
+        if (scancodes[i] < key_count && state[scancodes[i]]) return true;
+    return false;
+}
+
+void platform_cursor_screen_position(int* x, int* y) { SDL_GetGlobalMouseState(x, y); }
+
+// ---- Messages --------------------------------------------------------------------
+// Without a display the box cannot open; the text on stderr is what remains.
+
+void platform_message_box(const char* caption, const char* text) {
+    write_message_to_stderr(caption, text);
+    SDL_ShowSimpleMessageBox(message_icon(caption), caption, text, nullptr);
+}
+
+bool platform_ask_yes_no(const char* caption, const char* text) {
+    write_message_to_stderr(caption, text);
+    const SDL_MessageBoxButtonData buttons[] = {
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+    };
+    SDL_MessageBoxData box;
+    std::memset(&box, 0, sizeof box);
+    box.flags = SDL_MESSAGEBOX_WARNING;
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = 2;
+    box.buttons = buttons;
+    int answer = 0;
+    if (SDL_ShowMessageBox(&box, &answer) != 0) return false;
+    return answer == 1;
+}
+
+// ---- Time and sound -----------------------------------------------------------------
+
+void platform_sleep_ms(int milliseconds) {
+    if (milliseconds > 0) SDL_Delay(static_cast<uint32_t>(milliseconds));
+}
+
+int64_t platform_calendar_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
+void platform_play_wave_async(const char* relative_path) { sdl_play_wave(relative_path); }

@@ -1,0 +1,163 @@
+#include "render/gl_window.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <new>
+
+#include "app/input_state.h"
+#include "path/path_search.h"
+#include "platform/platform.h"
+#include "render/image_loader.h"
+#include "render/image_table.h"
+#include "world/new_game.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+// What start-up has reached, so that teardown releases only what exists.
+bool window_exists = false;
+bool render_context_exists = false;
+// Set when start-up ran out of memory: the game does not run on half a world.
+const char* scene_failure = nullptr;
+
+constexpr double field_of_view = 45.0;
+constexpr double near_plane = 0.1;
+constexpr double far_plane = 100.0;
+
+void start_failure(const char* text) { platform_message_box("ERROR", text); }
+void shutdown_failure(const char* text) { platform_message_box("SHUTDOWN ERROR", text); }
+
+// There is no display mode to switch to, so a full-screen request is always
+// refused; the player may still take the window.
+bool settle_display_mode() {
+    if (!fullscreen) return true;
+    if (platform_ask_yes_no("Kavo GL",
+                            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
+                            "Instead?")) {
+        fullscreen = 0;
+        return true;
+    }
+    platform_message_box("ERROR", "Program Will Now Close.");
+    return false;
+}
+
+void apply_perspective(float aspect) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(field_of_view, aspect, near_plane, far_plane);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void release_path_search() {
+    if (!path_search) return;
+    path_search->release_buffers();
+    delete path_search;
+    path_search = nullptr;
+}
+
+bool create_path_search() {
+    path_search = new (std::nothrow) PathSearch();
+    return path_search && path_search->create_buffers();
+}
+
+void set_gl_state() {
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_ALPHA_TEST);
+    glAlphaFunc(GL_GREATER, 0.1f);
+    glEnable(GL_COLOR_MATERIAL);
+}
+
+}  // namespace
+
+bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request) {
+    (void)bits;  // the colour depth is the desktop's; only the depth buffer is asked for
+    fullscreen = fullscreen_request ? 1 : 0;
+    scene_failure = nullptr;
+    if (!settle_display_mode()) return false;
+
+    if (!platform_create_window(title, width, height, 16)) {
+        close_window();
+        start_failure("Window Creation Error.");
+        return false;
+    }
+    window_exists = true;
+    if (!platform_create_gl_context()) {
+        close_window();
+        start_failure("Can't Create A GL Rendering Context.");
+        return false;
+    }
+    render_context_exists = true;
+    if (!platform_make_gl_current()) {
+        close_window();
+        start_failure("Can't Activate The GL Rendering Context.");
+        return false;
+    }
+
+    platform_show_window();
+    set_start_projection(width, height);
+    init_scene();
+    if (scene_failure) {
+        close_window();
+        start_failure(scene_failure);
+        return false;
+    }
+    return true;
+}
+
+void close_window() {
+    if (fullscreen) platform_show_cursor(true);
+    if (render_context_exists) {
+        if (!platform_release_gl_current()) shutdown_failure("Release Of DC And RC Failed.");
+        if (!platform_delete_gl_context()) shutdown_failure("Release Rendering Context Failed.");
+        render_context_exists = false;
+    }
+    if (window_exists) {
+        if (!platform_destroy_window()) shutdown_failure("Could Not Release hWnd.");
+        window_exists = false;
+    }
+    free_world();
+    release_path_search();
+}
+
+void set_start_projection(int width, int height) {
+    (void)width;
+    (void)height;
+    apply_perspective(4.0f / 3.0f);
+}
+
+void resize_view(int width, int height) {
+    if (height == 0) height = 1;
+    glViewport(0, 0, width, height);
+    apply_perspective(static_cast<float>(width) / static_cast<float>(height));
+}
+
+void init_scene() {
+    platform_show_cursor(false);
+    if (!alloc_image_table()) {
+        scene_failure = "Not Enough Memory For The Pictures.";
+        return;
+    }
+    load_all_images();
+    if (!alloc_world()) {
+        scene_failure = "Not Enough Memory For The World.";
+        return;
+    }
+    if (!create_path_search()) {
+        scene_failure = "Not Enough Memory For The Path Search.";
+        return;
+    }
+    init_face_table();
+    init_map_cells();
+    set_gl_state();
+    new_game();
+}
