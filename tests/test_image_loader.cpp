@@ -1,5 +1,6 @@
 // Reading pictures into image slots: the accepted files, the refused ones,
 // and that nothing on disk is ever created or changed.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,11 +10,13 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "render/image_loader.h"
 #include "render/image_table.h"
+#include "tests/support/gl_context.h"
 
 namespace {
 
@@ -276,4 +279,89 @@ TEST_F(ImageLoaderTest, DamagedFilesNeverBreakTheLoader) {
             ASSERT_LE(static_cast<size_t>(image.width) * image.height * 3, bytes.size());
         }
     }
+}
+
+namespace {
+
+struct StartPicture {
+    int slot;
+    const char* path;
+};
+
+const StartPicture start_pictures[] = {
+    {0, "bmp_floor/brickold2.bmp"},
+    {1, "bmp_floor/grass1.bmp"},
+    {3, "bmp_scr/intro1.bmp"},
+    {9, "bmp_unit/unit_blood.bmp"},
+    {10, "bmp_unit/unit_mage.bmp"},
+    {30, "bmp_unit/unit_mage_eye.bmp"},
+    {31, "bmp_unit/unit_floating_eye.bmp"},
+    {32, "bmp_unit/unit_minotor.bmp"},
+    {33, "bmp_unit/unit_dragon.bmp"},
+    {34, "bmp_unit/unit_medusa.bmp"},
+    {35, "bmp_unit/unit_mantis.bmp"},
+    {36, "bmp_unit/unit_ogre.bmp"},
+    {37, "bmp_unit/unit_squeletton_floating.bmp"},
+    {38, "bmp_unit/unit_serpent_fire.bmp"},
+    {39, "bmp_unit/unit_rust_monster.bmp"},
+    {40, "bmp_unit/unit_giant_worm.bmp"},
+    {41, "bmp_unit/unit_squeletton.bmp"},
+    {42, "bmp_unit/unit_dragon_basilic.bmp"},
+    {43, "bmp_unit/unit_dragon_hydra.bmp"},
+    {44, "bmp_unit/unit_catapult.bmp"},
+    {90, "bmp_land/mine.bmp"},
+};
+
+// A side of its own for every picture, so each slot shows which file it got.
+int side_of(int index) { return index < 2 ? 8 << index : 4 + index; }
+
+}  // namespace
+
+TEST_F(ImageLoaderTest, StartUpFillsEverySlotOfTheLoadTableAndUploadsTheTerrainPictures) {
+    ASSERT_TRUE(open_test_gl_context());
+    const int count = static_cast<int>(sizeof start_pictures / sizeof start_pictures[0]);
+    ASSERT_EQ(count, 21);
+    for (int i = 0; i < count; ++i) {
+        const int side = side_of(i);
+        write_file(start_pictures[i].path, make_bmp(side, side));
+    }
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    load_all_images();
+
+    std::set<int> filled;
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(start_pictures[i].path);
+        expect_pattern(start_pictures[i].slot, side_of(i), side_of(i));
+        filled.insert(start_pictures[i].slot);
+    }
+    for (int slot = 0; slot < 2048; ++slot)
+        if (!filled.count(slot)) {
+            ASSERT_EQ(image_table[slot].pixels, nullptr) << slot;
+        }
+
+    for (int entry = 0; entry < 2; ++entry) {
+        GLint width = 0;
+        glBindTexture(GL_TEXTURE_2D, texture_names[entry]);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        EXPECT_EQ(width, side_of(entry)) << "texture " << entry;
+    }
+    glDeleteTextures(texture_name_count, texture_names);
+}
+
+TEST_F(ImageLoaderTest, StartUpWithMissingPicturesGoesOnAndWritesNothing) {
+    ASSERT_TRUE(open_test_gl_context());
+    write_file("bmp_land/mine.bmp", make_bmp(16, 16));
+    write_file("bmp_floor/grass1.bmp", make_bmp(8, 8));
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    load_all_images();
+    expect_pattern(90, 16, 16);
+    expect_pattern(1, 8, 8);
+    expect_empty(0);
+    expect_empty(10);
+
+    std::set<std::string> on_disk;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        on_disk.insert(fs::relative(entry.path(), folder).string());
+    EXPECT_EQ(on_disk, (std::set<std::string>{"bmp_land", "bmp_land/mine.bmp", "bmp_floor", "bmp_floor/grass1.bmp"}));
+    glDeleteTextures(texture_name_count, texture_names);
 }
