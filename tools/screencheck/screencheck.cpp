@@ -1,0 +1,79 @@
+// screencheck: checks the game's screen from outside, for the end-to-end test.
+//   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
+//   screencheck read DUMP X Y FORMAT FROM TO prints the %d in FORMAT that matches best
+//   screencheck close WINDOW_ID              asks the window to close
+// Positions are overlay coordinates: x from the left, y from the bottom.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "text_match.h"
+#include "window_close.h"
+#include "xwd_image.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: screencheck shows DUMP X Y TEXT\n"
+                 "       screencheck read DUMP X Y FORMAT FROM TO\n"
+                 "       screencheck close WINDOW_ID\n");
+    return 2;
+}
+
+// Every ink pixel white; other white in the box (units' labels crossing the
+// line) is tolerated up to a third of the ink. Telling apart texts whose ink
+// contains each other (a 3 and an 8) is the business of read.
+bool text_shown(const TextMatch& match) { return match.ink > 0 && match.missing == 0 && match.stray * 3 <= match.ink; }
+
+int check_shows(const XwdImage& screen, int x, int y, const char* text) {
+    TextMatch match = match_text(screen, x, y, text);
+    std::printf("ink=%d missing=%d stray=%d\n", match.ink, match.missing, match.stray);
+    return text_shown(match) ? 0 : 1;
+}
+
+// The value whose text leaves the fewest differences, if no other value
+// ties with it and its ink is all there.
+int read_value(const XwdImage& screen, int x, int y, const char* format, int from, int to) {
+    int best_value = 0, best_score = -1, second_score = -1, best_missing = 0;
+    char text[256];
+    for (int value = from; value <= to; ++value) {
+        std::snprintf(text, sizeof text, format, value);
+        TextMatch match = match_text(screen, x, y, text);
+        int score = match.missing + match.stray;
+        if (best_score < 0 || score < best_score) {
+            second_score = best_score;
+            best_score = score;
+            best_value = value;
+            best_missing = match.missing;
+        } else if (second_score < 0 || score < second_score) {
+            second_score = score;
+        }
+    }
+    if (best_score < 0 || best_missing != 0 || (second_score >= 0 && second_score == best_score)) {
+        std::printf("none\n");
+        return 1;
+    }
+    std::printf("%d\n", best_value);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "close") == 0)
+        return request_window_close(std::strtoul(argv[2], nullptr, 0)) ? 0 : 1;
+    bool shows = argc == 6 && std::strcmp(argv[1], "shows") == 0;
+    bool read = argc == 8 && std::strcmp(argv[1], "read") == 0;
+    if (!shows && !read) return usage();
+    XwdImage screen;
+    if (!read_xwd(argv[2], &screen)) {
+        std::fprintf(stderr, "screencheck: cannot read %s\n", argv[2]);
+        return 2;
+    }
+    int x = std::atoi(argv[3]), y = std::atoi(argv[4]);
+    int result = shows ? check_shows(screen, x, y, argv[5])
+                       : read_value(screen, x, y, argv[5], std::atoi(argv[6]), std::atoi(argv[7]));
+    release_xwd(&screen);
+    return result;
+}
