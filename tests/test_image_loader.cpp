@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/common/data_files.h"
 #include "render/image_loader.h"
 #include "render/image_table.h"
 #include "tests/support/gl_context.h"
@@ -98,6 +99,9 @@ class ImageLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(alloc_image_table());
+        // The build puts the real pictures beside the test executables; these
+        // tests work in a folder of their own and must not find those.
+        data_files_search_beside_executable(false);
         char pattern_path[] = "/tmp/varnhold_images_XXXXXX";
         ASSERT_NE(mkdtemp(pattern_path), nullptr);
         folder = pattern_path;
@@ -109,6 +113,7 @@ protected:
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(folder, ignored);
         release_image_table();
+        data_files_search_beside_executable(true);
     }
 
     std::string write_file(const std::string& name, const std::vector<uint8_t>& bytes) {

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/common/data_files.h"
 #include "platform/platform.h"
 
 namespace {
+
+bool search_beside_executable = true;
 
 std::string native_path(const char* relative_path) {
     std::string path = relative_path;
@@ -32,11 +35,13 @@ std::string executable_folder() {
 
 }  // namespace
 
+void data_files_search_beside_executable(bool enabled) { search_beside_executable = enabled; }
+
 std::FILE* platform_open_data_file(const char* relative_path) {
     if (!relative_path || !*relative_path) return nullptr;
     std::string path = native_path(relative_path);
     if (std::FILE* file = std::fopen(path.c_str(), "rb")) return file;
-    if (path[0] == '/') return nullptr;
+    if (path[0] == '/' || !search_beside_executable) return nullptr;
     std::string beside = executable_folder();
     if (beside.empty()) return nullptr;
     return std::fopen((beside + "/" + path).c_str(), "rb");
