@@ -8,3 +8,13 @@ int path_step_to_cell(int unit, int column, int row, int window);
 // As above, and 2 when the target is one of the eight cells around the unit
 // (nothing is written).
 int path_step_to_unit(int unit, int column, int row, int window);
+
+// The same two questions answered by the plain search, expansion by
+// expansion, every time.
+int literal_path_step_to_cell(int unit, int column, int row, int window);
+int literal_path_step_to_unit(int unit, int column, int row, int window);
+
+// Query results.
+constexpr int path_no_step = 0;
+constexpr int path_stepped = 1;
+constexpr int path_beside_target = 2;

@@ -30,18 +30,33 @@ public:
     uint8_t ready;
     int32_t step_x, step_y;
 
+    // Takes every buffer once; false (with nothing left allocated) when
+    // memory runs out.
     bool create_buffers();
     void release_buffers();
     void prepare(int32_t start_x, int32_t start_y, int32_t target_x, int32_t target_y, int32_t level,
                  int32_t window_size);
+    // The first steps of prepare: level, window and the clamped start and
+    // target, without touching the nodes or the grid.
+    void place_window(int32_t start_x, int32_t start_y, int32_t target_x, int32_t target_y, int32_t level,
+                      int32_t window_size);
     void clear_nodes();
     void mark_units();
+    void fill_directions();
     int run(int32_t budget);
+    // One expansion of run: every neighbour of current that may be entered
+    // gets a node, then current is closed.
+    void expand_current();
+    void close_current();
     void add_node(int direction);
     void pick_cheapest();
     int32_t advance_scan();
     bool read_found(int32_t whole);
     int trace_first_step();
+    // Index of a map cell in grid_marks.
+    int32_t grid_index(int32_t column, int32_t row) const {
+        return (row - window_y) * window_size + (column - window_x);
+    }
 };
 
 // Null until start-up creates the object.
@@ -52,3 +67,32 @@ extern int32_t entry_cost[256];
 
 bool is_enterable(int kind);
 bool blocks_diagonal(int kind);
+
+// Grid marks.
+constexpr uint8_t mark_free = 0;
+constexpr uint8_t mark_taken = 1;
+constexpr uint8_t mark_closed = 9;
+constexpr uint8_t mark_unit_next = 11;
+constexpr uint8_t mark_unit = 12;
+
+// Node states.
+constexpr uint8_t node_open = 0;
+constexpr uint8_t node_closed = 9;
+
+// Results of run.
+constexpr int run_not_found = 0;
+constexpr int run_found = 1;
+constexpr int run_same_cell = 4;
+constexpr int run_unprepared = 5;
+
+// Values of status.
+constexpr uint8_t status_not_found = 0;
+constexpr uint8_t status_found = 1;
+constexpr uint8_t status_same_cell = 3;
+
+// Unit slots that may stand in the way of a search.
+constexpr int path_blocking_slots = 10;
+
+// The length of a diagonal step: the single-precision number nearest 1.4142
+// (not the square root of two), as the game has always walked.
+constexpr float diagonal_step = 1.4142f;

@@ -1,0 +1,62 @@
+#include "path/path_queries.h"
+
+#include <cstdint>
+
+#include "path/path_search.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+bool can_ask(int unit) { return path_search && unit_table && unit >= 0 && unit < max_units; }
+
+// A complete search from the unit's cell; true when the target was reached.
+bool search_from_unit(const Unit& unit, int column, int row, int window) {
+    PathSearch& search = *path_search;
+    search.prepare(unit.tile_x, unit.tile_y, column, row, unit.level, window);
+    // The budget is the window's area, which run lowers to what the window
+    // holds; the clamped side keeps the product in range.
+    search.run(search.window_size * search.window_size);
+    return search.status == status_found;
+}
+
+void write_step(Unit& unit) {
+    unit.next_x = static_cast<uint16_t>(path_search->step_x);
+    unit.next_y = static_cast<uint16_t>(path_search->step_y);
+}
+
+}  // namespace
+
+int literal_path_step_to_cell(int unit, int column, int row, int window) {
+    if (!can_ask(unit)) return path_no_step;
+    Unit& walker = unit_table[unit];
+    if (!search_from_unit(walker, column, row, window)) {
+        walker.order = order_idle;
+        return path_no_step;
+    }
+    path_search->read_found(1);
+    path_search->trace_first_step();
+    write_step(walker);
+    return path_stepped;
+}
+
+int literal_path_step_to_unit(int unit, int column, int row, int window) {
+    if (!can_ask(unit)) return path_no_step;
+    Unit& walker = unit_table[unit];
+    if (!search_from_unit(walker, column, row, window)) {
+        walker.order = order_idle;
+        return path_no_step;
+    }
+    // Reached in one step from the start: the target stands next to us.
+    if (!path_search->read_found(0)) return path_beside_target;
+    path_search->trace_first_step();
+    write_step(walker);
+    return path_stepped;
+}
+
+int path_step_to_cell(int unit, int column, int row, int window) {
+    return literal_path_step_to_cell(unit, column, row, window);
+}
+
+int path_step_to_unit(int unit, int column, int row, int window) {
+    return literal_path_step_to_unit(unit, column, row, window);
+}
