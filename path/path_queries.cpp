@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "path/path_fast.h"
 #include "path/path_search.h"
 #include "world/world_arrays.h"
 
@@ -12,6 +13,7 @@ bool can_ask(int unit) { return path_search && unit_table && unit >= 0 && unit <
 // A complete search from the unit's cell; true when the target was reached.
 bool search_from_unit(const Unit& unit, int column, int row, int window) {
     PathSearch& search = *path_search;
+    note_search_answer();
     search.prepare(unit.tile_x, unit.tile_y, column, row, unit.level, window);
     // The budget is the window's area, which run lowers to what the window
     // holds; the clamped side keeps the product in range.
@@ -54,9 +56,9 @@ int literal_path_step_to_unit(int unit, int column, int row, int window) {
 }
 
 int path_step_to_cell(int unit, int column, int row, int window) {
-    return literal_path_step_to_cell(unit, column, row, window);
+    return fast_path_step(unit, column, row, window, false);
 }
 
 int path_step_to_unit(int unit, int column, int row, int window) {
-    return literal_path_step_to_unit(unit, column, row, window);
+    return fast_path_step(unit, column, row, window, true);
 }

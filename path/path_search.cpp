@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "path/path_fast.h"
 #include "world/world_arrays.h"
 
 PathSearch* path_search = nullptr;
@@ -76,7 +77,8 @@ bool PathSearch::create_buffers() {
     bool ok = take(node_x, cell_count) && take(node_y, cell_count) && take(node_parent, cell_count) &&
               take(node_state, cell_count) && take(node_cost, cell_count) && take(grid_marks, cell_count) &&
               take(dir_dx, 8) && take(dir_dy, 8) && take(dir_cost, 8);
-    if (!ok) {
+    // The fast queries' kept answers are taken once, with the first object.
+    if (!ok || !create_kept_paths(this)) {
         release_buffers();
         return false;
     }
@@ -101,6 +103,7 @@ void PathSearch::release_buffers() {
     give_back(dir_dx);
     give_back(dir_dy);
     give_back(dir_cost);
+    release_kept_paths(this);
 }
 
 void PathSearch::fill_directions() {

@@ -1,10 +1,13 @@
 // Timings of the path queries on the open 64 x 64 map: a short walk, leader
-// to leader, corner to corner, and a goal that may not be entered.
+// to leader, corner to corner, and a goal that may not be entered; the plain
+// search against the fast queries, from a start cell seen for the first time
+// and from one asked before; and the fast queries' start-up work.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "path/path_fast.h"
 #include "path/path_queries.h"
 #include "path/path_search.h"
 #include "world/world_arrays.h"
@@ -22,14 +25,17 @@ constexpr QueryCase leader_to_leader = {32, 4, 32, 59};
 constexpr QueryCase corner_to_corner = {1, 1, 62, 62};
 constexpr QueryCase failed_search = {10, 10, 40, 30};  // (40, 30) is a wall
 
-bool set_up_world() {
-    if (!alloc_world()) return false;
+void make_map() {
     init_face_table();
     init_map_cells();
-    path_search = new PathSearch();
-    if (!path_search->create_buffers()) return false;
     cell_kinds[cell_index(0, failed_search.to_x, failed_search.to_y)] = 3;
-    return true;
+}
+
+bool set_up_world() {
+    if (!alloc_world()) return false;
+    make_map();
+    path_search = new PathSearch();
+    return path_search->create_buffers();
 }
 
 void place_walker(const QueryCase& c) {
@@ -41,19 +47,86 @@ void place_walker(const QueryCase& c) {
     unit.tile_y = static_cast<uint16_t>(c.from_y);
 }
 
-void literal_query(benchmark::State& state, QueryCase c) {
+void plain(benchmark::State& state, QueryCase c) {
     for (auto _ : state) {
         place_walker(c);
         benchmark::DoNotOptimize(literal_path_step_to_cell(walker, c.to_x, c.to_y, 64));
     }
 }
 
+// The start's kept answers are dropped before every query, so each one
+// searches as the first query from that cell does.
+void fast_first_seen(benchmark::State& state, QueryCase c) {
+    learn_map();
+    for (auto _ : state) {
+        forget_kept_start(0, c.from_x, c.from_y);
+        place_walker(c);
+        benchmark::DoNotOptimize(path_step_to_cell(walker, c.to_x, c.to_y, 64));
+    }
+}
+
+void fast_repeated(benchmark::State& state, QueryCase c) {
+    place_walker(c);
+    path_step_to_cell(walker, c.to_x, c.to_y, 64);
+    for (auto _ : state) {
+        place_walker(c);
+        benchmark::DoNotOptimize(path_step_to_cell(walker, c.to_x, c.to_y, 64));
+    }
+}
+
+// A unit walking from leader to leader, asking at every step as the game
+// does: every step starts from a cell not seen before.
+template <int (*query)(int, int, int, int)>
+void walk(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        forget_kept_paths();
+        learn_map();
+        place_walker(leader_to_leader);
+        state.ResumeTiming();
+        int steps = 0;
+        while (query(walker, leader_to_leader.to_x, leader_to_leader.to_y, 64) == 1 && steps < 200) {
+            Unit& unit = unit_table[walker];
+            unit.tile_x = unit.next_x;
+            unit.tile_y = unit.next_y;
+            ++steps;
+            if (unit.tile_x == path_search->target_x && unit.tile_y == path_search->target_y) break;
+        }
+        benchmark::DoNotOptimize(steps);
+    }
+}
+
+// Taking every buffer of the search object with the kept answers, and
+// learning the map's moves and regions, as the first query does.
+void start_up(benchmark::State& state) {
+    PathSearch* kept = path_search;
+    kept->release_buffers();
+    for (auto _ : state) {
+        PathSearch* search = new PathSearch();
+        if (!search->create_buffers()) state.SkipWithError("out of memory");
+        learn_map();
+        search->release_buffers();
+        delete search;
+    }
+    kept->create_buffers();
+    state.counters["kept_bytes"] = static_cast<double>(kept_paths_bytes());
+    state.counters["kept_MiB"] = static_cast<double>(kept_paths_bytes()) / (1024.0 * 1024.0);
+}
+
 }  // namespace
 
-BENCHMARK_CAPTURE(literal_query, short_walk, short_walk);
-BENCHMARK_CAPTURE(literal_query, leader_to_leader, leader_to_leader);
-BENCHMARK_CAPTURE(literal_query, corner_to_corner, corner_to_corner);
-BENCHMARK_CAPTURE(literal_query, failed_search, failed_search);
+#define QUERY_BENCHMARKS(name)                                   \
+    BENCHMARK_CAPTURE(plain, name, name);                        \
+    BENCHMARK_CAPTURE(fast_first_seen, name, name);              \
+    BENCHMARK_CAPTURE(fast_repeated, name, name)
+
+QUERY_BENCHMARKS(short_walk);
+QUERY_BENCHMARKS(leader_to_leader);
+QUERY_BENCHMARKS(corner_to_corner);
+QUERY_BENCHMARKS(failed_search);
+BENCHMARK_TEMPLATE(walk, literal_path_step_to_cell)->Name("walk_leader_to_leader/plain");
+BENCHMARK_TEMPLATE(walk, path_step_to_cell)->Name("walk_leader_to_leader/fast");
+BENCHMARK(start_up);
 
 int main(int argc, char** argv) {
     if (!set_up_world()) {

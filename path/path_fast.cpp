@@ -1,0 +1,547 @@
+#include "path/path_fast.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "path/path_search.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+// The whole-map window: the inside of the map is searched, its ring never.
+constexpr int inside_side = map_size - 2;
+constexpr int inside_count = inside_side * inside_side;
+constexpr int whole_map_budget = map_size * map_size - 9;
+// No open node costing more than this is ever picked by cost.
+constexpr float pick_ceiling = static_cast<float>(2 * map_size * map_size);
+constexpr float start_cost = 1.0f;
+
+static_assert(cell_count <= 65536, "node and cell numbers are packed in 16 bits");
+
+constexpr int32_t step_dx[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+constexpr int32_t step_dy[8] = {1, 1, 0, -1, -1, -1, 0, 1};
+constexpr float step_length[8] = {1.0f, diagonal_step, 1.0f, diagonal_step, 1.0f, diagonal_step, 1.0f, diagonal_step};
+constexpr int32_t step_offset[8] = {
+    step_dy[0] * map_size + step_dx[0], step_dy[1] * map_size + step_dx[1], step_dy[2] * map_size + step_dx[2],
+    step_dy[3] * map_size + step_dx[3], step_dy[4] * map_size + step_dx[4], step_dy[5] * map_size + step_dx[5],
+    step_dy[6] * map_size + step_dx[6], step_dy[7] * map_size + step_dx[7]};
+
+// A kept answer for one (start, target) pair: bits 0-2 the direction of the
+// first step, bits 3-5 the direction by which the target's node was made.
+constexpr uint8_t unknown_answer = 0xFF;
+// How far the answers of a start cell are known.
+constexpr uint8_t row_unseen = 0;    // nothing written yet
+constexpr uint8_t row_partial = 1;   // known for every cell picked so far
+constexpr uint8_t row_complete = 2;  // the whole budget is spent: unknown means never reached
+
+// Kept answers: [level][start inside index][target inside index].
+uint8_t* kept_answers = nullptr;
+uint8_t* row_state = nullptr;  // [level][start inside index]
+const PathSearch* kept_owner = nullptr;
+
+// What the kept answers were made from, and what was learnt from it.
+uint8_t* seen_kinds = nullptr;       // copy of cell_kinds
+int32_t seen_entry_cost[256];
+uint8_t* move_mask = nullptr;        // [level][cell]: bit d set when a step in direction d may be taken
+float* cell_entry = nullptr;         // [level][cell]: entry cost as the search adds it
+int16_t* region = nullptr;           // [level][cell]: 0 may not be entered, else a connected region
+bool map_known = false;
+
+// The search that fills kept answers, suspended between queries. Grid
+// index and map cell index are the same for the whole-map window.
+int16_t* fill_cell = nullptr;        // [node]
+float* fill_cost = nullptr;          // [node]
+uint8_t* fill_marks = nullptr;       // [cell] as grid_marks: 0 free, 1 made, 9 closed; read a word at a time
+uint8_t* fill_dirs = nullptr;        // [cell] the kept answer of the cell's node
+uint8_t* ring_marks = nullptr;       // [cell] the marks of a fresh search: the ring taken
+uint64_t* fill_queue = nullptr;
+int32_t fill_queue_count = 0;
+int32_t fill_level = -1;             // -1: no search suspended
+int32_t fill_start = 0;
+int32_t fill_current = 0;
+int32_t fill_last = 0;
+int32_t fill_expansions = 0;
+
+uint64_t* live_queue = nullptr;
+int32_t live_queue_count = 0;
+int16_t* region_queue = nullptr;
+
+// What the last query's found cost is read from.
+bool last_from_kept = false;
+int32_t last_level = 0, last_start = 0, last_target = 0;
+
+template <typename T>
+bool take(T*& buffer, size_t count) {
+    buffer = static_cast<T*>(std::malloc(count * sizeof(T)));
+    return buffer != nullptr;
+}
+
+template <typename T>
+void give_back(T*& buffer) {
+    std::free(buffer);
+    buffer = nullptr;
+}
+
+int32_t inside_index(int32_t cell) {
+    const int32_t x = cell % map_size, y = cell / map_size;
+    return (y - 1) * inside_side + (x - 1);
+}
+
+uint8_t* answers_of(int32_t level, int32_t start_cell) {
+    const size_t row = static_cast<size_t>(level) * inside_count + inside_index(start_cell);
+    return kept_answers + row * inside_count;
+}
+
+uint8_t& state_of(int32_t level, int32_t start_cell) {
+    return row_state[static_cast<size_t>(level) * inside_count + inside_index(start_cell)];
+}
+
+// Queue keys order nodes as the plain scan does: lowest cost first, and
+// among equal costs the highest node number. The cost's bits are made to
+// sort as the numbers do, the node number is stored inverted below them,
+// and the cell rides in the lowest bits.
+uint64_t queue_key(float cost, int32_t node, int32_t cell) {
+    cost += 0.0f;  // -0 sorts with +0, as the comparison treats them
+    uint32_t bits;
+    std::memcpy(&bits, &cost, sizeof bits);
+    bits = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+    const uint32_t low = (static_cast<uint32_t>(cell_count - 1 - node) << 16) | static_cast<uint32_t>(cell);
+    return (static_cast<uint64_t>(bits) << 32) | low;
+}
+
+int32_t key_node(uint64_t key) { return cell_count - 1 - static_cast<int32_t>((key >> 16) & 0xFFFF); }
+int32_t key_cell(uint64_t key) { return static_cast<int32_t>(key & 0xFFFF); }
+
+// A binary heap of keys. The slot just past the last key always holds the
+// largest key there is, so that choosing the smaller child needs neither a
+// bounds test nor a branch: the choice is unpredictable and would cost more
+// than the rest of an expansion.
+constexpr uint64_t no_key = ~static_cast<uint64_t>(0);
+
+void queue_clear(uint64_t* queue, int32_t& count) {
+    count = 0;
+    queue[0] = no_key;
+}
+
+void queue_push(uint64_t* queue, int32_t& count, uint64_t key) {
+    int32_t i = count++;
+    queue[count] = no_key;
+    while (i > 0) {
+        const int32_t parent = (i - 1) / 2;
+        if (queue[parent] <= key) break;
+        queue[i] = queue[parent];
+        i = parent;
+    }
+    queue[i] = key;
+}
+
+// Takes the smallest key: the hole at the top sinks to a leaf along the
+// smaller children, and the last key rises into it from there.
+uint64_t queue_pop(uint64_t* queue, int32_t& count) {
+    const uint64_t top = queue[0];
+    const uint64_t last = queue[--count];
+    queue[count] = no_key;
+    if (count == 0) return top;
+    int32_t i = 0;
+    for (int32_t child = 1; child < count; child = 2 * i + 1) {
+        child += static_cast<int32_t>(queue[child + 1] < queue[child]);
+        queue[i] = queue[child];
+        i = child;
+    }
+    while (i > 0) {
+        const int32_t parent = (i - 1) / 2;
+        if (queue[parent] <= last) break;
+        queue[i] = queue[parent];
+        i = parent;
+    }
+    queue[i] = last;
+    return top;
+}
+
+// ---------------------------------------------------------------------------
+// Map knowledge
+
+bool inside_map(int32_t x, int32_t y) { return x >= 1 && x <= map_size - 2 && y >= 1 && y <= map_size - 2; }
+
+// The moves the search may make from a cell, whatever that cell's own kind:
+// onto an enterable inside cell, and diagonally only past two cells that
+// let a diagonal pass.
+uint8_t moves_from(const uint8_t* kinds, int32_t x, int32_t y) {
+    uint8_t mask = 0;
+    if (!inside_map(x, y)) return 0;
+    for (int d = 0; d < 8; ++d) {
+        const int32_t nx = x + step_dx[d], ny = y + step_dy[d];
+        if (!inside_map(nx, ny) || !is_enterable(kinds[ny * map_size + nx])) continue;
+        if (d % 2 == 1 && (blocks_diagonal(kinds[y * map_size + nx]) || blocks_diagonal(kinds[ny * map_size + x])))
+            continue;
+        mask |= static_cast<uint8_t>(1u << d);
+    }
+    return mask;
+}
+
+// Steps between enterable cells are allowed both ways, so regions are the
+// connected parts of the enterable inside cells.
+void label_regions(int32_t level) {
+    const uint8_t* kinds = cell_kinds + level * cell_count;
+    const uint8_t* masks = move_mask + level * cell_count;
+    int16_t* labels = region + level * cell_count;
+    std::memset(labels, 0, sizeof(int16_t) * cell_count);
+    int16_t next_label = 0;
+    for (int32_t seed = 0; seed < cell_count; ++seed) {
+        if (labels[seed] != 0 || !inside_map(seed % map_size, seed / map_size) || !is_enterable(kinds[seed]))
+            continue;
+        ++next_label;
+        int32_t head = 0, tail = 0;
+        labels[seed] = next_label;
+        region_queue[tail++] = static_cast<int16_t>(seed);
+        while (head < tail) {
+            const int32_t cell = region_queue[head++];
+            for (int d = 0; d < 8; ++d) {
+                if (!(masks[cell] & (1u << d))) continue;
+                const int32_t next = cell + step_offset[d];
+                if (labels[next] != 0) continue;
+                labels[next] = next_label;
+                region_queue[tail++] = static_cast<int16_t>(next);
+            }
+        }
+    }
+}
+
+bool map_unchanged() {
+    return map_known && std::memcmp(seen_kinds, cell_kinds, static_cast<size_t>(cell_count) * map_levels) == 0 &&
+           std::memcmp(seen_entry_cost, entry_cost, sizeof seen_entry_cost) == 0;
+}
+
+// True when some sequence of moves leads from the start to the target.
+bool connected(int32_t level, int32_t start, int32_t target) {
+    const int16_t* labels = region + level * cell_count;
+    const int16_t goal = labels[target];
+    if (goal == 0) return false;
+    if (labels[start] != 0) return labels[start] == goal;
+    // A start that may not be entered is left by its first step only.
+    const uint8_t mask = move_mask[level * cell_count + start];
+    for (int d = 0; d < 8; ++d)
+        if ((mask & (1u << d)) && labels[start + step_offset[d]] == goal) return true;
+    return false;
+}
+
+bool blocking_unit_on(int32_t level) {
+    if (!unit_table) return false;
+    for (int slot = 0; slot < path_blocking_slots; ++slot) {
+        const Unit& unit = unit_table[slot];
+        if (unit.active == 1 && unit.mobility != 0 && unit.blocks_path == 1 && unit.level == level) return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Filling kept answers
+
+// Flags 0x80 in each byte of the word that is 0; marks never exceed 0x80,
+// so adding 0x7F to a byte never carries into the next.
+uint32_t zero_bytes(const uint8_t* at) {
+    uint32_t word;
+    std::memcpy(&word, at, sizeof word);
+    return ~(word + 0x7F7F7F7Fu) & 0x80808080u;
+}
+
+// Bit d set when the neighbour in direction d has mark 0: three loads of the
+// rows above, at and below the cell instead of eight tests.
+unsigned free_neighbours(const uint8_t* marks, int32_t cell) {
+    // Bytes 0, 1 and 2 of each word are columns x - 1, x and x + 1.
+    const uint32_t back = zero_bytes(marks + cell - map_size - 1);  // row y - 1
+    const uint32_t same = zero_bytes(marks + cell - 1);             // row y
+    const uint32_t next = zero_bytes(marks + cell + map_size - 1);  // row y + 1
+    return ((next >> 15) & 1) | ((next >> 23) & 1) << 1 | ((same >> 23) & 1) << 2 | ((back >> 23) & 1) << 3 |
+           ((back >> 15) & 1) << 4 | ((back >> 7) & 1) << 5 | ((same >> 7) & 1) << 6 | ((next >> 7) & 1) << 7;
+}
+
+void begin_fill(int32_t level, int32_t start) {
+    std::memcpy(fill_marks, ring_marks, cell_count);
+    std::memset(fill_marks + cell_count, mark_taken, 4);
+    fill_level = level;
+    fill_start = start;
+    fill_cell[0] = static_cast<int16_t>(start);
+    fill_cost[0] = start_cost;
+    fill_current = 0;
+    fill_last = 0;
+    fill_expansions = 0;
+    queue_clear(fill_queue, fill_queue_count);
+}
+
+// Runs the suspended search on until it picks the target or ends. Every
+// cell it picks gets its kept answer; a search that ends completes its row.
+void continue_fill(int32_t target) {
+    uint8_t* answers = answers_of(fill_level, fill_start);
+    const uint8_t* masks = move_mask + fill_level * cell_count;
+    const float* entries = cell_entry + fill_level * cell_count;
+    while (fill_expansions < whole_map_budget) {
+        const int32_t parent = fill_current;
+        const int32_t cell = fill_cell[parent];
+        const float cost = fill_cost[parent];
+        unsigned open = free_neighbours(fill_marks, cell) & masks[cell];
+        const uint8_t first = parent == 0 ? 0xFF : static_cast<uint8_t>(fill_dirs[cell] & 7);
+        while (open) {
+            const int d = __builtin_ctz(open);
+            open &= open - 1;
+            const int32_t next = cell + step_offset[d];
+            const int32_t node = ++fill_last;
+            float next_cost = step_length[d] + cost;
+            next_cost = next_cost + entries[next];
+            fill_cell[node] = static_cast<int16_t>(next);
+            fill_cost[node] = next_cost;
+            fill_marks[next] = mark_taken;
+            fill_dirs[next] = static_cast<uint8_t>((first == 0xFF ? d : first) | (d << 3));
+            if (next_cost <= pick_ceiling) queue_push(fill_queue, fill_queue_count, queue_key(next_cost, node, next));
+        }
+        fill_marks[cell] = mark_closed;
+        ++fill_expansions;
+
+        int32_t picked;
+        if (fill_queue_count > 0) {
+            const uint64_t key = queue_pop(fill_queue, fill_queue_count);
+            fill_current = key_node(key);
+            picked = key_cell(key);
+        } else {
+            // Nothing open is cheap enough: the newest node is taken. Once
+            // that one is closed the search only repeats itself to the end.
+            fill_current = fill_last;
+            picked = fill_cell[fill_last];
+            if (fill_marks[picked] != mark_taken) break;
+        }
+        answers[inside_index(picked)] = fill_dirs[picked];
+        if (picked == target) return;
+    }
+    state_of(fill_level, fill_start) = row_complete;
+    fill_level = -1;
+}
+
+// The kept answer for a pair, searching on as far as needed.
+uint8_t kept_answer(int32_t level, int32_t start, int32_t target) {
+    uint8_t& state = state_of(level, start);
+    uint8_t* answers = answers_of(level, start);
+    if (state == row_unseen) {
+        std::memset(answers, unknown_answer, inside_count);
+        state = row_partial;
+        begin_fill(level, start);
+    }
+    uint8_t answer = answers[inside_index(target)];
+    if (answer != unknown_answer || state == row_complete) return answer;
+    // The search that made this row was given up for another start: it is
+    // made again from the beginning, writing the same answers on its way.
+    if (fill_level != level || fill_start != start) begin_fill(level, start);
+    continue_fill(target);
+    return answers[inside_index(target)];
+}
+
+// The cost of the target's node, summed along its chain from the start in
+// the order the search summed it.
+float kept_cost(int32_t level, int32_t start, int32_t target) {
+    static uint8_t chain[cell_count];
+    const uint8_t* answers = answers_of(level, start);
+    int32_t length = 0;
+    for (int32_t cell = target; cell != start && length < cell_count;) {
+        const int d = (answers[inside_index(cell)] >> 3) & 7;
+        chain[length++] = static_cast<uint8_t>(d);
+        cell -= step_offset[d];
+    }
+    const float* entries = cell_entry + level * cell_count;
+    float cost = start_cost;
+    int32_t cell = start;
+    while (length > 0) {
+        const int d = chain[--length];
+        cell += step_offset[d];
+        cost = step_length[d] + cost;
+        cost = cost + entries[cell];
+    }
+    return cost;
+}
+
+int refuse(Unit& unit) {
+    unit.order = order_idle;
+    return 0;
+}
+
+void write_step(Unit& unit, const PathSearch& search) {
+    unit.next_x = static_cast<uint16_t>(search.step_x);
+    unit.next_y = static_cast<uint16_t>(search.step_y);
+}
+
+// The live search for windows other than the whole map or with units in
+// the way; the first step is read exactly as the plain queries read it.
+int live_step(Unit& unit, PathSearch& search, int column, int row, int window, bool toward_unit) {
+    search.prepare(unit.tile_x, unit.tile_y, column, row, unit.level, window);
+    run_with_queue(search, search.window_size * search.window_size);
+    if (search.status != status_found) return refuse(unit);
+    if (!search.read_found(toward_unit ? 0 : 1)) return 2;
+    search.trace_first_step();
+    write_step(unit, search);
+    return 1;
+}
+
+}  // namespace
+
+bool create_kept_paths(const PathSearch* owner) {
+    if (kept_owner) return true;
+    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
+    const size_t rows = static_cast<size_t>(inside_count) * map_levels;
+    bool ok = take(kept_answers, rows * inside_count) && take(row_state, rows) && take(seen_kinds, cells) &&
+              take(move_mask, cells) && take(cell_entry, cells) && take(region, cells) &&
+              take(fill_cell, cell_count) && take(fill_cost, cell_count) && take(fill_marks, cell_count + 4) &&
+              take(fill_dirs, cell_count) && take(ring_marks, cell_count) && take(fill_queue, cell_count + 1) &&
+              take(live_queue, cell_count + 1) && take(region_queue, cell_count);
+    kept_owner = owner;
+    if (!ok) {
+        release_kept_paths(owner);
+        return false;
+    }
+    for (int32_t cell = 0; cell < cell_count; ++cell)
+        ring_marks[cell] = inside_map(cell % map_size, cell / map_size) ? mark_free : mark_taken;
+    forget_kept_paths();
+    return true;
+}
+
+void release_kept_paths(const PathSearch* owner) {
+    if (owner != kept_owner) return;
+    give_back(kept_answers);
+    give_back(row_state);
+    give_back(seen_kinds);
+    give_back(move_mask);
+    give_back(cell_entry);
+    give_back(region);
+    give_back(fill_cell);
+    give_back(fill_cost);
+    give_back(fill_marks);
+    give_back(fill_dirs);
+    give_back(ring_marks);
+    give_back(fill_queue);
+    give_back(live_queue);
+    give_back(region_queue);
+    kept_owner = nullptr;
+    map_known = false;
+    fill_level = -1;
+}
+
+bool kept_paths_ready() { return kept_owner != nullptr; }
+
+size_t kept_paths_bytes() {
+    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
+    const size_t rows = static_cast<size_t>(inside_count) * map_levels;
+    return rows * inside_count + rows +
+           cells * (sizeof *seen_kinds + sizeof *move_mask + sizeof *cell_entry + sizeof *region) +
+           static_cast<size_t>(cell_count) *
+               (sizeof *fill_cell + sizeof *fill_cost + sizeof *fill_marks + sizeof *fill_dirs + sizeof *ring_marks +
+                sizeof *fill_queue + sizeof *live_queue + sizeof *region_queue) +
+           2 * sizeof(uint64_t) + 4 + sizeof seen_entry_cost;
+}
+
+void forget_kept_paths() {
+    map_known = false;
+    fill_level = -1;
+}
+
+void forget_kept_start(int32_t level, int32_t column, int32_t row) {
+    if (!kept_owner || level < 0 || level >= map_levels) return;
+    const int32_t x = column < 1 ? 1 : (column > map_size - 2 ? map_size - 2 : column);
+    const int32_t y = row < 1 ? 1 : (row > map_size - 2 ? map_size - 2 : row);
+    const int32_t start = y * map_size + x;
+    state_of(level, start) = row_unseen;
+    if (fill_level == level && fill_start == start) fill_level = -1;
+}
+
+void learn_map() {
+    if (!kept_owner || !cell_kinds || map_unchanged()) return;
+    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
+    std::memcpy(seen_kinds, cell_kinds, cells);
+    std::memcpy(seen_entry_cost, entry_cost, sizeof seen_entry_cost);
+    for (int32_t level = 0; level < map_levels; ++level) {
+        const uint8_t* kinds = cell_kinds + level * cell_count;
+        for (int32_t cell = 0; cell < cell_count; ++cell) {
+            move_mask[level * cell_count + cell] = moves_from(kinds, cell % map_size, cell / map_size);
+            cell_entry[level * cell_count + cell] = static_cast<float>(entry_cost[kinds[cell]]);
+        }
+        label_regions(level);
+    }
+    std::memset(row_state, row_unseen, static_cast<size_t>(inside_count) * map_levels);
+    fill_level = -1;
+    map_known = true;
+}
+
+int fast_path_step(int unit, int column, int row, int window, bool toward_unit) {
+    if (!path_search || !unit_table || unit < 0 || unit >= max_units) return 0;
+    Unit& walker = unit_table[unit];
+    PathSearch& search = *path_search;
+    last_from_kept = false;
+    if (!kept_owner || !cell_kinds) return live_step(walker, search, column, row, window, toward_unit);
+
+    learn_map();
+    search.place_window(walker.tile_x, walker.tile_y, column, row, walker.level, window);
+    search.ready = 1;
+    search.status = status_not_found;
+    const int32_t level = search.search_level;
+    const int32_t start = search.start_y * map_size + search.start_x;
+    const int32_t target = search.target_y * map_size + search.target_x;
+    if (start == target) {
+        search.status = status_same_cell;
+        return refuse(walker);
+    }
+    if (!connected(level, start, target)) return refuse(walker);
+    if (search.window_size != map_size || blocking_unit_on(level))
+        return live_step(walker, search, column, row, window, toward_unit);
+
+    const uint8_t answer = kept_answer(level, start, target);
+    if (answer == unknown_answer) return refuse(walker);
+    search.status = status_found;
+    last_from_kept = true;
+    last_level = level;
+    last_start = start;
+    last_target = target;
+    const int32_t first = start + step_offset[answer & 7];
+    if (toward_unit && first == target) {
+        // Reached straight from the start: read, not written to the unit.
+        search.step_x = search.target_x;
+        search.step_y = search.target_y;
+        return 2;
+    }
+    search.step_x = first % map_size;
+    search.step_y = first / map_size;
+    write_step(walker, search);
+    return 1;
+}
+
+int run_with_queue(PathSearch& s, int32_t budget) {
+    if (!s.ready) return run_unprepared;
+    if (!live_queue) return s.run(budget);
+    const int32_t limit = s.window_size * s.window_size - 9;
+    if (s.start_x == s.target_x && s.start_y == s.target_y) {
+        s.status = status_same_cell;
+        return run_same_cell;
+    }
+    if (static_cast<int64_t>(s.last_node) + budget >= limit) budget = limit - s.last_node;
+    // Open nodes left by an earlier run, if any; current is expanded first.
+    queue_clear(live_queue, live_queue_count);
+    for (int32_t i = 0; i <= s.last_node; ++i)
+        if (i != s.current && s.node_state[i] < node_closed && s.node_cost[i] <= pick_ceiling)
+            queue_push(live_queue, live_queue_count, queue_key(s.node_cost[i], i, 0));
+    for (int32_t i = 0; i < budget; ++i) {
+        const int32_t made_before = s.last_node;
+        s.expand_current();
+        for (int32_t n = made_before + 1; n <= s.last_node; ++n)
+            if (s.node_cost[n] <= pick_ceiling) queue_push(live_queue, live_queue_count, queue_key(s.node_cost[n], n, 0));
+        s.current = live_queue_count > 0 ? key_node(queue_pop(live_queue, live_queue_count)) : s.last_node;
+        if (s.node_x[s.current] == s.target_x && s.node_y[s.current] == s.target_y) {
+            s.status = status_found;
+            s.found_node = s.current;
+            return run_found;
+        }
+    }
+    return run_not_found;
+}
+
+float last_found_cost() {
+    if (!path_search || path_search->status != status_found) return 0.0f;
+    if (last_from_kept) return kept_cost(last_level, last_start, last_target);
+    return path_search->node_cost[path_search->found_node];
+}
+
+void note_search_answer() { last_from_kept = false; }
