@@ -55,10 +55,14 @@ int literal_path_step_to_unit(int unit, int column, int row, int window) {
     return path_stepped;
 }
 
+long long path_query_count = 0;
+
 int path_step_to_cell(int unit, int column, int row, int window) {
+    ++path_query_count;
     return fast_path_step(unit, column, row, window, false);
 }
 
 int path_step_to_unit(int unit, int column, int row, int window) {
+    ++path_query_count;
     return fast_path_step(unit, column, row, window, true);
 }

@@ -14,6 +14,9 @@ int path_step_to_unit(int unit, int column, int row, int window);
 int literal_path_step_to_cell(int unit, int column, int row, int window);
 int literal_path_step_to_unit(int unit, int column, int row, int window);
 
+// Queries the game has asked since start-up, for the simulator's report.
+extern long long path_query_count;
+
 // Query results.
 constexpr int path_no_step = 0;
 constexpr int path_stepped = 1;

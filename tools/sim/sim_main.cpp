@@ -1,0 +1,169 @@
+// varnhold-sim: plays the game's own rules without a window, for soak runs,
+// reproducible dumps and timing of the rule steps.
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "game/frame_rules.h"
+#include "path/path_queries.h"
+#include "path/path_search.h"
+#include "platform/headless/headless_platform.h"
+#include "tools/sim/sim_player.h"
+#include "tools/sim/sim_report.h"
+#include "world/game_state.h"
+#include "world/new_game.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+struct SimOptions {
+    uint32_t seed = 1;
+    long long frames = 1000;
+    SimPlayerStyle player = sim_player_idle;
+    const char* dump_path = nullptr;
+    bool check = false;
+};
+
+void print_usage() {
+    std::fprintf(stderr,
+                 "usage: varnhold-sim --seed S --frames N [--player idle|attack|random] [--dump FILE] [--check]\n"
+                 "  --check  test the game's invariants after every frame; exit 3 at the first broken one\n");
+}
+
+bool parse_options(int argc, char** argv, SimOptions* options) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        char* end = nullptr;
+        if (!std::strcmp(arg, "--seed") && value) {
+            options->seed = static_cast<uint32_t>(std::strtoul(value, &end, 10));
+            if (*end) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--frames") && value) {
+            options->frames = std::strtoll(value, &end, 10);
+            if (*end || options->frames < 0) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--player") && value) {
+            if (!std::strcmp(value, "idle")) options->player = sim_player_idle;
+            else if (!std::strcmp(value, "attack")) options->player = sim_player_attack;
+            else if (!std::strcmp(value, "random")) options->player = sim_player_random;
+            else return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--dump") && value) {
+            options->dump_path = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--check")) {
+            options->check = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool start_world(uint32_t seed) {
+    headless_reset();
+    if (!alloc_world()) return false;
+    path_search = new PathSearch();
+    if (!path_search->create_buffers()) return false;
+    init_face_table();
+    init_map_cells();
+    new_game_from_seed(seed);
+    return true;
+}
+
+void stop_world() {
+    if (path_search) {
+        path_search->release_buffers();
+        delete path_search;
+        path_search = nullptr;
+    }
+    free_world();
+}
+
+// Time this thread spent running, so that another process taking the core
+// does not count as the game's own work.
+double thread_cpu_ms() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1.0e6;
+}
+
+void count_living(int living[3]) {
+    living[0] = living[1] = living[2] = 0;
+    for (int i = 0; i < max_units; ++i) {
+        const Unit& u = unit_table[i];
+        if (u.active && !u.dead && u.owner >= 0 && u.owner <= 2) ++living[u.owner];
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    if (!parse_options(argc, argv, &options)) {
+        print_usage();
+        return 2;
+    }
+    if (!start_world(options.seed)) {
+        std::fprintf(stderr, "varnhold-sim: out of memory\n");
+        return 1;
+    }
+    sim_player_seed(options.seed);
+    remember_units();
+
+    double total_ms = 0.0, worst_ms = 0.0;
+    double total_cpu_ms = 0.0, worst_cpu_ms = 0.0;
+    long long worst_frame = 0, worst_cpu_frame = 0;
+    long long frames_run = 0;
+    for (; frames_run < options.frames; ++frames_run) {
+        sim_player_act(options.player);
+        auto started = std::chrono::steady_clock::now();
+        double cpu_started = thread_cpu_ms();
+        rules_before_cursor_marker();
+        rules_after_cursor_marker();
+        double cpu_ms = thread_cpu_ms() - cpu_started;
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        total_ms += ms;
+        total_cpu_ms += cpu_ms;
+        if (ms > worst_ms) {
+            worst_ms = ms;
+            worst_frame = frames_run + 1;
+        }
+        if (cpu_ms > worst_cpu_ms) {
+            worst_cpu_ms = cpu_ms;
+            worst_cpu_frame = frames_run + 1;
+        }
+        if (options.check) {
+            if (const char* broken = broken_invariant()) {
+                std::fprintf(stderr, "varnhold-sim: frame %lld: %s\n", frames_run + 1, broken);
+                stop_world();
+                return 3;
+            }
+            remember_units();
+        }
+    }
+
+    int living[3];
+    count_living(living);
+    std::printf("frames %lld\n", frames_run);
+    std::printf("empire_0_won %d empire_1_won %d tie %d\n", empire_0_won, empire_1_won, tie);
+    std::printf("empire_0_gold %.2f empire_1_gold %.2f\n", unit_table[0].gold, unit_table[1].gold);
+    std::printf("living player %d computer %d neutral %d\n", living[0], living[1], living[2]);
+    std::printf("path_queries %lld\n", path_query_count);
+    std::printf("ms_per_frame wall mean %.4f worst %.4f (frame %lld)\n", frames_run ? total_ms / frames_run : 0.0,
+                worst_ms, worst_frame);
+    std::printf("ms_per_frame cpu mean %.4f worst %.4f (frame %lld)\n",
+                frames_run ? total_cpu_ms / frames_run : 0.0, worst_cpu_ms, worst_cpu_frame);
+
+    bool dumped = !options.dump_path || write_unit_dump(options.dump_path);
+    stop_world();
+    if (!dumped) {
+        std::fprintf(stderr, "varnhold-sim: cannot write %s\n", options.dump_path);
+        return 1;
+    }
+    return 0;
+}
