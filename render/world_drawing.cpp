@@ -12,6 +12,8 @@
 #include "world/game_state.h"
 #include "world/world_arrays.h"
 
+bool world_drawing_reference = false;
+
 namespace {
 
 // The scene is limited by distance, not by the view frustum.
@@ -33,8 +35,10 @@ int screen_coordinate(float value) {
 
 uint32_t texture_of(uint32_t index) { return index < texture_name_count ? texture_names[index] : 0; }
 
-// One picture pixel per flat-coloured quad; black pixels are holes.
-void draw_picture_pixels(const Image& image, float size) {
+// One picture pixel per flat-coloured quad; black pixels are holes. The
+// reference way: every pixel moved into place on the matrix stack and sent
+// in a primitive of its own.
+void draw_picture_pixels_one_by_one(const Image& image, float size) {
     const int w = image.width;
     const int half = w / 2;
     const float h = size / static_cast<float>(w) / 2.0f;
@@ -62,6 +66,46 @@ void draw_picture_pixels(const Image& image, float size) {
     }
 }
 
+// The same quads in one primitive for the whole picture, each pixel's
+// offset added to its corners instead of pushed on the matrix: a software
+// renderer pays for every begin, end and matrix change far more than for
+// the vertices themselves.
+void draw_picture_pixels_batched(const Image& image, float size) {
+    const int w = image.width;
+    const int half = w / 2;
+    const float h = size / static_cast<float>(w) / 2.0f;
+    const int rows = image.height < w ? image.height : w;
+    glBegin(GL_QUADS);
+    for (int r = 0; r < rows; ++r) {
+        const float y = static_cast<float>(r - half) * size / static_cast<float>(w);
+        const uint8_t* pixel = image.pixels + static_cast<size_t>(r) * w * 3;
+        for (int c = 0; c < w; ++c, pixel += 3) {
+            if (pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0) continue;
+            const float x = static_cast<float>(c - half) * size / static_cast<float>(w);
+            glColor3ub(pixel[0], pixel[1], pixel[2]);
+            glNormal3f(0.0f, 0.0f, 1.0f);
+            glVertex3f(x - h, y - h, 0.0f);
+            glVertex3f(x + h, y - h, 0.0f);
+            glVertex3f(x + h, y + h, 0.0f);
+            glVertex3f(x - h, y + h, 0.0f);
+        }
+    }
+    glEnd();
+    // The colour is left where the pixel-by-pixel drawing leaves it: that of
+    // the last pixel visited, black or not.
+    if (rows > 0 && w > 0) {
+        const uint8_t* last = image.pixels + (static_cast<size_t>(rows - 1) * w + w - 1) * 3;
+        glColor3ub(last[0], last[1], last[2]);
+    }
+}
+
+void draw_picture_pixels(const Image& image, float size) {
+    if (world_drawing_reference)
+        draw_picture_pixels_one_by_one(image, size);
+    else
+        draw_picture_pixels_batched(image, size);
+}
+
 void draw_sprite(int slot, float size, bool standing) {
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
@@ -75,6 +119,45 @@ void draw_sprite(int slot, float size, bool standing) {
     }
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
+}
+
+void send_triangle(const MeshTriangle& triangle) {
+    for (int corner = 0; corner < 3; ++corner) {
+        const MeshVertex& vertex = mesh_vertices[triangle.vertex[corner]];
+        glTexCoord2f(vertex.u, vertex.v);
+        glVertex3f(vertex.pos[0], vertex.pos[1], vertex.pos[2]);
+    }
+}
+
+// The reference way: a bind and a primitive for every triangle.
+void draw_mesh_one_by_one() {
+    glEnable(GL_TEXTURE_2D);
+    for (int i = 0; i < visible_triangle_count; ++i) {
+        const MeshTriangle& triangle = mesh_triangles[visible_triangles[i]];
+        glBindTexture(GL_TEXTURE_2D, texture_of(triangle.texture));
+        glBegin(GL_TRIANGLES);
+        send_triangle(triangle);
+        glEnd();
+    }
+}
+
+// The same triangles in the same order, one primitive for each run of
+// consecutive triangles on the same texture; the builder lays a cell's
+// faces together, so runs are long and binds few.
+void draw_mesh_in_runs() {
+    glEnable(GL_TEXTURE_2D);
+    int i = 0;
+    while (i < visible_triangle_count) {
+        const uint32_t texture = texture_of(mesh_triangles[visible_triangles[i]].texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glBegin(GL_TRIANGLES);
+        for (; i < visible_triangle_count; ++i) {
+            const MeshTriangle& triangle = mesh_triangles[visible_triangles[i]];
+            if (texture_of(triangle.texture) != texture) break;
+            send_triangle(triangle);
+        }
+        glEnd();
+    }
 }
 
 void draw_health_bar(const Unit& unit, int px, int py) {
@@ -140,18 +223,10 @@ void cull_mesh() {
 }
 
 void draw_mesh() {
-    glEnable(GL_TEXTURE_2D);
-    for (int i = 0; i < visible_triangle_count; ++i) {
-        const MeshTriangle& triangle = mesh_triangles[visible_triangles[i]];
-        glBindTexture(GL_TEXTURE_2D, texture_of(triangle.texture));
-        glBegin(GL_TRIANGLES);
-        for (int corner = 0; corner < 3; ++corner) {
-            const MeshVertex& vertex = mesh_vertices[triangle.vertex[corner]];
-            glTexCoord2f(vertex.u, vertex.v);
-            glVertex3f(vertex.pos[0], vertex.pos[1], vertex.pos[2]);
-        }
-        glEnd();
-    }
+    if (world_drawing_reference)
+        draw_mesh_one_by_one();
+    else
+        draw_mesh_in_runs();
 }
 
 void collect_visible_units() {

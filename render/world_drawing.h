@@ -2,6 +2,12 @@
 // view centre as pictures with their labels and bars, and the tile marker.
 #pragma once
 
+// Off in the game. When set, pictures are drawn one quad per primitive, each
+// moved into place on the matrix stack, and the terrain one triangle per
+// primitive with a bind each: the plain way, kept for tests and benchmarks
+// to hold the batched drawing against.
+extern bool world_drawing_reference;
+
 void cull_mesh();
 void draw_mesh();
 void collect_visible_units();
