@@ -194,16 +194,6 @@ TEST_F(PathQueryTest, AttackWalkStopsBesideTheTarget) {
     EXPECT_EQ(std::abs(unit.tile_x - 15) <= 1 && std::abs(unit.tile_y - 20) <= 1, true);
 }
 
-TEST_F(PathQueryTest, LiteralAndGameQueriesAgreeOnTheseCases) {
-    Unit& a = unit_at(3, 10, 10, order_move);
-    Unit& b = unit_at(4, 10, 10, order_move);
-    set_kind(12, 11, 3);
-    set_kind(12, 10, 3);
-    EXPECT_EQ(path_step_to_cell(3, 15, 12, 64), literal_path_step_to_cell(4, 15, 12, 64));
-    EXPECT_EQ(a.next_x, b.next_x);
-    EXPECT_EQ(a.next_y, b.next_y);
-}
-
 TEST_F(PathQueryTest, QueriesWithoutASearchObjectOrOutsideTheTableDoNothing) {
     EXPECT_EQ(path_step_to_cell(-1, 5, 5, 64), path_no_step);
     EXPECT_EQ(path_step_to_unit(max_units, 5, 5, 64), path_no_step);
