@@ -110,7 +110,10 @@ dump() {
     xwd_stride=$(be_word "$work/screen.xwd" 48 4)
     xwd_bytes=$((bits / 8))
     xwd_pixels=$((header + ncolors * 12))
-    [ "$xwd_bytes" -ge 3 ] && [ "$xwd_stride" -gt 0 ]
+    [ "$xwd_bytes" -ge 3 ] && [ "$xwd_stride" -gt 0 ] || return 1
+    # A dump cut short would read as black; it is no reading at all.
+    [ "$(be_word "$work/screen.xwd" 20 4)" = "$window_height" ] &&
+        [ "$(stat -c %s "$work/screen.xwd")" -ge $((xwd_pixels + window_height * xwd_stride)) ]
 }
 
 # The pixel at overlay (x, y) (y from the bottom) as "r g b"; the X server
@@ -124,15 +127,23 @@ pixel() {
     echo "$(((value >> 16) & 255)) $(((value >> 8) & 255)) $((value & 255))"
 }
 
-# True when every probe shows its intro pixel.
-intro_shown() {
-    dump || return 1
+# What the window shows where the intro goes: "shown" when every probe has
+# its intro pixel, "gone" when a probe has not, "unknown" when the window
+# could not be read (which never counts either way).
+intro_state() {
+    if ! dump; then
+        echo unknown
+        return
+    fi
     local probe column row red green blue
     for probe in "${probes[@]}"; do
         read -r column row red green blue <<<"$probe"
-        [ "$(pixel $((intro_x + column)) $((intro_y + row)))" = "$red $green $blue" ] || return 1
+        if [ "$(pixel $((intro_x + column)) $((intro_y + row)))" != "$red $green $blue" ]; then
+            echo gone
+            return
+        fi
     done
-    return 0
+    echo shown
 }
 
 # ---- the run ---------------------------------------------------------------------
@@ -154,8 +165,9 @@ seen=no
 for _ in $(seq 300); do
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended before the intro showed"
     before=$(now)
-    if intro_shown; then seen=yes; break; fi
-    started=$before
+    state=$(intro_state)
+    if [ "$state" = shown ]; then seen=yes; break; fi
+    [ "$state" = gone ] && started=$before
     sleep 0.1
 done
 [ "$seen" = yes ] || fail "the intro picture never showed at ($intro_x, $intro_y)"
@@ -166,11 +178,16 @@ while :; do
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended while the intro showed"
     elapsed=$(seconds_between "$started" "$(now)")
     awk -v e="$elapsed" -v g="$give_up_s" 'BEGIN { exit !(e > g) }' && break
-    if ! intro_shown; then
+    if [ "$(intro_state)" = gone ]; then
         ended=$(now)
         # A second look confirms it: the picture does not come back.
         sleep 0.5
-        intro_shown && fail "the intro picture came back"
+        for _ in $(seq 10); do
+            state=$(intro_state)
+            [ "$state" != unknown ] && break
+            sleep 0.2
+        done
+        [ "$state" = gone ] || fail "the intro picture came back (or the window could not be read: $state)"
         gone=yes
         break
     fi
