@@ -18,6 +18,7 @@
 #include "world/new_game.h"
 #include "world/unit_kinds.h"
 #include "world/world_arrays.h"
+#include "tests/support/unit_placement.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ protected:
         headless_reset();
         ASSERT_TRUE(alloc_world());
         ASSERT_TRUE(alloc_image_table());
-        place(0, owner_player, kind_mage, 32, 4);
-        place(1, owner_computer, kind_mage, 32, 59);
+        place_unit(0, owner_player, kind_mage, 32, 4);
+        place_unit(1, owner_computer, kind_mage, 32, 59);
         unit_table[0].gold = 1000.0f;
         unit_table[1].gold = 1000.0f;
         empire_0_won = empire_1_won = tie = 0;
@@ -45,20 +46,6 @@ protected:
     void TearDown() override {
         help_visible = 0;
         free_world();  // the image table goes with it
-    }
-
-    static Unit& place(int slot, int owner, int kind, int x, int y) {
-        Unit& unit = unit_table[slot];
-        unit.active = 1;
-        unit.owner = owner;
-        unit.kind = static_cast<uint16_t>(kind);
-        unit.tile_x = static_cast<uint16_t>(x);
-        unit.tile_y = static_cast<uint16_t>(y);
-        unit.mobility = kind == kind_mine ? 2 : 1;
-        unit.max_hp = unit.hp = kind_max_hp(kind);
-        unit.attack = 4;
-        unit.gold = 1.0f;
-        return unit;
     }
 
     // A square intro picture of one colour.
@@ -107,9 +94,9 @@ protected:
 }  // namespace
 
 TEST_F(CensusTest, ASideWithOnlyMinesOrDeadUnitsHasLost) {
-    place(10, owner_player, kind_mine, 20, 20);
-    place(11, owner_player, 30, 21, 20).dead = 1;
-    place(12, owner_player, 30, 21, 20).active = 0;
+    place_unit(10, owner_player, kind_mine, 20, 20);
+    place_unit(11, owner_player, 30, 21, 20).dead = 1;
+    place_unit(12, owner_player, 30, 21, 20).active = 0;
     unit_table[0].dead = 1;
     census();
     EXPECT_EQ(empire_1_won, 1);
@@ -139,10 +126,10 @@ TEST_F(CensusTest, LivingLeadersEndNothing) {
 
 TEST_F(CensusTest, JumpKeysCentreOnTheFirstCountedUnitOfEachSide) {
     unit_table[0].dead = 1;                          // not counted, so not jumped to
-    place(3, owner_player, kind_mine, 50, 50);       // mines are not counted either
-    place(5, owner_player, 30, 4, 7);                // the first counted: the jump is not clamped
-    place(6, owner_player, 30, 40, 40);
-    place(8, owner_computer, 30, 20, 30);
+    place_unit(3, owner_player, kind_mine, 50, 50);       // mines are not counted either
+    place_unit(5, owner_player, 30, 4, 7);                // the first counted: the jump is not clamped
+    place_unit(6, owner_player, 30, 40, 40);
+    place_unit(8, owner_computer, 30, 20, 30);
     headless_set_key(vk_backspace, true);
     census();
     EXPECT_EQ(map_sx, -6);

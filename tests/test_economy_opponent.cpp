@@ -10,6 +10,7 @@
 #include "world/random.h"
 #include "world/unit_kinds.h"
 #include "world/world_arrays.h"
+#include "tests/support/unit_placement.h"
 
 namespace {
 
@@ -18,30 +19,16 @@ protected:
     void SetUp() override {
         headless_reset();
         ASSERT_TRUE(alloc_world());
-        place(0, owner_player, kind_mage, 2, 2);
-        place(1, owner_computer, kind_mage, 61, 61);
+        place_unit(0, owner_player, kind_mage, 2, 2);
+        place_unit(1, owner_computer, kind_mage, 61, 61);
         unit_table[0].gold = 1000.0f;
         unit_table[1].gold = 1000.0f;
         frame_counter = 1;
     }
     void TearDown() override { free_world(); }
 
-    static Unit& place(int slot, int owner, int kind, int x, int y) {
-        Unit& unit = unit_table[slot];
-        unit.active = 1;
-        unit.owner = owner;
-        unit.kind = static_cast<uint16_t>(kind);
-        unit.tile_x = static_cast<uint16_t>(x);
-        unit.tile_y = static_cast<uint16_t>(y);
-        unit.mobility = kind == kind_mine ? 2 : 1;
-        unit.max_hp = unit.hp = kind_max_hp(kind);
-        unit.attack = 4;
-        unit.gold = 1.0f;
-        return unit;
-    }
-
     static Unit& place_mine(int slot, int owner, int x, int y, float gold) {
-        Unit& mine = place(slot, owner, kind_mine, x, y);
+        Unit& mine = place_unit(slot, owner, kind_mine, x, y);
         mine.gold = gold;
         return mine;
     }
@@ -84,16 +71,16 @@ TEST_F(EconomyTest, WithoutMinesEachTreasuryGrowsByHalfAGoldPerTickEvenWhenItsLe
 
 TEST_F(EconomyTest, NeutralMinePaysOneToEachOfTheFirstFiveLivingEmpireUnitsNearIt) {
     Unit& mine = place_mine(10, owner_neutral, 30, 30, 100.0f);
-    place(3, owner_neutral, 30, 30, 31);   // neutrals are not paid
-    place(4, owner_player, 30, 35, 30);    // distance 5: paid
-    place(5, owner_computer, 30, 33, 33);  // distance 6: too far
-    place(6, owner_computer, 30, 27, 28);  // paid, into the computer's treasury
-    place(7, owner_player, 30, 30, 30).dead = 1;
-    place(8, owner_player, 30, 30, 29);
-    place(9, owner_player, 30, 31, 30);
-    place(11, owner_computer, 30, 29, 30);
-    place(12, owner_player, 30, 30, 30);  // the sixth: nothing left for it this tick
-    place(13, owner_player, 30, 30, 30).active = 0;
+    place_unit(3, owner_neutral, 30, 30, 31);   // neutrals are not paid
+    place_unit(4, owner_player, 30, 35, 30);    // distance 5: paid
+    place_unit(5, owner_computer, 30, 33, 33);  // distance 6: too far
+    place_unit(6, owner_computer, 30, 27, 28);  // paid, into the computer's treasury
+    place_unit(7, owner_player, 30, 30, 30).dead = 1;
+    place_unit(8, owner_player, 30, 30, 29);
+    place_unit(9, owner_player, 30, 31, 30);
+    place_unit(11, owner_computer, 30, 29, 30);
+    place_unit(12, owner_player, 30, 30, 30);  // the sixth: nothing left for it this tick
+    place_unit(13, owner_player, 30, 30, 30).active = 0;
     economy_tick();
     EXPECT_EQ(mine.gold, 95.0f);
     EXPECT_EQ(unit_table[0].gold, 1000.5f + 3.0f);  // units 4, 8 and 9
@@ -102,7 +89,7 @@ TEST_F(EconomyTest, NeutralMinePaysOneToEachOfTheFirstFiveLivingEmpireUnitsNearI
 
 TEST_F(EconomyTest, ANearlyEmptyMinePaysWhatItHoldsAndStopsAtZero) {
     Unit& mine = place_mine(10, owner_neutral, 30, 30, 3.0f);
-    for (int slot = 20; slot < 24; ++slot) place(slot, owner_player, 30, 31, 31);
+    for (int slot = 20; slot < 24; ++slot) place_unit(slot, owner_player, 30, 31, 31);
     economy_tick();
     EXPECT_EQ(mine.gold, 0.0f);
     EXPECT_EQ(unit_table[0].gold, 1003.5f);
@@ -113,10 +100,10 @@ TEST_F(EconomyTest, ANearlyEmptyMinePaysWhatItHoldsAndStopsAtZero) {
 
 TEST_F(EconomyTest, AGatheringComputerUnitIsMarkedWhenPaidAndUnmarkedByTheLastGold) {
     Unit& rich = place_mine(10, owner_neutral, 10, 10, 50.0f);
-    Unit& worker = place(20, owner_computer, 30, 11, 11);
+    Unit& worker = place_unit(20, owner_computer, 30, 11, 11);
     worker.order = order_gather;
     worker.target_unit = 10;
-    Unit& idle = place(21, owner_computer, 30, 11, 11);
+    Unit& idle = place_unit(21, owner_computer, 30, 11, 11);
     economy_tick();
     EXPECT_EQ(worker.mining, 1);
     EXPECT_EQ(idle.mining, 0) << "only a unit under a gather order is marked";
@@ -124,7 +111,7 @@ TEST_F(EconomyTest, AGatheringComputerUnitIsMarkedWhenPaidAndUnmarkedByTheLastGo
 
     // The last gold: marked and unmarked in the same step.
     Unit& poor = place_mine(30, owner_neutral, 50, 50, 1.0f);
-    Unit& late = place(31, owner_computer, 50, 51, 50);
+    Unit& late = place_unit(31, owner_computer, 50, 51, 50);
     late.order = order_gather;
     late.target_unit = 30;
     economy_tick();
@@ -140,9 +127,9 @@ TEST_F(EconomyTest, AGatheringComputerUnitIsMarkedWhenPaidAndUnmarkedByTheLastGo
 
 TEST_F(EconomyTest, AnOwnedMinePaysFiveToItsLivingLeaderThenItsRemainderToUnitsNearby) {
     Unit& mine = place_mine(10, owner_player, 30, 30, 7.0f);
-    place(20, owner_computer, 30, 30, 31);
-    place(21, owner_player, 30, 31, 30);
-    place(22, owner_player, 30, 32, 30);
+    place_unit(20, owner_computer, 30, 30, 31);
+    place_unit(21, owner_player, 30, 31, 30);
+    place_unit(22, owner_player, 30, 32, 30);
     economy_tick();
     EXPECT_EQ(mine.gold, 2.0f);
     EXPECT_EQ(unit_table[0].gold, 1005.5f);
@@ -156,7 +143,7 @@ TEST_F(EconomyTest, AnOwnedMinePaysFiveToItsLivingLeaderThenItsRemainderToUnitsN
 TEST_F(EconomyTest, AnOwnedMineWhoseLeaderIsDeadStillPaysTheUnitsNearIt) {
     Unit& mine = place_mine(10, owner_player, 30, 30, 100.0f);
     unit_table[0].dead = 1;
-    place(21, owner_player, 30, 31, 30);
+    place_unit(21, owner_player, 30, 31, 30);
     economy_tick();
     EXPECT_EQ(mine.gold, 99.0f);
     EXPECT_EQ(unit_table[0].gold, 1001.5f);
@@ -164,13 +151,13 @@ TEST_F(EconomyTest, AnOwnedMineWhoseLeaderIsDeadStillPaysTheUnitsNearIt) {
 
 TEST_F(EconomyTest, AnEmptySlotThatOnceHeldAMinePaysNothing) {
     place_mine(200, owner_neutral, 30, 30, 100.0f).active = 0;
-    place(21, owner_player, 30, 31, 30);
+    place_unit(21, owner_player, 30, 31, 30);
     economy_tick();
     EXPECT_EQ(unit_table[0].gold, 1000.5f);
 }
 
 TEST_F(EconomyTest, TheComputerMakesThreeAttemptsAndSpendsAtMostThirty) {
-    for (int slot = 2; slot < 85; ++slot) place(slot, owner_neutral, 43, slot % 60 + 1, 10);
+    for (int slot = 2; slot < 85; ++slot) place_unit(slot, owner_neutral, 43, slot % 60 + 1, 10);
     rng::srand(7);
     computer_recruit();
     EXPECT_EQ(unit_table[1].gold, 970.0f);
@@ -186,13 +173,13 @@ TEST_F(EconomyTest, TheComputerMakesThreeAttemptsAndSpendsAtMostThirty) {
 
 TEST_F(EconomyTest, ARecruitingSearchThatFindsNobodyCostsNothing) {
     place_mine(40, owner_neutral, 30, 30, 100.0f);  // mines are never candidates
-    place(41, owner_neutral, 30, 31, 30).dead = 1;
+    place_unit(41, owner_neutral, 30, 31, 30).dead = 1;
     EXPECT_EQ(draws_made([] { computer_recruit(); }), 300);
     EXPECT_EQ(unit_table[1].gold, 1000.0f);
 }
 
 TEST_F(EconomyTest, ComputerRecruitingDrawsASlotThenTheKindsChance) {
-    for (int slot = 2; slot < 85; ++slot) place(slot, owner_neutral, 41, slot % 60 + 1, 10);  // 1 in 6
+    for (int slot = 2; slot < 85; ++slot) place_unit(slot, owner_neutral, 41, slot % 60 + 1, 10);  // 1 in 6
     const uint32_t seed = 99;
     // Replay the draws: a slot is a candidate when it lies in 2..84.
     rng::srand(seed);
@@ -218,9 +205,9 @@ TEST_F(EconomyTest, ComputerRecruitingDrawsASlotThenTheKindsChance) {
 }
 
 TEST_F(EconomyTest, TheKthUnitWalkCountsFromIndexZero) {
-    place(5, owner_player, 30, 1, 1);
-    place(9, owner_player, 30, 1, 1);
-    place(10, owner_computer, 30, 1, 1);
+    place_unit(5, owner_player, 30, 1, 1);
+    place_unit(9, owner_player, 30, 1, 1);
+    place_unit(10, owner_computer, 30, 1, 1);
     EXPECT_EQ(count_units(is_player_unit), 3);
     EXPECT_EQ(kth_unit(is_player_unit, 1), 0);
     EXPECT_EQ(kth_unit(is_player_unit, 3), 9);
@@ -229,9 +216,9 @@ TEST_F(EconomyTest, TheKthUnitWalkCountsFromIndexZero) {
 }
 
 TEST_F(EconomyTest, NoRaidOrRecallBeforeFrame1501OnlyTheirFirstDraws) {
-    for (int slot = 2; slot < 12; ++slot) place(slot, owner_computer, 30, 40, 40).order = order_move;
+    for (int slot = 2; slot < 12; ++slot) place_unit(slot, owner_computer, 30, 40, 40).order = order_move;
     unit_table[1].order = order_move;  // no idle worker: mining draws nothing
-    place(20, owner_player, 30, 10, 10);
+    place_unit(20, owner_player, 30, 10, 10);
     for (int frame : {1, 501, 1001, 1501 - 1}) {
         frame_counter = frame;
         for (uint32_t seed = 1; seed < 40; ++seed) {
@@ -243,15 +230,15 @@ TEST_F(EconomyTest, NoRaidOrRecallBeforeFrame1501OnlyTheirFirstDraws) {
 }
 
 TEST_F(EconomyTest, ARaidSendsTheKthEligibleComputerUnitAfterTheKthPlayerUnit) {
-    for (int slot = 2; slot < 10; ++slot) place(slot, owner_computer, 30, 40, 40).order = order_move;
+    for (int slot = 2; slot < 10; ++slot) place_unit(slot, owner_computer, 30, 40, 40).order = order_move;
     unit_table[1].order = order_move;
     unit_table[3].order = order_attack;  // already attacking: not a raider
     unit_table[3].target_unit = 0;
     unit_table[4].mining = 1;  // left to its work
     unit_table[5].dead = 1;
-    place(20, owner_player, 30, 10, 10);
+    place_unit(20, owner_player, 30, 10, 10);
     place_mine(21, owner_player, 12, 10, 100.0f);  // the player's mines are victims too
-    place(22, owner_player, 30, 10, 10).dead = 1;
+    place_unit(22, owner_player, 30, 10, 10).dead = 1;
     frame_counter = 1501;
     const int raiders[] = {1, 2, 6, 7, 8, 9};
     const int victims[] = {0, 20, 21};
@@ -276,10 +263,10 @@ TEST_F(EconomyTest, ARaidSendsTheKthEligibleComputerUnitAfterTheKthPlayerUnit) {
 TEST_F(EconomyTest, ARecallPullsAnyNonAttackingUnitMiningOrNotAndClearsItsMark) {
     // Only mining units remain: the raid finds no raider, the recall does.
     unit_table[1].dead = 1;
-    Unit& miner = place(30, owner_computer, 30, 40, 40);
+    Unit& miner = place_unit(30, owner_computer, 30, 40, 40);
     miner.order = order_gather;
     miner.mining = 1;
-    place(20, owner_player, 30, 10, 10);
+    place_unit(20, owner_player, 30, 10, 10);
     frame_counter = 3001;
     uint32_t seed = 1;
     for (;; ++seed) {
@@ -295,8 +282,8 @@ TEST_F(EconomyTest, ARecallPullsAnyNonAttackingUnitMiningOrNotAndClearsItsMark) 
 }
 
 TEST_F(EconomyTest, AnIdleComputerUnitIsSentToANeutralMineThatStillHoldsGold) {
-    place(2, owner_computer, 30, 40, 40).mining = 1;  // idle but mining: not a worker
-    place(3, owner_computer, 30, 40, 40).order = order_move;
+    place_unit(2, owner_computer, 30, 40, 40).mining = 1;  // idle but mining: not a worker
+    place_unit(3, owner_computer, 30, 40, 40).order = order_move;
     place_mine(10, owner_neutral, 20, 20, 0.0f);  // empty
     place_mine(11, owner_player, 20, 25, 50.0f);  // owned
     place_mine(12, owner_neutral, 20, 30, 50.0f);

@@ -9,6 +9,7 @@
 #include "world/random.h"
 #include "world/unit_kinds.h"
 #include "world/world_arrays.h"
+#include "tests/support/unit_placement.h"
 
 namespace {
 
@@ -31,22 +32,8 @@ protected:
         free_world();
     }
 
-    static Unit& place(int slot, int owner, int kind, int x, int y) {
-        Unit& unit = unit_table[slot];
-        unit.active = 1;
-        unit.owner = owner;
-        unit.kind = static_cast<uint16_t>(kind);
-        unit.tile_x = static_cast<uint16_t>(x);
-        unit.tile_y = static_cast<uint16_t>(y);
-        unit.mobility = kind == kind_mine ? 2 : 1;
-        unit.max_hp = unit.hp = kind_max_hp(kind);
-        unit.attack = 4;
-        unit.gold = 1.0f;
-        return unit;
-    }
-
     static Unit& walker(int slot, int x, int y, int goal_x, int goal_y) {
-        Unit& unit = place(slot, owner_player, 30, x, y);
+        Unit& unit = place_unit(slot, owner_player, 30, x, y);
         unit.order = order_move;
         unit.goal_x = static_cast<uint16_t>(goal_x);
         unit.goal_y = static_cast<uint16_t>(goal_y);
@@ -54,7 +41,7 @@ protected:
     }
 
     static Unit& attacker(int slot, int x, int y, int target) {
-        Unit& unit = place(slot, owner_player, 30, x, y);
+        Unit& unit = place_unit(slot, owner_player, 30, x, y);
         unit.order = order_attack;
         unit.target_unit = static_cast<int16_t>(target);
         return unit;
@@ -97,14 +84,14 @@ TEST_F(UnitsTest, EmptySlotsAreNotUpdatedButTheDeadAre) {
 }
 
 TEST_F(UnitsTest, WanderingGivesIdleNeutralsTwoDrawsEachAndSkipsUnitZero) {
-    place(0, owner_neutral, 30, 5, 5);  // even a neutral slot 0 is left alone
+    place_unit(0, owner_neutral, 30, 5, 5);  // even a neutral slot 0 is left alone
     Unit& busy = walker(3, 5, 5, 7, 9);
     busy.owner = owner_neutral;
-    place(4, owner_computer, 30, 5, 5);
-    place(5, owner_neutral, 31, 5, 5);
-    place(6, owner_neutral, kind_mine, 5, 5);  // mines are sent too, and never go
-    place(7, owner_neutral, 32, 5, 5);
-    place(8, owner_neutral, 32, 5, 5).active = 0;
+    place_unit(4, owner_computer, 30, 5, 5);
+    place_unit(5, owner_neutral, 31, 5, 5);
+    place_unit(6, owner_neutral, kind_mine, 5, 5);  // mines are sent too, and never go
+    place_unit(7, owner_neutral, 32, 5, 5);
+    place_unit(8, owner_neutral, 32, 5, 5).active = 0;
     rng::srand(4242);
     int goals[3][2];
     for (auto& goal : goals) {
@@ -155,7 +142,7 @@ TEST_F(UnitsTest, AMoveToTheUnitsOwnTileEndsAtItsNextVisit) {
 
 TEST_F(UnitsTest, BlowsAreStruckAtManhattanDistanceTwoNotThree) {
     // Diagonal neighbours: the attacker stays put and strikes.
-    Unit& target = place(5, owner_computer, 36, 11, 11);
+    Unit& target = place_unit(5, owner_computer, 36, 11, 11);
     Unit& a = attacker(2, 10, 10, 5);
     a.attack = 6;
     target.attack = 8;
@@ -189,7 +176,7 @@ TEST_F(UnitsTest, BlowsAreStruckAtManhattanDistanceTwoNotThree) {
 
 TEST_F(UnitsTest, BothUnitsCanDieInOneExchangeAndTheSelectionReturnsToTheLeader) {
     Unit& a = attacker(2, 10, 10, 5);
-    Unit& t = place(5, owner_computer, 38, 11, 10);
+    Unit& t = place_unit(5, owner_computer, 38, 11, 10);
     a.attack = t.attack = 2;
     a.hp = t.hp = 0.005f;
     t.order = order_attack;
@@ -212,7 +199,7 @@ TEST_F(UnitsTest, BothUnitsCanDieInOneExchangeAndTheSelectionReturnsToTheLeader)
 
 TEST_F(UnitsTest, KillingTheSelectedTargetAlsoReturnsTheSelectionToTheLeader) {
     attacker(2, 10, 10, 5).attack = 2;
-    Unit& t = place(5, owner_player, 38, 11, 10);
+    Unit& t = place_unit(5, owner_player, 38, 11, 10);
     t.hp = 0.005f;
     selected_unit = 5;
     rng::srand(1);
@@ -222,7 +209,7 @@ TEST_F(UnitsTest, KillingTheSelectedTargetAlsoReturnsTheSelectionToTheLeader) {
 }
 
 TEST_F(UnitsTest, ATargetAlreadyDeadIsStruckOnceAndStillStrikesBack) {
-    Unit& t = place(5, owner_computer, 36, 12, 10);
+    Unit& t = place_unit(5, owner_computer, 36, 12, 10);
     t.dead = 1;
     t.hp = 0.0f;
     t.attack = 8;
@@ -242,8 +229,8 @@ TEST_F(UnitsTest, ATargetAlreadyDeadIsStruckOnceAndStillStrikesBack) {
 }
 
 TEST_F(UnitsTest, AWorkerWalksToItsMineWithoutBlowsAndWaitsBesideIt) {
-    place(6, owner_neutral, kind_mine, 14, 10);
-    Unit& worker = place(2, owner_computer, 30, 10, 10);
+    place_unit(6, owner_neutral, kind_mine, 14, 10);
+    Unit& worker = place_unit(2, owner_computer, 30, 10, 10);
     worker.order = order_gather;
     worker.target_unit = 6;
     const uint32_t state = rng::state();
@@ -257,7 +244,7 @@ TEST_F(UnitsTest, AWorkerWalksToItsMineWithoutBlowsAndWaitsBesideIt) {
 
 TEST_F(UnitsTest, AnOrderNamingNoSlotIsDroppedInsteadOfReadOutsideTheTable) {
     Unit& a = attacker(2, 10, 10, -1);
-    Unit& w = place(3, owner_computer, 30, 10, 12);
+    Unit& w = place_unit(3, owner_computer, 30, 10, 12);
     w.order = order_gather;
     w.target_unit = 300;
     visit_first_slice();
