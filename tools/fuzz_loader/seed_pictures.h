@@ -1,0 +1,20 @@
+// The fuzzer's seed files, made here rather than kept as binaries: pictures
+// the loader takes and pictures it must refuse, each a few bytes from sound.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SeedPicture {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// A bottom-up 24-bit file with padded rows and the pixel data at offset;
+// every pixel has its own colour, none of them black.
+std::vector<uint8_t> make_seed_bmp(int width, int height, uint32_t offset = 54);
+// Every seed: sound pictures first, then the broken ones.
+std::vector<SeedPicture> all_seed_pictures();
+// Writes every seed into folder (which must exist). False on a write error.
+bool write_seed_pictures(const char* folder);
