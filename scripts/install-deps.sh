@@ -7,7 +7,7 @@ packages=(
   libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
-  xvfb xdotool x11-apps
+  xvfb xdotool x11-apps x11-utils
 )
 
 missing=()

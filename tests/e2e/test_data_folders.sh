@@ -159,6 +159,9 @@ window=""
 
 listing() { (cd "$1" && find . -printf '%p %s %m\n' | sort); }
 
+# What the X server shows, for a window that never came.
+window_names() { xwininfo -root -tree 2>/dev/null | grep -E '^ +0x' | sed 's/^ *//' | head -n 8 | tr '\n' ';'; }
+
 start_game_in() {
     local folder=$1
     (
@@ -171,13 +174,14 @@ start_game_in() {
     ) >"$work/game.log" 2>&1 &
     game_pid=$!
     window=""
-    for _ in $(seq 300); do
+    window_deadline=$((SECONDS + 60))
+    while [ "$SECONDS" -lt "$window_deadline" ]; do
         kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
         window=$(xdotool search --name '^VARNHOLD$' 2>/dev/null | head -n1)
         [ -n "$window" ] && break
         sleep 0.1
     done
-    [ -n "$window" ] || fail "no VARNHOLD window within 30 s"
+    [ -n "$window" ] || fail "no VARNHOLD window within 60 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null)"
     xdotool mousemove 320 240
     xdotool windowfocus "$window" 2>/dev/null
 }

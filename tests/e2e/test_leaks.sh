@@ -128,14 +128,18 @@ fi
 game_pid=$!
 
 
+# What the X server shows, for a window that never came.
+window_names() { xwininfo -root -tree 2>/dev/null | grep -E '^ +0x' | sed 's/^ *//' | head -n 8 | tr '\n' ';'; }
+
 window=""
-for _ in $(seq 1200); do
+window_deadline=$((SECONDS + 120))
+while [ "$SECONDS" -lt "$window_deadline" ]; do
     kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
     window=$(xdotool search --name '^VARNHOLD$' 2>/dev/null | head -n1)
     [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || fail "no VARNHOLD window within 120 s"
+[ -n "$window" ] || fail "no VARNHOLD window within 120 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null)"
 xdotool mousemove 320 240
 xdotool windowfocus "$window" 2>/dev/null
 started=$(date +%s)
