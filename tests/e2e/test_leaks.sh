@@ -86,6 +86,9 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 export SDL_AUDIODRIVER=dummy
+# Without an X server SDL would quietly open an invisible offscreen window;
+# here that must fail at once instead.
+export SDL_VIDEODRIVER=x11
 # No desktop session here: without this, libdbus tries to start a bus for
 # SDL and leaks on its way out, which is not the game's memory.
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
@@ -139,7 +142,7 @@ while [ "$SECONDS" -lt "$window_deadline" ]; do
     [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || fail "no VARNHOLD window within 120 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null)"
+[ -n "$window" ] || fail "no VARNHOLD window within 120 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null); X server $(kill -0 "$xvfb_pid" 2>/dev/null && echo alive || echo gone)"
 xdotool mousemove 320 240
 xdotool windowfocus "$window" 2>/dev/null
 started=$(date +%s)

@@ -54,6 +54,9 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 export SDL_AUDIODRIVER=dummy
+# Without an X server SDL would quietly open an invisible offscreen window;
+# here that must fail at once instead.
+export SDL_VIDEODRIVER=x11
 export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 
 # What the X server shows, for a window that never came.
@@ -74,7 +77,7 @@ while [ "$SECONDS" -lt "$window_deadline" ]; do
     [ -n "$window" ] && break
     sleep 0.1
 done
-[ -n "$window" ] || fail "no VARNHOLD window within 60 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null)"
+[ -n "$window" ] || fail "no VARNHOLD window within 60 s; windows there: $(window_names) game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null); X server $(kill -0 "$xvfb_pid" 2>/dev/null && echo alive || echo gone)"
 xdotool mousemove 320 240
 xdotool windowfocus "$window" 2>/dev/null
 
