@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <GL/gl.h>
+
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
 
@@ -127,8 +129,13 @@ void platform_show_window() {
     SDL_StopTextInput();
 }
 
+// The frame just drawn is finished before it is presented: at most one frame
+// is ever in flight, so no driver or X server can queue frames behind the
+// game and grow its memory or its input lag while it runs for hours.
 void platform_swap_buffers() {
-    if (sdl_window) SDL_GL_SwapWindow(sdl_window);
+    if (!sdl_window) return;
+    glFinish();
+    SDL_GL_SwapWindow(sdl_window);
 }
 
 bool platform_release_gl_current() { return SDL_GL_MakeCurrent(sdl_window, nullptr) == 0; }
