@@ -68,7 +68,12 @@ void act_randomly() {
         point_at_tile(unit_table[i].tile_x, unit_table[i].tile_y);
         mouse_buttons[0] = 1;
     } else if (action < 13) {
-        point_at_tile(choose(70) - 3, choose(70) - 3);
+        // A tile up to three past the map's edge. The row is drawn before
+        // the column: the order one compiler once chose for these two draws,
+        // kept so that every seeded game plays as it always has.
+        int y = choose(70) - 3;
+        int x = choose(70) - 3;
+        point_at_tile(x, y);
         mouse_buttons[2] = 1;
     } else if (action < 16) {
         int i = random_unit([](const Unit& u) { return u.owner == owner_computer && !u.dead; });
