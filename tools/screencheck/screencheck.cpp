@@ -1,12 +1,15 @@
 // screencheck: checks the game's screen from outside, for the end-to-end test.
 //   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
 //   screencheck read DUMP X Y FORMAT FROM TO prints the %d in FORMAT that matches best
+//   screencheck picture DUMP X Y BMP         prints how much of the picture (per mille) is at X, Y
+//   screencheck colours DUMP BMP... -- BMP... prints how many pixels have colours only the first pictures use
 //   screencheck close WINDOW_ID              asks the window to close
 // Positions are overlay coordinates: x from the left, y from the bottom.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "picture_match.h"
 #include "text_match.h"
 #include "window_close.h"
 #include "xwd_image.h"
@@ -17,6 +20,8 @@ int usage() {
     std::fprintf(stderr,
                  "usage: screencheck shows DUMP X Y TEXT\n"
                  "       screencheck read DUMP X Y FORMAT FROM TO\n"
+                 "       screencheck picture DUMP X Y BMP\n"
+                 "       screencheck colours DUMP BMP... -- BMP...\n"
                  "       screencheck close WINDOW_ID\n");
     return 2;
 }
@@ -58,11 +63,37 @@ int read_value(const XwdImage& screen, int x, int y, const char* format, int fro
     return 0;
 }
 
+// Prints the figure, so that the caller sets its own threshold; fails only
+// when a file cannot be read.
+int check_picture(int argc, char** argv) {
+    const bool colours = std::strcmp(argv[1], "colours") == 0;
+    if (!colours && argc != 6) return usage();
+    int split = 3;
+    while (colours && split < argc && std::strcmp(argv[split], "--") != 0) ++split;
+    if (colours && (split == 3 || split >= argc - 1)) return usage();
+    XwdImage screen;
+    if (!read_xwd(argv[2], &screen)) {
+        std::fprintf(stderr, "screencheck: cannot read %s\n", argv[2]);
+        return 2;
+    }
+    int figure = colours ? pixels_in_own_colours(screen, argv + 3, split - 3, argv + split + 1, argc - split - 1)
+                         : picture_shown_per_mille(screen, std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    release_xwd(&screen);
+    if (figure < 0) {
+        std::fprintf(stderr, "screencheck: cannot read a picture\n");
+        return 2;
+    }
+    std::printf("%d\n", figure);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "close") == 0)
         return request_window_close(std::strtoul(argv[2], nullptr, 0)) ? 0 : 1;
+    if (argc >= 3 && (std::strcmp(argv[1], "picture") == 0 || std::strcmp(argv[1], "colours") == 0))
+        return check_picture(argc, argv);
     bool shows = argc == 6 && std::strcmp(argv[1], "shows") == 0;
     bool read = argc == 8 && std::strcmp(argv[1], "read") == 0;
     if (!shows && !read) return usage();

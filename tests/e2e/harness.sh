@@ -1,0 +1,175 @@
+# Shared by the end-to-end tests that run the real game in a real window:
+# a virtual X server, the game started and its window found, keys held,
+# the screen read back with screencheck, frames counted at the swap, and
+# the way out with its exit code. Sourced with BUILD_DIR SOURCE_DIR.
+set -u
+
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$2" && pwd)
+check="$build/tools/screencheck/screencheck"
+work=$(mktemp -d)
+chmod 755 "$work"
+xvfb_pid=""
+game_pid=""
+window=""
+exit_code=""
+passed=0
+background_pids=()
+sanitized=no
+grep -q '^VARNHOLD_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null && sanitized=yes
+
+fail() {
+    echo "FAIL: $*"
+    [ -f "$work/game.log" ] && tail -n 40 "$work/game.log" | sed 's/^/  game: /'
+    exit 1
+}
+
+ok() {
+    echo "ok: $*"
+    passed=$((passed + 1))
+}
+
+finish() { echo "$passed passed, 0 failed"; }
+
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    for pid in "${background_pids[@]}" $xvfb_pid; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    chmod -R u+w "$work" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+for tool in Xvfb xdotool xwd xwininfo cc; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed (packages xvfb, xdotool, x11-apps, x11-utils)"
+done
+[ -x "$build/varnhold" ] || fail "no game at $build/varnhold"
+[ -x "$check" ] || fail "no screencheck at $check"
+
+# The sanitizer build runs the game through its launcher. A copy of it lives
+# in the work folder, where a game run as another user can still reach it.
+game_launcher=()
+if [ "$sanitized" = yes ]; then
+    cp "$source_dir/scripts/sanitized-run.sh" "$source_dir/scripts/lsan-mesa.supp" "$work/"
+    game_launcher=("$work/sanitized-run.sh")
+    export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+fi
+
+start_xserver() {
+    # Xvfb picks a free display itself and writes its number to fd 3.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    export DISPLAY=":$(head -n1 "$work/display")"
+    export SDL_AUDIODRIVER=dummy
+    # Without an X server SDL would quietly open an invisible offscreen
+    # window; here that must fail at once instead.
+    export SDL_VIDEODRIVER=x11
+    # No desktop session: libdbus would try to start a bus for SDL.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+}
+
+# Frames are counted at the swap by a library put before SDL and GL.
+count_swaps() {
+    cc -shared -fPIC -O2 -o "$work/swap_count.so" "$source_dir/tests/e2e/swap_count.c" -ldl ||
+        fail "cannot build the swap counter"
+    export SWAP_COUNT_FILE="$work/swaps"
+    swap_preload="$work/swap_count.so"
+}
+swap_preload=""
+
+# "swaps unwaited"; the counter rewrites its file at every swap, so a read
+# that finds it empty is made again.
+swap_figures() {
+    local figures
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        figures=$(cat "$SWAP_COUNT_FILE" 2>/dev/null)
+        [[ "$figures" =~ ^[0-9]+\ [0-9]+$ ]] && { echo "$figures"; return; }
+        sleep 0.01
+    done
+    echo "0 0"
+}
+frames() { swap_figures | cut -d' ' -f1; }
+
+# start_game [FOLDER [COMMAND...]]: the game (./varnhold in the build folder
+# unless told otherwise) with its output in game.log; waits for its window,
+# by the clock, as long as a busy machine may need.
+start_game() {
+    local folder=${1:-$build}
+    [ $# -gt 0 ] && shift
+    [ $# -eq 0 ] && set -- "${game_launcher[@]}" ./varnhold
+    (
+        cd "$folder" || exit 1
+        [ -n "$swap_preload" ] && export LD_PRELOAD="$swap_preload${LD_PRELOAD:+ $LD_PRELOAD}"
+        exec "$@"
+    ) >"$work/game.log" 2>&1 &
+    game_pid=$!
+    window=""
+    local deadline=$((SECONDS + ${WINDOW_WAIT_S:-120}))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+        window=$(xdotool search --name '^VARNHOLD$' 2>/dev/null | head -n1)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "no VARNHOLD window within ${WINDOW_WAIT_S:-120} s; windows there:" \
+        "$(xwininfo -root -tree 2>/dev/null | grep -E '^ +0x' | head -n 8 | tr '\n' ';')" \
+        "game waiting in: $(cat /proc/$game_pid/wchan 2>/dev/null)"
+    # Keys go to the focused window; without a window manager we focus it.
+    xdotool mousemove 320 240
+    xdotool windowfocus "$window" 2>/dev/null
+}
+
+dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
+
+shows() { dump && "$check" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
+
+# wait_for_text X Y TEXT SECONDS
+wait_for_text() {
+    local deadline=$((SECONDS + $4))
+    while :; do
+        shows "$1" "$2" "$3" && return 0
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+}
+
+# The scroll position's x as the status line reads it.
+scroll_x() { dump && "$check" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=32" 0 99; }
+
+hold_key() { xdotool keydown "$1" sleep "$2" keyup "$1"; }
+
+# wait_for_exit SECONDS: sets exit_code; false if the game still runs.
+wait_for_exit() {
+    local deadline=$((SECONDS + $1))
+    while kill -0 "$game_pid" 2>/dev/null; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+    wait "$game_pid"
+    exit_code=$?
+    game_pid=""
+}
+
+# quit_with_escape WHAT: Escape ends the game with 0, and nothing complained.
+quit_with_escape() {
+    xdotool keydown Escape
+    wait_for_exit 90 || fail "$1: Escape did not end the game"
+    xdotool keyup Escape 2>/dev/null
+    [ "$exit_code" -eq 0 ] || fail "$1: exit code $exit_code after Escape"
+    grep -q "ERROR" "$work/game.log" && fail "$1: the game reported an error"
+    grep -q "Sanitizer" "$work/game.log" && fail "$1: a sanitizer reported"
+    return 0
+}
+
+# Busy work beside the game, as on a player's machine that does other things.
+start_busy_work() {
+    for _ in $(seq "$1"); do
+        (while :; do :; done) &
+        background_pids+=($!)
+    done
+}
