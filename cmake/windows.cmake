@@ -1,0 +1,27 @@
+# The Windows build: the same game library with the Win32 backend, one
+# executable and nothing else. Tests and tools run on the build machine, so
+# they are not cross-built; the pictures and sound come from the native
+# asset generator (scripts/build-windows.sh puts them beside the executable).
+
+# Windows headers come in through GL/gl.h; keep them from defining min and
+# max, and from pulling in what the game never calls.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+
+file(GLOB VARNHOLD_CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/world/*.cpp
+  ${CMAKE_SOURCE_DIR}/game/*.cpp
+  ${CMAKE_SOURCE_DIR}/terrain/*.cpp
+  ${CMAKE_SOURCE_DIR}/path/*.cpp
+  ${CMAKE_SOURCE_DIR}/render/*.cpp
+  ${CMAKE_SOURCE_DIR}/app/*.cpp)
+# The Win32 backend brings its own entry.
+list(FILTER VARNHOLD_CORE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+add_library(varnhold_core STATIC ${VARNHOLD_CORE_SOURCES})
+target_include_directories(varnhold_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(varnhold_core PUBLIC glu32 opengl32)
+
+file(GLOB VARNHOLD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
+add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES})
+target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32)
+# One file to ship: no compiler runtime DLLs beside it.
+target_link_options(varnhold PRIVATE -static -static-libgcc -static-libstdc++)
