@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# A long run of the real game while other CPU-heavy work runs beside it:
+# the opening view for 15 s, then random input (every key the game knows but
+# Escape, mouse moves and presses of both buttons, window drags with M, spins
+# with Space) with F1 held now and then, then the game left alone. The
+# game's resident memory is sampled once a second and must stay within 20 MB
+# of its value at 15 s; the screen must keep changing, every swap must wait
+# for its frame, F1 must still deal a new game and Escape end it with 0.
+# In the sanitizer build every memory fault and leak fails the run, and the
+# memory figures are printed but not judged (its allocator keeps freed
+# memory aside on purpose).
+# Usage: test_long_run.sh BUILD_DIR SOURCE_DIR
+# LONG_RUN_SECONDS (180; 90 in the sanitizer build) lengthens the run, e.g.
+# 600 for ten minutes; MONKEY_SEED replays the random input.
+source "$(dirname "$0")/harness.sh"
+default_seconds=180
+[ "$sanitized" = yes ] && default_seconds=90
+seconds=${LONG_RUN_SECONDS:-$default_seconds}
+seed=${MONKEY_SEED:-$(($(date +%s) % 32768))}
+settle_s=15
+limit_kb=$((20 * 1024))
+echo "long run: $seconds s, MONKEY_SEED=$seed, two busy loops beside it"
+
+start_xserver
+count_swaps
+start_busy_work 2
+start_game
+started=$SECONDS
+
+# Seconds since the start and the resident size in kB, once a second.
+(while kill -0 "$game_pid" 2>/dev/null; do
+    echo "$((SECONDS - started)) $(awk '/^VmRSS:/ { print $2 }' "/proc/$game_pid/status" 2>/dev/null)"
+    sleep 1
+done) >"$work/rss" 2>/dev/null &
+background_pids+=($!)
+
+# ---- random input ---------------------------------------------------------------
+# Random values come back in variables, not through $( ): a subshell draws
+# from a generator of its own, and the seed would no longer replay the run.
+RANDOM=$seed
+pick() { picked=$(($1 + RANDOM % ($2 - $1 + 1))); }
+pick_hold() {
+    pick "$1" "$2"
+    hold=$(printf '0.%03d' "$picked")
+}
+window_place() {
+    eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null | grep -E '^[XY]=')" || fail "the window is gone"
+}
+# A point over the window, never off the 1024 x 768 screen.
+pick_point() {
+    window_place
+    pick $((X < 0 ? 0 : X)) $((X + 639 > 1023 ? 1023 : X + 639))
+    point_x=$picked
+    pick $((Y < 0 ? 0 : Y)) $((Y + 479 > 767 ? 767 : Y + 479))
+    point_y=$picked
+}
+keys=(Up Down Left Right Prior Next e space BackSpace 0 h F2 F3 F4 F5 F6 F7 F8)
+arrows=(Up Down Left Right)
+
+random_action() {
+    local choice=$((RANDOM % 100)) key button
+    if [ "$choice" -lt 38 ]; then
+        key=${keys[$((RANDOM % ${#keys[@]}))]}
+        pick_hold 20 300
+        xdotool keydown "$key" sleep "$hold" keyup "$key"
+    elif [ "$choice" -lt 46 ]; then
+        key=${arrows[$((RANDOM % 4))]}
+        pick_hold 20 250
+        xdotool keydown shift keydown "$key" sleep "$hold" keyup "$key" keyup shift
+    elif [ "$choice" -lt 68 ]; then
+        pick_point
+        xdotool mousemove "$point_x" "$point_y"
+    elif [ "$choice" -lt 88 ]; then
+        button=$((RANDOM % 2 == 0 ? 1 : 3))
+        pick_point
+        pick_hold 30 400
+        xdotool mousemove "$point_x" "$point_y" mousedown "$button" sleep "$hold" mouseup "$button"
+    elif [ "$choice" -lt 94 ]; then
+        # While M is down the window's corner follows the cursor, which stays
+        # where the whole window still fits on the screen.
+        pick 0 384
+        point_x=$picked
+        pick 0 288
+        xdotool mousemove "$point_x" "$picked" keydown m sleep 0.1 keyup m
+        sleep 0.1
+        window_place
+        [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ "$X" -le 384 ] && [ "$Y" -le 288 ] ||
+            fail "M left the window at $X,$Y, away from the cursor"
+    else
+        pick_point
+        xdotool keydown space mousemove "$point_x" "$point_y" sleep 0.1 keyup space
+    fi
+}
+
+# The game is alive, has swapped since the last look, and its screen is noted.
+last_frames=0
+look() {
+    kill -0 "$game_pid" 2>/dev/null || fail "the game died at $((SECONDS - started)) s"
+    local now_frames
+    now_frames=$(frames)
+    [ "$now_frames" -gt "$last_frames" ] || fail "no frame drawn since the last look ($now_frames frames)"
+    last_frames=$now_frames
+    dump "$work/look.xwd" && md5sum <"$work/look.xwd" | cut -d' ' -f1 >>"$work/screens"
+}
+
+# ---- the run ------------------------------------------------------------------------
+random_until=$((started + settle_s + (seconds - settle_s) * 2 / 3))
+f1_every=$(((random_until - started - settle_s) / 4))
+next_f1=$((started + settle_s + f1_every))
+next_look=$((started + 5))
+f1_holds=0
+actions=0
+: >"$work/screens"
+while [ "$SECONDS" -lt $((started + seconds)) ]; do
+    if [ "$SECONDS" -ge "$next_look" ]; then
+        look
+        next_look=$((SECONDS + 5))
+    fi
+    if [ "$SECONDS" -lt $((started + settle_s)) ] || [ "$SECONDS" -ge "$random_until" ]; then
+        sleep 0.5
+    elif [ "$SECONDS" -ge "$next_f1" ]; then
+        xdotool keydown F1 sleep 1.5 keyup F1
+        f1_holds=$((f1_holds + 1))
+        next_f1=$((SECONDS + f1_every))
+    else
+        random_action
+        actions=$((actions + 1))
+    fi
+done
+look
+xdotool keyup shift keyup m keyup space mouseup 1 mouseup 3 2>/dev/null
+different=$(sort -u "$work/screens" | wc -l)
+echo "long run: $actions random actions, F1 held $f1_holds times, $(frames) frames, $different different screens"
+[ "$different" -ge 3 ] || fail "the screen hardly changed: $different different screens"
+ok "the game kept drawing for $seconds s"
+
+# ---- memory ---------------------------------------------------------------------------
+awk -v settle="$settle_s" '$1 >= settle && $2 != "" { print $2 }' "$work/rss" | sort -n >"$work/judged"
+[ -s "$work/judged" ] || fail "no memory samples after $settle_s s"
+base=$(awk -v settle="$settle_s" '$1 >= settle && $2 != "" { print $2; exit }' "$work/rss")
+count=$(wc -l <"$work/judged")
+least=$(head -n1 "$work/judged")
+most=$(tail -n1 "$work/judged")
+median=$(sed -n "$(((count + 1) / 2))p" "$work/judged")
+echo "resident memory over $count samples after $settle_s s: at $settle_s s $((base / 1024)) MB," \
+    "minimum $((least / 1024)) MB, median $((median / 1024)) MB, maximum $((most / 1024)) MB"
+if [ "$sanitized" = no ]; then
+    [ $((most - base)) -le "$limit_kb" ] && [ $((base - least)) -le "$limit_kb" ] ||
+        fail "resident memory left the 20 MB band around $((base / 1024)) MB"
+    ok "resident memory stayed within 20 MB of its value at $settle_s s"
+fi
+
+read -r swaps unwaited <<<"$(swap_figures)"
+[ "$unwaited" -le 1 ] || fail "$unwaited of $swaps swaps did not wait for their frame to finish"
+
+# ---- it still obeys ------------------------------------------------------------------
+# F1 deals a new game, whose view is back at 32, 32; a help page left open
+# by H is closed first.
+for _ in $(seq 8); do
+    if shows 40 400 "F1 start new game."; then
+        hold_key h 0.1
+        sleep 0.6
+        continue
+    fi
+    hold_key F1 0.3
+    sleep 0.3
+    shows 40 380 "map_sx=32 map_sy=32" && break
+done
+shows 40 380 "map_sx=32 map_sy=32" || fail "after the long run, F1 no longer dealt a new game"
+ok "afterwards F1 still deals a new game"
+quit_with_escape "long run"
+ok "Escape ends the game with exit code 0"
+finish
