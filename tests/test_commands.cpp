@@ -4,7 +4,7 @@
 
 #include "app/input_state.h"
 #include "game/commands.h"
-#include "platform/headless/headless_platform.h"
+#include "tests/support/world_fixture.h"
 #include "world/game_state.h"
 #include "world/random.h"
 #include "world/unit_kinds.h"
@@ -12,226 +12,125 @@
 
 namespace {
 
-class CommandsTest : public ::testing::Test {
+class Commands : public WorldTest {
 protected:
     void SetUp() override {
-        headless_reset();
-        ASSERT_TRUE(alloc_world());
-        // An empty table with the two leaders far from the tiles under test.
-        place(0, owner_player, kind_mage, 32, 4);
-        place(1, owner_computer, kind_mage, 32, 59);
-        unit_table[0].gold = 1000.0f;
-        unit_table[1].gold = 1000.0f;
-        map_sx = 32;
-        map_sy = 32;
-        selected_unit = 0;
-        point_cursor_at_centre();
+        WorldTest::SetUp();
+        place_unit(0, owner_player, kind_mage, 32, 4).gold = 1000.0f;
+        place_unit(1, owner_computer, kind_mage, 32, 59).gold = 1000.0f;
     }
-    void TearDown() override { free_world(); }
-
-    static void place(int slot, int owner, int kind, int x, int y) {
-        Unit& unit = unit_table[slot];
-        unit.active = 1;
-        unit.owner = owner;
-        unit.kind = static_cast<uint16_t>(kind);
-        unit.tile_x = static_cast<uint16_t>(x);
-        unit.tile_y = static_cast<uint16_t>(y);
-        unit.mobility = kind == kind_mine ? 2 : 1;
-        unit.max_hp = unit.hp = kind_max_hp(kind);
-        unit.attack = 4;
-        unit.gold = kind == kind_mine ? 900.0f : 1.0f;
-    }
-
-    // The middle of the window is offset (0, 0): the view centre itself.
-    static void point_cursor_at_centre() {
-        mouse_x = 320;
-        mouse_y = 240;
+    static void point_at(int x, int y) {
+        mouse_x = x;
+        mouse_y = y;
         update_cursor();
     }
-
-    // How many draws of rng from seed it takes until rand() % divisor == 1.
-    static int draws_until_success(uint32_t seed, int divisor) {
-        rng::srand(seed);
-        int draws = 1;
-        while (rng::rand() % divisor != 1) ++draws;
-        return draws;
-    }
-
-    static uint32_t seed_with_first_draws_failing(int draws, int divisor) {
-        for (uint32_t seed = 1;; ++seed) {
-            rng::srand(seed);
-            bool all_fail = true;
-            for (int i = 0; i < draws; ++i) all_fail = all_fail && rng::rand() % divisor != 1;
-            if (all_fail) return seed;
-        }
-    }
-};
-
-struct CursorCase {
-    int mouse_x, mouse_y, dx, dy;
 };
 
 }  // namespace
 
-TEST_F(CommandsTest, CursorTileAtTheEdgesAndAroundTheCentreTruncatesTowardZero) {
-    const CursorCase cases[] = {
-        {0, 0, -20, 20},      // top-left corner: y counts up from the bottom
-        {639, 479, 19, -19},  // bottom-right pixel
-        {0, 480, -20, -20},   // just below the window
-        {320, 240, 0, 0},     // the centre
-        {304, 252, -1, -1},   // exactly one tile left and one down
-        {305, 251, 0, 0},     // -0.94 and -0.92 truncate to 0, not to -1
-        {335, 229, 0, 0},     // +0.94 and +0.92 truncate to 0
-        {336, 227, 1, 1},
+TEST_F(Commands, CursorTileCountsYUpAndTruncatesTowardZero) {
+    const int cases[][4] = {
+        {0, 0, -20, 20}, {639, 479, 19, -19}, {0, 480, -20, -20}, {320, 240, 0, 0},
+        {304, 252, -1, -1}, {305, 251, 0, 0}, {335, 229, 0, 0}, {336, 227, 1, 1},
     };
-    for (const CursorCase& c : cases) {
-        mouse_x = c.mouse_x;
-        mouse_y = c.mouse_y;
-        update_cursor();
-        EXPECT_EQ(cursor_dx, c.dx) << "mouse " << c.mouse_x << "," << c.mouse_y;
-        EXPECT_EQ(cursor_dy, c.dy) << "mouse " << c.mouse_x << "," << c.mouse_y;
+    for (const auto& c : cases) {
+        point_at(c[0], c[1]);
+        EXPECT_EQ(cursor_dx, c[2]) << c[0] << "," << c[1];
+        EXPECT_EQ(cursor_dy, c[3]) << c[0] << "," << c[1];
     }
 }
 
-TEST_F(CommandsTest, HoldingTheLeftButtonPaysTenPerDrawUntilTheCreatureJoinsAndIsSelected) {
-    place(20, owner_neutral, 43, 32, 32);  // dragon_hydra: 1 in 26
-    const uint32_t seed = 12345;
-    const int draws = draws_until_success(seed, 26);
-    ASSERT_GT(draws, 1);
-    rng::srand(seed);
-    for (int frame = 1; frame < draws; ++frame) {
+TEST_F(Commands, HoldingTheLeftButtonPaysTenPerDrawUntilTheCreatureJoins) {
+    place_unit(20, owner_neutral, 43, 32, 32);  // 1 in 26
+    rng::srand(12345);                          // joins at the 73rd draw
+    int frames = 0;
+    while (unit_table[20].owner == owner_neutral && frames < 100) {
         handle_left_button();
-        ASSERT_EQ(unit_table[20].owner, owner_neutral) << "frame " << frame;
-        ASSERT_EQ(selected_unit, 0);
+        ++frames;
+        if (frames < 73) ASSERT_EQ(selected_unit, 0);
     }
-    handle_left_button();
-    EXPECT_EQ(unit_table[20].owner, owner_player);
-    EXPECT_EQ(unit_table[20].order, order_idle);
-    EXPECT_EQ(selected_unit, 20) << "a unit recruited by the draw is selected in the same pass";
-    EXPECT_EQ(unit_table[0].gold, 1000.0f - 10.0f * static_cast<float>(draws));
-
-    // Now the player's own: holding on costs nothing more and draws nothing.
-    const uint32_t state = rng::state();
-    handle_left_button();
-    EXPECT_EQ(rng::state(), state);
-    EXPECT_EQ(unit_table[0].gold, 1000.0f - 10.0f * static_cast<float>(draws));
+    EXPECT_EQ(frames, 73);
+    EXPECT_EQ(unit_table[0].gold, 270.0f);
+    EXPECT_EQ(selected_unit, 20);
+    EXPECT_EQ(draws_made(1, handle_left_button), 0) << "an own unit costs nothing";
+    EXPECT_EQ(unit_table[0].gold, 270.0f);
 }
 
-TEST_F(CommandsTest, EveryNeutralOnTheTilePaysItsOwnDrawAndTheHighestPlayerUnitEndsSelected) {
-    place(5, owner_player, 30, 32, 32);
-    place(6, owner_neutral, 41, 32, 32);
-    place(9, owner_player, 31, 32, 32);
-    place(12, owner_neutral, 41, 32, 32);
-    place(14, owner_computer, 30, 32, 32);
-    place(15, owner_neutral, 41, 32, 32);
-    unit_table[15].dead = 1;                // the dead are not recruited
-    place(16, owner_neutral, 41, 32, 33);  // the next tile up is not under the cursor
-    rng::srand(seed_with_first_draws_failing(2, 6));
-    handle_left_button();
-    EXPECT_EQ(unit_table[0].gold, 980.0f);
-    EXPECT_EQ(unit_table[6].owner, owner_neutral);
-    EXPECT_EQ(unit_table[12].owner, owner_neutral);
-    EXPECT_EQ(unit_table[14].owner, owner_computer);
-    EXPECT_EQ(selected_unit, 9);
+// Each neutral on the tile costs its own draw; the selection ends on the
+// highest player unit, one that joined in this very pass included.
+TEST_F(Commands, EveryNeutralOnTheTileDrawsAndTheHighestPlayerUnitIsSelected) {
+    const struct {
+        uint32_t seed;
+        int owner_of_12, selected;
+    } cases[] = {{1, owner_neutral, 9}, {5, owner_player, 12}};
+    for (const auto& c : cases) {
+        place_unit(5, owner_player, 30, 32, 32);
+        place_unit(6, owner_neutral, 41, 32, 32);
+        place_unit(9, owner_player, 31, 32, 32);
+        place_unit(12, owner_neutral, 41, 32, 32);
+        place_unit(14, owner_computer, 30, 32, 32);
+        place_unit(15, owner_neutral, 41, 32, 32).dead = 1;
+        place_unit(16, owner_neutral, 41, 32, 33);
+        place_unit(100, owner_player, 41, 32, 32).active = 0;
+        unit_table[0].gold = 1000.0f;
+        selected_unit = 0;
+        EXPECT_EQ(draws_made(c.seed, handle_left_button), 2) << c.seed;
+        EXPECT_EQ(unit_table[0].gold, 980.0f);
+        EXPECT_EQ(unit_table[6].owner, owner_neutral);
+        EXPECT_EQ(unit_table[12].owner, c.owner_of_12) << c.seed;
+        EXPECT_EQ(selected_unit, c.selected) << c.seed;
+    }
 }
 
-TEST_F(CommandsTest, ATreasuryOfExactlyTenAllowsOneLastDraw) {
-    place(7, owner_neutral, 43, 32, 32);
+TEST_F(Commands, TenGoldBuysOneLastDrawAndLeadersNeverJoin) {
+    place_unit(7, owner_neutral, 43, 32, 32);
     unit_table[0].gold = 10.0f;
-    rng::srand(seed_with_first_draws_failing(1, 26));
-    handle_left_button();
+    EXPECT_EQ(draws_made(1, handle_left_button), 1);
+    EXPECT_EQ(draws_made(1, handle_left_button), 0);
     EXPECT_EQ(unit_table[0].gold, 0.0f);
-    const uint32_t state = rng::state();
-    handle_left_button();
-    EXPECT_EQ(unit_table[0].gold, 0.0f);
-    EXPECT_EQ(rng::state(), state) << "no draw below 10 gold";
-    EXPECT_EQ(unit_table[7].owner, owner_neutral);
-}
-
-TEST_F(CommandsTest, ComputerUnitsEmptySlotsAndEmptyTilesAreLeftAlone) {
-    place(3, owner_computer, 30, 32, 32);
-    // An empty slot whose stale fields name the tile.
-    place(100, owner_neutral, 41, 32, 32);
-    unit_table[100].active = 0;
-    place(101, owner_player, 41, 32, 32);
-    unit_table[101].active = 0;
-    selected_unit = 0;
-    const uint32_t state = rng::state();
-    handle_left_button();
-    EXPECT_EQ(selected_unit, 0);
-    EXPECT_EQ(unit_table[0].gold, 1000.0f);
-    EXPECT_EQ(unit_table[100].owner, owner_neutral);
-    EXPECT_EQ(rng::state(), state);
-}
-
-TEST_F(CommandsTest, RecruitingAKindWithoutDivisorCostsTenAndNeverDraws) {
-    place(8, owner_neutral, kind_mage, 10, 10);
-    const uint32_t state = rng::state();
-    EXPECT_FALSE(recruit_attempt(8, owner_computer));
+    place_unit(8, owner_neutral, kind_mage, 10, 10);
+    EXPECT_EQ(draws_made(1, [] { EXPECT_FALSE(recruit_attempt(8, owner_computer)); }), 0);
     EXPECT_EQ(unit_table[1].gold, 990.0f);
-    EXPECT_EQ(rng::state(), state);
-    EXPECT_EQ(unit_table[8].owner, owner_neutral);
 }
 
-TEST_F(CommandsTest, MoveGoalIsClampedToTheMap) {
-    // -20 from the left edge: 17 - 20 = -3; +19 from the right: 51 + 19 = 70.
-    map_sx = 17;
-    map_sy = 51;
-    mouse_x = 0;
-    mouse_y = 0;
-    update_cursor();
-    handle_right_button();
-    EXPECT_EQ(unit_table[0].order, order_move);
-    EXPECT_EQ(unit_table[0].goal_x, 0);
-    EXPECT_EQ(unit_table[0].goal_y, 63);  // 51 + 20 = 71
-
-    map_sx = 51;
-    map_sy = 17;
-    mouse_x = 639;
-    mouse_y = 479;
-    update_cursor();
-    handle_right_button();
-    EXPECT_EQ(unit_table[0].goal_x, 63);
-    EXPECT_EQ(unit_table[0].goal_y, 0);  // 17 - 19 = -2
+TEST_F(Commands, MoveGoalIsClampedToTheMap) {
+    const int cases[][6] = {{17, 51, 0, 0, 0, 63}, {51, 17, 639, 479, 63, 0}, {30, 30, 320, 240, 30, 30}};
+    for (const auto& c : cases) {
+        map_sx = c[0];
+        map_sy = c[1];
+        point_at(c[2], c[3]);
+        handle_right_button();
+        EXPECT_EQ(unit_table[0].order, order_move);
+        EXPECT_EQ(unit_table[0].goal_x, c[4]);
+        EXPECT_EQ(unit_table[0].goal_y, c[5]);
+    }
 }
 
-TEST_F(CommandsTest, AttackOrderOnALivingComputerUnitReplacesTheMoveOrder) {
-    place(4, owner_computer, 30, 32, 32);
-    place(7, owner_computer, 30, 32, 32);
-    place(9, owner_computer, 30, 32, 32);
-    unit_table[9].dead = 1;
-    place(10, owner_neutral, 30, 32, 32);
+TEST_F(Commands, AttackTargetIsTheHighestLivingComputerUnitOnTheUnclampedTile) {
+    place_unit(4, owner_computer, 30, 32, 32);
+    place_unit(7, owner_computer, 30, 32, 32);
+    place_unit(9, owner_computer, 30, 32, 32).dead = 1;
+    place_unit(10, owner_neutral, 30, 32, 32);
     handle_right_button();
     EXPECT_EQ(unit_table[0].order, order_attack);
-    EXPECT_EQ(unit_table[0].target_unit, 7) << "the highest living computer unit on the tile";
-    EXPECT_EQ(unit_table[0].goal_x, 32);
-    EXPECT_EQ(unit_table[0].goal_y, 32);
-
-    // Only neutral and dead units there: a move order to the tile.
-    unit_table[4].owner = owner_neutral;
+    EXPECT_EQ(unit_table[0].target_unit, 7);
     unit_table[7].owner = owner_player;
+    unit_table[4].active = 0;
     handle_right_button();
     EXPECT_EQ(unit_table[0].order, order_move);
-}
-
-TEST_F(CommandsTest, AttackTargetIsMatchedOnTheUnclampedTile) {
-    // A cursor beyond the edge never matches a unit standing on the edge.
-    place(4, owner_computer, 30, 0, 32);
+    // Beyond the edge the cursor never matches a unit standing on the edge.
+    place_unit(4, owner_computer, 30, 0, 32);
     map_sx = 17;
-    mouse_x = 0;
-    mouse_y = 240;
-    update_cursor();
+    point_at(0, 240);
     handle_right_button();
     EXPECT_EQ(unit_table[0].order, order_move);
-    EXPECT_EQ(unit_table[0].goal_x, 0);
 }
 
-TEST_F(CommandsTest, RightButtonOnlyOrdersALivingPlayerSelection) {
-    place(20, owner_neutral, 30, 10, 10);  // left over from another game
+TEST_F(Commands, RightButtonOnlyOrdersALivingPlayerSelection) {
+    place_unit(20, owner_neutral, 30, 10, 10);
     selected_unit = 20;
     handle_right_button();
     EXPECT_EQ(unit_table[20].order, order_idle);
-
     selected_unit = 0;
     unit_table[0].dead = 1;
     handle_right_button();
