@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,22 @@ const RuleGame rule_games[] = {
       {26700, "3184d94183f0b43e", "457b3e3e8d04434197",
        "44084b528662273c9047856ca0aad7a6e6038759f5d0f27e3bdeeb63893654ecbdc13ae86d73138f52eedd"}}},
 };
+
+// The scripted game through the real loop: calendar seconds of its two deals
+// (the second by F1 in frame 100) and its checkpoints.
+constexpr int64_t first_deal_seconds = 1700000000;
+constexpr int64_t second_deal_seconds = 1700000100;
+const Checkpoint loop_game[] = {
+    {30, "2e70aea00788308e", "4c0beeff9debd2d87f",
+     "8a6519b7a93266ccc2c6a1aa91160b9efaa283905e78a9a2c45d18c4ef4baf1996f88a1855a4762e670dae"},
+    {62, "16c68e3612427a0a", "4c72e4fffdead2d55f",
+     "65ef848aa7126e28cc8e4f2e12940fda32e08b5e5eb4298aa25bf4ce8b49a1539a90c41c792e9ae2674f26"},
+    {99, "75d767ae5710eede", "4cb2e5ff5dead2755f",
+     "590f40c2a9b26204ca0a6966925e075e7ee683da5a788dce8c1154cc67c72b2dda348a54f1a4b2628f852e"},
+    {100, "6692d7593fd86977", "4efa4d993dbad37554",
+     "340ba6d186be813d293e1ae499f6650eb99d16a9221d605716464386960f257ba6cc285be609cf6bc2211f"},
+    {140, "309c114913c56553", "4e994f99ddbfdee434",
+     "298b41d2e29daa2bf35c6334fa4961af9ad97cec1871bdab4fe5855931cd83b3aa374602d1e3ca9770333a"}};
 
 // ---- The state that a golden game pins ------------------------------------
 
@@ -199,12 +216,25 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
                   << moved_rows;
 }
 
+// What a new game keeps from before it, as a fresh program has it.
+void start_as_the_program_does() {
+    headless_reset();
+    std::memset(keys, 0, sizeof keys);
+    std::memset(mouse_buttons, 0, sizeof mouse_buttons);
+    mouse_x = mouse_y = 0;
+    window_active = 1;
+    selected_unit = 0;
+    help_visible = 0;
+    game_speed = 1;
+    unit_size = unit_size_normal;
+}
+
 // ---- Games through the rule steps -------------------------------------------
 
 class GoldenRuleGame : public ::testing::TestWithParam<RuleGame> {
 protected:
     void SetUp() override {
-        headless_reset();
+        start_as_the_program_does();
         ASSERT_TRUE(alloc_world());
         init_face_table();
         init_map_cells();
@@ -222,8 +252,6 @@ protected:
 // The simulator's own loop: the player acts, then the frame's rule steps.
 TEST_P(GoldenRuleGame, MatchesItsCheckpoints) {
     const RuleGame& game = GetParam();
-    selected_unit = 0;
-    mouse_x = mouse_y = 0;
     new_game_from_seed(game.seed);
     sim_player_seed(game.seed);
     if (printing()) std::printf("    // %s\n", game.name);
@@ -242,4 +270,120 @@ TEST_P(GoldenRuleGame, MatchesItsCheckpoints) {
 INSTANTIATE_TEST_SUITE_P(Games, GoldenRuleGame, ::testing::ValuesIn(rule_games),
                          [](const ::testing::TestParamInfo<RuleGame>& info) { return info.param.name; });
 
+// ---- A game through the real loop --------------------------------------------
+
+void key(int vk, bool down) {
+    headless_set_key(vk, down);
+    headless_push_event({down ? platform_event_key_down : platform_event_key_up, vk, 0, 0, 0});
+}
+
+void button(int which, bool down) {
+    headless_push_event({down ? platform_event_button_down : platform_event_button_up, 0, which, 0, 0});
+}
+
+void mouse_to(int x, int y) { headless_push_event({platform_event_mouse_move, 0, 0, x, y}); }
+
+// The middle of the window's patch that the cursor rule maps onto a tile,
+// from the view as it is: 16 by 12 pixels a tile, offset 0 twice as wide.
+void aim_at_tile(int x, int y) {
+    const int dx = x - map_sx, dy = y - map_sy;
+    mouse_to(16 * (dx + 20) + (dx < 0 ? -8 : 8), screen_height - (12 * (dy + 20) + (dy < 0 ? -6 : 6)));
+}
+
+void aim_at_unit(int unit) { aim_at_tile(unit_table[unit].tile_x, unit_table[unit].tile_y); }
+
+// What the player does before each frame of the scripted game.
+void play(int frame) {
+    switch (frame) {
+    case 1: key(vk_backspace, true); break;  // the census centres the view near the leader
+    case 2:
+        key(vk_backspace, false);
+        aim_at_unit(3);  // an ogre beside the leader: paid draws until it joins
+        button(0, true);
+        break;
+    case 26: button(0, false); break;
+    case 27:
+        aim_at_tile(40, 12);  // then a move order for it
+        button(2, true);
+        break;
+    case 28: button(2, false); break;
+    case 31: key(vk_0, true); break;  // to the computer's leader
+    case 32: key(vk_0, false); break;
+    case 40:
+        mouse_to(480, 240);
+        key(vk_space, true);
+        break;
+    case 42: key(vk_space, false); break;
+    case 45:
+        key(vk_f4, true);
+        key(vk_f7, true);
+        break;
+    case 46:
+        key(vk_f4, false);
+        key(vk_f7, false);
+        break;
+    case 50: key(vk_h, true); break;
+    case 51: key(vk_h, false); break;
+    case 60:
+        aim_at_unit(1);  // the ogre attacks the computer's leader
+        button(2, true);
+        break;
+    case 61:
+        button(2, false);
+        key(vk_page_down, true);
+        break;
+    case 64: key(vk_page_down, false); break;
+    case 91: key(vk_backspace, true); break;
+    case 92: key(vk_backspace, false); break;
+    case 95:
+        aim_at_unit(0);  // select the leader
+        button(0, true);
+        break;
+    case 96: button(0, false); break;
+    case 100:
+        // The click selects the ogre before F1 deals the new game in the
+        // same frame; the selection outlives the deal.
+        aim_at_unit(3);
+        button(0, true);
+        key(vk_f1, true);
+        headless_set_calendar_seconds(second_deal_seconds);
+        break;
+    case 101:
+        button(0, false);
+        key(vk_f1, false);
+        break;
+    case 110:
+        aim_at_tile(30, 30);  // slot 3 is no longer the player's: no order
+        button(2, true);
+        break;
+    case 111: button(2, false); break;
+    }
+}
+
+// One pass of the loop per waiting event, then the pass that runs the frame.
+void run_loop_frame() {
+    const int swaps = headless_swap_count();
+    while (headless_swap_count() == swaps) ASSERT_FALSE(run_loop_pass());
+}
+
 }  // namespace
+
+// The frame's order is pinned here along with the rules: buttons before the
+// function keys, F1 in the middle of a frame, the census's jump keys, the
+// view keys after the swap.
+TEST(GoldenLoopGame, ScriptedKeysAndMouseThroughTheRealFrames) {
+    start_as_the_program_does();
+    headless_set_calendar_seconds(first_deal_seconds);
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    if (printing()) std::printf("    // loop_game\n");
+    int frame = 0;
+    for (const Checkpoint& checkpoint : loop_game) {
+        while (frame < checkpoint.frame) {
+            play(++frame);
+            ASSERT_NO_FATAL_FAILURE(run_loop_frame());
+        }
+        check_checkpoint("loop game", checkpoint);
+    }
+    close_window();
+    start_as_the_program_does();
+}
