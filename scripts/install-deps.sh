@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game and its tests need, only those missing.
+# Installs the Debian packages that are missing: those that building and
+# running the game needs, and with --tests also those of the test suite
+# (GoogleTest, Google Benchmark, clang for the fuzz target, valgrind, a
+# virtual X server and its tools, Wine and mingw-w64 for the Windows build,
+# the packaging tools).
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev valgrind
-  xvfb xdotool x11-apps x11-utils
+  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
 )
+if [ "${1:-}" = --tests ]; then
+  packages+=(
+    libegl-dev libegl-mesa0 libgtest-dev libbenchmark-dev
+    clang libclang-rt-14-dev valgrind
+    xvfb xdotool x11-apps x11-utils
+    dpkg-dev file lintian
+    g++-mingw-w64-x86-64 wine wine64 zip
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the game.
+# Installs what building and running the game needs, builds the game with
+# its pictures and sound (no tests), and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh

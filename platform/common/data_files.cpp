@@ -1,5 +1,7 @@
 // Data files are looked up in the working directory, then beside the
-// executable, and are only ever opened for reading.
+// executable, then in the installed data folder (found from the executable's
+// folder, so the menu or any other folder can start an installed game), and
+// are only ever opened for reading.
 #include <unistd.h>
 
 #include <climits>
@@ -8,6 +10,10 @@
 
 #include "platform/common/data_files.h"
 #include "platform/platform.h"
+
+#ifndef VARNHOLD_DATA_FROM_BINDIR
+#define VARNHOLD_DATA_FROM_BINDIR "../share/games/varnhold"
+#endif
 
 namespace {
 
@@ -44,5 +50,6 @@ std::FILE* platform_open_data_file(const char* relative_path) {
     if (path[0] == '/' || !search_beside_executable) return nullptr;
     std::string beside = executable_folder();
     if (beside.empty()) return nullptr;
-    return std::fopen((beside + "/" + path).c_str(), "rb");
+    if (std::FILE* file = std::fopen((beside + "/" + path).c_str(), "rb")) return file;
+    return std::fopen((beside + "/" VARNHOLD_DATA_FROM_BINDIR "/" + path).c_str(), "rb");
 }
