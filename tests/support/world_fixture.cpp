@@ -2,15 +2,9 @@
 
 #include <cstring>
 
-#include "app/input_state.h"
 #include "game/commands.h"
 #include "path/path_search.h"
-#include "platform/headless/headless_platform.h"
 #include "render/fonts.h"
-#include "world/game_state.h"
-#include "world/random.h"
-#include "world/unit_kinds.h"
-#include "world/world_arrays.h"
 
 void WorldTest::SetUp() {
     headless_reset();
