@@ -16,7 +16,7 @@ if [ "${1:-}" = --tests ]; then
     clang libclang-rt-14-dev valgrind
     xvfb xdotool x11-apps x11-utils
     dpkg-dev file lintian
-    g++-mingw-w64-x86-64 wine wine64 zip
+    g++-mingw-w64-x86-64 wine wine64 zip unzip
   )
 fi
 
