@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The Windows build: cross-built with mingw-w64, unpacked from its zip and run
+# under Wine on a virtual X server with a fresh Wine prefix, read back from
+# the screen; then once more beside no pictures, where it must draw its text
+# and write nothing.
+# Usage: test_windows.sh BUILD_DIR SOURCE_DIR
+for tool in x86_64-w64-mingw32-g++ wine wineserver zip unzip; do
+    command -v "$tool" >/dev/null && continue
+    echo "skipped: $tool is not installed (packages g++-mingw-w64-x86-64, wine, wine64, zip, unzip)"
+    exit 0
+done
+source "$(dirname "$0")/harness.sh"
+
+windows="$build/windows"
+export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all
+# No .NET or Gecko installers, no desktop menu entries, no sound server.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winealsa.drv,winepulse.drv=d"
+trap 'timeout 20 wineserver -k 2>/dev/null; cleanup' EXIT
+timings=()
+timed() {
+    local started=$SECONDS
+    "${@:2}"
+    local status=$?
+    timings+=("$1 $((SECONDS - started)) s")
+    return $status
+}
+
+# start_wine_game FOLDER EXE: a key held in one run must not leak into the next.
+start_wine_game() {
+    timeout 60 wineserver -w
+    start_game "$1" timeout 180 wine "$2"
+}
+intro_per_mille() { dump && "$check" picture "$work/screen.xwd" 200 200 "$game_folder/bmp_scr/intro1.bmp"; }
+
+make_prefix() {
+    rm -rf "$WINEPREFIX"
+    timeout 120 wineboot -i >"$work/wineboot.log" 2>&1 && timeout 60 wineserver -w || return 1
+    # Unmanaged windows close at once without a window manager, and a crash
+    # ends the process instead of waiting on a dialog nobody answers.
+    printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' >"$work/settings.reg"
+    timeout 60 wine regedit /S "Z:${work//\//\\}\\settings.reg" && timeout 60 wineserver -w
+}
+
+mkdir -p "$windows"
+timed cross-build timeout 600 "$source_dir/scripts/build-windows.sh" "$windows/build" "$build" >"$work/build.log" 2>&1 ||
+    fail "cross-build failed: $(tail -n 20 "$work/build.log")"
+rm -rf "$windows/unpacked"
+unzip -q "$windows/build/varnhold-windows.zip" -d "$windows/unpacked" || fail "cannot unpack the zip"
+game_folder="$windows/unpacked/varnhold"
+[ -f "$game_folder/README.txt" ] || fail "the zip has no README.txt"
+ok "cross-built varnhold.exe and packed it with its pictures, sound and README"
+
+start_xserver
+timed prefix make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work/wineboot.log")"
+
+# ---- from the zip: pictures, status, Right held, help, Escape -------------------------
+# Started from the folder above the game's: the pictures are found beside it.
+run_started=$SECONDS
+start_wine_game "$windows/unpacked" varnhold/varnhold.exe
+wait_for_text 40 380 "map_sx=32 map_sy=32" 90 || fail "the status line never showed map_sx=32 map_sy=32"
+shows 40 400 "Press H for help." || fail "no \"Press H for help.\" line"
+intro=$(intro_per_mille) || fail "cannot compare the intro picture"
+[ "$intro" -ge 900 ] || fail "the intro picture is not on the screen ($intro per mille)"
+ok "the status lines and the intro picture ($intro per mille) are drawn under Wine"
+
+# Each pass that finds the arrow still down scrolls once, then pauses 100 ms;
+# the hold that gives one tile is found by trying, Left undoing an overshoot.
+hold=0.05
+value=$(scroll_x) || fail "cannot read the scroll position"
+for _ in $(seq 12); do
+    [ "$value" = 33 ] && break
+    if [ "$value" -lt 33 ]; then hold_key Right "$hold"; else hold_key Left "$hold"; fi
+    sleep 0.3
+    before=$value
+    value=$(scroll_x) || fail "cannot read the scroll position after an arrow"
+    moved=$((value > before ? value - before : before - value))
+    [ "$moved" -eq 0 ] && hold=$(awk -v h="$hold" 'BEGIN { print h * 1.6 }')
+    [ "$moved" -gt 1 ] && hold=$(awk -v h="$hold" 'BEGIN { print h / 1.6 }')
+done
+shows 40 380 "map_sx=33 map_sy=32" || fail "Right did not give \"map_sx=33 map_sy=32\" (last read: $value)"
+ok "Right held scrolls to map_sx=33 map_sy=32"
+
+# With Shift down (read from the keyboard itself) the arrow turns the camera.
+xdotool keydown Shift_L sleep 0.2 keydown Right sleep 0.6 keyup Right sleep 0.2 keyup Shift_L
+sleep 0.3
+value=$(scroll_x) || fail "cannot read the scroll position after Shift and Right"
+[ "$value" = 33 ] || fail "Shift and Right scrolled the map to map_sx=$value"
+ok "Shift and Right turn the camera and leave map_sx=33"
+
+hold=0.06
+for _ in $(seq 6); do
+    hold_key h "$hold"
+    wait_for_text 40 400 "F1 start new game." 2 && break
+    hold=$(awk -v h="$hold" 'BEGIN { print h * 1.5 }')
+done
+shows 40 400 "F1 start new game." || fail "H did not bring up the help text"
+shows 40 200 "M move window." || fail "last help line missing"
+ok "H shows the help text"
+
+# A Windows program ends with the wParam of the last message it took: here
+# Escape's own key message, 0x1B.
+xdotool keydown Escape
+wait_for_exit 60 || fail "Escape did not end the game"
+xdotool keyup Escape
+[ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
+grep -q "ERROR" "$work/game.log" && fail "the game reported an error"
+ok "Escape ends the game with the key's code, 27"
+timings+=("first run $((SECONDS - run_started)) s")
+
+# ---- no pictures: two folders missing, two empty (where an open that creates
+# its file would leave empty pictures behind); closed from outside -------------------
+run_started=$SECONDS
+bare="$windows/bare"
+rm -rf "$bare"
+mkdir -p "$bare/bmp_floor" "$bare/bmp_unit"
+cp "$game_folder/varnhold.exe" "$bare/"
+before=$(cd "$bare" && find . | sort)
+start_wine_game "$bare" ./varnhold.exe
+wait_for_text 40 380 "map_sx=32 map_sy=32" 90 || fail "without pictures the status line never showed"
+intro=$(intro_per_mille) || fail "cannot compare the intro picture"
+[ "$intro" -le 100 ] || fail "without pictures an intro picture came from somewhere ($intro per mille)"
+"$check" close "$window" || fail "could not ask the window to close"
+wait_for_exit 60 || fail "closing the window did not end the game"
+[ "$exit_code" -eq 0 ] || fail "exit code $exit_code after the window was closed"
+after=$(cd "$bare" && find . | sort)
+[ "$after" = "$before" ] || fail "files appeared: $(comm -13 <(echo "$before") <(echo "$after") | tr '\n' ' ')"
+ok "without pictures it draws its text, creates no file and ends with 0 when closed"
+timings+=("second run $((SECONDS - run_started)) s")
+
+echo "timings: $(printf '%s, ' "${timings[@]}")"
+finish
