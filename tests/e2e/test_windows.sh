@@ -128,5 +128,5 @@ after=$(cd "$bare" && find . | sort)
 ok "without pictures it draws its text, creates no file and ends with 0 when closed"
 timings+=("second run $((SECONDS - run_started)) s")
 
-echo "timings: $(printf '%s, ' "${timings[@]}")"
+echo "timings: $(printf '%s, ' "${timings[@]}" | sed 's/, $//')"
 finish
