@@ -42,8 +42,7 @@ protected:
         update_unit_slice();
     }
     static void run_rules() {
-        rules_before_cursor_marker();
-        rules_after_cursor_marker();
+        run_rule_steps();
     }
     static std::string line(int x, int y) { return text_at(overlay_pixels, x, y); }
     static void draw_screens() {
@@ -134,21 +133,6 @@ TEST_F(Rules, EachFrameAdvancesItsEightSlotsAndOneFrameIn33None) {
     }
 }
 
-TEST_F(Rules, WanderingSendsIdleNeutralsTwoDrawsEachButNeverSlotZero) {
-    unit_table[0].owner = owner_neutral;
-    ordered(place_unit(3, owner_neutral, 30, 5, 5), order_move, 0, 7, 9);
-    place_unit(4, owner_computer, 30, 5, 5);
-    place_unit(5, owner_neutral, 31, 5, 5);
-    mine(6, owner_neutral, 5, 5, 100.0f);  // sent too, and never goes
-    place_unit(7, owner_neutral, 32, 5, 5).active = 0;
-    unit_table[1].owner = owner_player;
-    EXPECT_EQ(draws_made(4242, wander_neutrals), 4);
-    const int goals[][3] = {{0, 0, 0}, {3, 7, 9}, {4, 0, 0}, {5, 3, 27}, {6, 29, 37}, {7, 0, 0}};
-    for (const auto& g : goals) EXPECT_EQ(unit_table[g[0]].goal_x * 100 + unit_table[g[0]].goal_y, g[1] * 100 + g[2]);
-    visit_first_slice();
-    EXPECT_EQ(unit_table[6].tile_x, 5);
-}
-
 TEST_F(Rules, AMoveEndsOnTheTargetTheSearchClampedOneTileInside) {
     Unit& unit = ordered(place_unit(2, owner_player, 30, 4, 5), order_move, 0, 0, 0);
     // Straight and diagonal ways cost the same; the tie rule goes straight first.
@@ -200,65 +184,6 @@ TEST_F(Rules, KillsEndBothOrdersAndGiveTheSelectionBackToTheLeader) {
     EXPECT_EQ(a.hp, 30.0f - 0.67f);
     EXPECT_EQ(unit_table[5].hp, 0.0f);
     EXPECT_EQ(draws_made(1, visit_first_slice), 0);
-}
-
-TEST_F(Rules, WorkersWalkToTheirMineWithoutBlowsAndBadTargetsEndTheOrder) {
-    mine(6, owner_neutral, 14, 10, 100.0f);
-    Unit& worker = ordered(place_unit(2, owner_computer, 30, 10, 10), order_gather, 6);
-    Unit& lost = ordered(place_unit(3, owner_computer, 30, 10, 12), order_attack, -1);
-    Unit& astray = ordered(place_unit(4, owner_computer, 30, 10, 14), order_gather, 300);
-    for (int visit = 0; visit < 5; ++visit) EXPECT_EQ(draws_made(1, visit_first_slice), 0);
-    EXPECT_EQ(worker.tile_x, 13);
-    EXPECT_EQ(worker.order + lost.order + astray.order, order_gather);
-}
-
-// A mine pays its living owner's leader 5, else 1 to each of the first five
-// living empire units within distance 5; income is paid to the dead too.
-TEST_F(Rules, MinesPayTheirLeaderOrTheFirstFiveLivingEmpireUnitsNear) {
-    unit_table[1].dead = 1;
-    Unit& m = mine(10, owner_neutral, 30, 30, 100.0f);
-    place_unit(3, owner_neutral, 30, 30, 31);
-    place_unit(4, owner_player, 30, 35, 30);    // distance 5
-    place_unit(5, owner_computer, 30, 33, 33);  // distance 6
-    place_unit(6, owner_computer, 30, 27, 28);
-    place_unit(7, owner_player, 30, 30, 30).dead = 1;
-    place_unit(8, owner_player, 30, 30, 29);
-    place_unit(9, owner_player, 30, 31, 30);
-    place_unit(11, owner_computer, 30, 29, 30);
-    place_unit(12, owner_player, 30, 30, 30);  // the sixth
-    mine(200, owner_neutral, 32, 5, 100.0f).active = 0;
-    economy_tick();
-    EXPECT_EQ(m.gold, 95.0f);
-    EXPECT_EQ(unit_table[0].gold, 1003.5f);
-    EXPECT_EQ(unit_table[1].gold, 1002.5f);
-    m.gold = 7.0f;
-    m.owner = owner_player;
-    const float ticks[][3] = {{2, 1009.0f, 1003.0f}, {0, 1010.5f, 1004.5f}, {0, 1011.0f, 1005.0f}};
-    for (const auto& tick : ticks) {
-        economy_tick();
-        EXPECT_EQ(m.gold, tick[0]);
-        EXPECT_EQ(unit_table[0].gold, tick[1]);
-        EXPECT_EQ(unit_table[1].gold, tick[2]);
-    }
-    m.gold = 100.0f;
-    unit_table[0].dead = 1;  // a dead leader is not paid: the units near are
-    economy_tick();
-    EXPECT_EQ(m.gold, 95.0f);
-}
-
-TEST_F(Rules, AGatheringComputerUnitIsMarkedWhenPaidAndUnmarkedByTheLastGold) {
-    Unit& rich = mine(10, owner_neutral, 10, 10, 50.0f);
-    Unit& worker = ordered(place_unit(20, owner_computer, 30, 11, 11), order_gather, 10);
-    Unit& idle = place_unit(21, owner_computer, 30, 11, 11);
-    mine(30, owner_neutral, 50, 50, 1.0f);
-    Unit& late = ordered(place_unit(31, owner_computer, 30, 50, 51), order_gather, 30);
-    economy_tick();
-    EXPECT_EQ(worker.mining + idle.mining * 2 + late.mining * 4, 1);
-    EXPECT_EQ(rich.gold, 48.0f);
-    worker.tile_y = 49;
-    worker.tile_x = 50;
-    economy_tick();
-    EXPECT_EQ(worker.mining, 0) << "standing by an empty mine";
 }
 
 // Each attempt draws slots until a candidate, then the kind's chance: from
