@@ -18,8 +18,6 @@ namespace {
 // What start-up has reached, so that teardown releases only what exists.
 bool window_exists = false;
 bool render_context_exists = false;
-// Set when start-up ran out of memory: the game does not run on half a world.
-const char* scene_failure = nullptr;
 
 constexpr double field_of_view = 45.0;
 constexpr double near_plane = 0.1;
@@ -82,7 +80,6 @@ void set_gl_state() {
 bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request) {
     (void)bits;  // the colour depth is the desktop's; only the depth buffer is asked for
     fullscreen = fullscreen_request ? 1 : 0;
-    scene_failure = nullptr;
     if (!settle_display_mode()) return false;
 
     if (!platform_create_window(title, width, height, 16)) {
@@ -105,10 +102,10 @@ bool open_window(const char* title, int width, int height, int bits, bool fullsc
 
     platform_show_window();
     set_start_projection(width, height);
-    init_scene();
-    if (scene_failure) {
+    // The game does not run on half a world: out of memory, it stops here.
+    if (const char* failure = init_scene()) {
         close_window();
-        start_failure(scene_failure);
+        start_failure(failure);
         return false;
     }
     return true;
@@ -141,23 +138,15 @@ void resize_view(int width, int height) {
     apply_perspective(static_cast<float>(width) / static_cast<float>(height));
 }
 
-void init_scene() {
+const char* init_scene() {
     platform_show_cursor(false);
-    if (!alloc_image_table()) {
-        scene_failure = "Not Enough Memory For The Pictures.";
-        return;
-    }
+    if (!alloc_image_table()) return "Not Enough Memory For The Pictures.";
     load_all_images();
-    if (!alloc_world()) {
-        scene_failure = "Not Enough Memory For The World.";
-        return;
-    }
-    if (!create_path_search()) {
-        scene_failure = "Not Enough Memory For The Path Search.";
-        return;
-    }
+    if (!alloc_world()) return "Not Enough Memory For The World.";
+    if (!create_path_search()) return "Not Enough Memory For The Path Search.";
     init_face_table();
     init_map_cells();
     set_gl_state();
     new_game();
+    return nullptr;
 }
