@@ -6,6 +6,7 @@
 #include "game/commands.h"
 #include "game/frame_rules.h"
 #include "game/screens.h"
+#include "game/units.h"
 #include "platform/platform.h"
 #include "render/overlay.h"
 #include "render/world_drawing.h"
@@ -62,6 +63,8 @@ void draw_world() {
 
 }  // namespace
 
+// The frame's steps in order. The rule steps between the unit pass and the
+// overlay are the ones the simulator runs (run_rule_steps), in this order.
 bool run_frame() {
     pace_frame();
     drag_window_with_mouse();
@@ -69,9 +72,16 @@ bool run_frame() {
     apply_camera();
     draw_world();
     draw_unit_pass();
-    rules_before_cursor_marker();
+    count_frame();
+    wander_when_due();
+    update_unit_slice();
+    spin_by_mouse();
+    update_cursor();
     draw_cursor_marker(cursor_dx, cursor_dy);
-    rules_after_cursor_marker();
+    handle_mouse_buttons();
+    apply_function_keys();
+    census_when_due();
+    economy_and_opponent();
     begin_overlay_present();
     draw_status_and_screens();
     finish_overlay_present();

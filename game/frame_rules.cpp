@@ -23,10 +23,22 @@ bool periodic(int period) { return frame_counter % period == 1; }
 
 }  // namespace
 
+void count_frame() { frame_counter += 1; }
+
+void wander_when_due() {
+    if (periodic(wander_period)) wander_neutrals();
+}
+
 // The left edge of the window is 0 degrees, the right edge 360.
 void spin_by_mouse() {
     if (!key_down(vk_space)) return;
     camera_spin = static_cast<float>(mouse_x) / static_cast<float>(screen_width) * full_turn_degrees;
+}
+
+// The buttons are levels: each acts once per frame for as long as it is held.
+void handle_mouse_buttons() {
+    if (mouse_buttons[0] == 1) handle_left_button();
+    if (mouse_buttons[2] == 1) handle_right_button();
 }
 
 // Tested in this order every frame while held, so the later key wins; F1
@@ -42,24 +54,28 @@ void apply_function_keys() {
     if (key_down(vk_f8)) game_speed = 4;
 }
 
-void rules_before_cursor_marker() {
-    frame_counter += 1;
-    if (periodic(wander_period)) wander_neutrals();
-    update_unit_slice();
-    spin_by_mouse();
-    update_cursor();
+void census_when_due() {
+    if (periodic(census_period)) census();
 }
 
-// The buttons are levels: each acts once per frame for as long as it is held.
-void rules_after_cursor_marker() {
-    if (mouse_buttons[0] == 1) handle_left_button();
-    if (mouse_buttons[2] == 1) handle_right_button();
-    apply_function_keys();
-    if (periodic(census_period)) census();
+// The census runs first, so the frame that ends a game pays nothing.
+void economy_and_opponent() {
     if (game_over()) return;
     if (periodic(economy_period)) {
         economy_tick();
         computer_recruit();
     }
     if (periodic(strategy_period)) computer_strategy();
+}
+
+void run_rule_steps() {
+    count_frame();
+    wander_when_due();
+    update_unit_slice();
+    spin_by_mouse();
+    update_cursor();
+    handle_mouse_buttons();
+    apply_function_keys();
+    census_when_due();
+    economy_and_opponent();
 }

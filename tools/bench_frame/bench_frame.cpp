@@ -186,8 +186,7 @@ void rules_with_long_searches(benchmark::State& state, bool fresh_starts) {
         if (fresh_starts)
             for (int k = 0; k < slice_width; ++k) forget_kept_start(0, 2 + k, 2);
         state.ResumeTiming();
-        rules_before_cursor_marker();
-        rules_after_cursor_marker();
+        run_rule_steps();
     }
 }
 

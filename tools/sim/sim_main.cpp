@@ -123,8 +123,7 @@ int main(int argc, char** argv) {
         sim_player_act(options.player);
         auto started = std::chrono::steady_clock::now();
         double cpu_started = thread_cpu_ms();
-        rules_before_cursor_marker();
-        rules_after_cursor_marker();
+        run_rule_steps();
         double cpu_ms = thread_cpu_ms() - cpu_started;
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         total_ms += ms;
