@@ -10,6 +10,7 @@ for tool in x86_64-w64-mingw32-g++ wine wineserver zip unzip; do
     exit 0
 done
 source "$(dirname "$0")/harness.sh"
+[ "$sanitized" = yes ] && skip "the sanitizers do not reach a cross-built executable"
 
 windows="$build/windows"
 export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all
