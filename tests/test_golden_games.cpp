@@ -304,66 +304,35 @@ void aim_at_unit(int unit) { aim_at_tile(unit_table[unit].tile_x, unit_table[uni
 void play(int frame) {
     switch (frame) {
     case 1: key(vk_backspace, true); break;  // the census centres the view near the leader
-    case 2:
-        key(vk_backspace, false);
-        aim_at_unit(3);  // an ogre beside the leader: paid draws until it joins
-        button(0, true);
+    case 2:  // an ogre beside the leader: paid draws until it joins
+        key(vk_backspace, false), aim_at_unit(3), button(0, true);
         break;
     case 26: button(0, false); break;
-    case 27:
-        aim_at_tile(40, 12);  // then a move order for it
-        button(2, true);
-        break;
+    case 27: aim_at_tile(40, 12), button(2, true); break;  // then a move order for it
     case 28: button(2, false); break;
     case 31: key(vk_0, true); break;  // to the computer's leader
     case 32: key(vk_0, false); break;
-    case 40:
-        mouse_to(480, 240);
-        key(vk_space, true);
-        break;
+    case 40: mouse_to(480, 240), key(vk_space, true); break;
     case 42: key(vk_space, false); break;
-    case 45:
-        key(vk_f4, true);
-        key(vk_f7, true);
-        break;
-    case 46:
-        key(vk_f4, false);
-        key(vk_f7, false);
-        break;
+    case 45: key(vk_f4, true), key(vk_f7, true); break;
+    case 46: key(vk_f4, false), key(vk_f7, false); break;
     case 50: key(vk_h, true); break;
     case 51: key(vk_h, false); break;
-    case 60:
-        aim_at_unit(1);  // the ogre attacks the computer's leader
-        button(2, true);
-        break;
-    case 61:
-        button(2, false);
-        key(vk_page_down, true);
-        break;
+    case 60: aim_at_unit(1), button(2, true); break;  // the ogre attacks the computer's leader
+    case 61: button(2, false), key(vk_page_down, true); break;
     case 64: key(vk_page_down, false); break;
     case 91: key(vk_backspace, true); break;
     case 92: key(vk_backspace, false); break;
-    case 95:
-        aim_at_unit(0);  // select the leader
-        button(0, true);
-        break;
+    case 95: aim_at_unit(0), button(0, true); break;  // select the leader
     case 96: button(0, false); break;
     case 100:
         // The click selects the ogre before F1 deals the new game in the
         // same frame; the selection outlives the deal.
-        aim_at_unit(3);
-        button(0, true);
-        key(vk_f1, true);
+        aim_at_unit(3), button(0, true), key(vk_f1, true);
         headless_set_calendar_seconds(second_deal_seconds);
         break;
-    case 101:
-        button(0, false);
-        key(vk_f1, false);
-        break;
-    case 110:
-        aim_at_tile(30, 30);  // slot 3 is no longer the player's: no order
-        button(2, true);
-        break;
+    case 101: button(0, false), key(vk_f1, false); break;
+    case 110: aim_at_tile(30, 30), button(2, true); break;  // slot 3 is no longer the player's: no order
     case 111: button(2, false); break;
     case 3731: key(vk_backspace, true); break;  // to the leader, still alive
     case 3732: key(vk_backspace, false); break;
