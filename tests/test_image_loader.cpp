@@ -97,6 +97,10 @@ TEST_F(ImageLoader, PaddedRowsAndLongerHeadersLoadBottomRowFirstInRedGreenBlue) 
             ASSERT_TRUE(load_image(write("a.bmp", make_bmp(width, 3, offset)), 30));
             expect_picture(30, width, 3);
         }
+    for (int side : {1, 4096}) {  // the largest sides taken
+        ASSERT_TRUE(load_image(write("a.bmp", make_bmp(side, 4097 - side)), 30));
+        expect_picture(30, side, 4097 - side);
+    }
     std::vector<uint8_t> bytes = make_bmp(5, 3);
     bytes.pop_back();  // the last row's padding is never read
     ASSERT_TRUE(load_image(write("a.bmp", bytes), 30));
