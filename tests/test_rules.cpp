@@ -1,6 +1,6 @@
 // The rules of play on the real table with pinned seeds: the mouse commands,
-// the unit slice and blows, gold and the computer's picks, the census and the
-// frame's rule steps in their order, and the screens read back as text.
+// the unit slice and blows, the computer's picks, the census, the function
+// keys, and the screens read back as text.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,9 +40,6 @@ protected:
     static void visit_first_slice() {  // slots 0 to 7 come up when frame_counter % 33 == 0
         frame_counter = 33;
         update_unit_slice();
-    }
-    static void run_rules() {
-        run_rule_steps();
     }
     static std::string line(int x, int y) { return text_at(overlay_pixels, x, y); }
     static void draw_screens() {
@@ -276,61 +273,26 @@ TEST_F(Rules, JumpKeysPutTheFirstCountedUnitTenTilesUpAndRight) {
     EXPECT_EQ(map_sx * 100 + map_sy, 22 * 100 + 49);
 }
 
-// The census comes before the economy and the computer's plan, so the frame
-// that ends a game pays nothing; all three fire in frames 30k + 1.
-TEST_F(Rules, TheCensusEndsTheGameBeforeTheEconomyRuns) {
-    const int frames[][3] = {{29, 1, 0}, {30, 1, 1}, {30, 0, 0}, {499, 1, 0}};  // counter, alive, paid
-    for (const auto& f : frames) {
-        unit_table[0].gold = unit_table[1].gold = 1000.0f;
-        unit_table[0].dead = !f[1];
-        empire_0_won = empire_1_won = tie = 0;
-        frame_counter = f[0];
-        run_rules();
-        EXPECT_EQ(game_over(), f[0] == 30 && !f[1]) << f[0];
-        EXPECT_EQ(unit_table[0].gold + unit_table[1].gold, f[2] ? 2001.0f : 2000.0f) << f[0];
-    }
-}
-
-// The buttons act on the old game, F1 deals mid-frame and the rest of the
-// frame sees the new one: counter 0, no census, no economy.
-TEST_F(Rules, ButtonsComeBeforeF1WhichDealsMidFrame) {
-    place_unit(5, owner_player, 30, 10, 10);
-    map_sx = map_sy = 10;
-    mouse_buttons[0] = 1;
-    empire_1_won = 1;
-    frame_counter = 30;
-    headless_set_key(vk_f1, true);
-    run_rules();
-    EXPECT_EQ(selected_unit, 5);
-    EXPECT_EQ(frame_counter, 0);
-    EXPECT_FALSE(game_over());
-    EXPECT_EQ(unit_table[0].gold, 1000.0f);
-    headless_set_key(vk_f1, false);
-    mouse_buttons[0] = 0;
-    run_rules();
-    EXPECT_EQ(unit_table[0].gold, 1000.5f);
-}
 
 TEST_F(Rules, TheLaterFunctionKeyWinsAndSpaceSpinsWithTheMouse) {
-    const int keys_held[][3] = {{vk_f2, vk_f4, vk_f7}, {vk_f3, vk_f5, vk_f6}, {vk_f2, vk_f8, vk_f8}};
+    const int held[][4] = {{vk_f2, vk_f4, vk_f7, 3}, {vk_f3, vk_f5, vk_f6, 2}, {vk_f2, vk_f8, vk_f8, 4}};
     const float sizes[] = {unit_size_large, unit_size_normal, unit_size_small};
-    const int speeds[] = {3, 2, 4};
     for (int i = 0; i < 3; ++i) {
         headless_reset();
-        for (int vk : keys_held[i]) headless_set_key(vk, true);
-        run_rules();
+        for (int k = 0; k < 3; ++k) headless_set_key(held[i][k], true);
+        apply_function_keys();
         EXPECT_EQ(unit_size, sizes[i]);
-        EXPECT_EQ(game_speed, speeds[i]);
+        EXPECT_EQ(game_speed, held[i][3]);
     }
     game_speed = 1;
-    unit_size = unit_size_normal;
     camera_spin = 5.0f;
     mouse_x = 160;
-    run_rules();
+    spin_by_mouse();
     EXPECT_EQ(camera_spin, 5.0f);
     headless_set_key(vk_space, true);
-    run_rules();
+    spin_by_mouse();
     EXPECT_EQ(camera_spin, 90.0f);
+    unit_size = unit_size_normal;
 }
 
 TEST_F(Rules, StatusLinesAndHelpAreWrittenWhereThePlayerReadsThem) {
