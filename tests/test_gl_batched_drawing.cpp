@@ -45,13 +45,10 @@ protected:
     // The frame's colour buffer and overlay, drawn one way or the other.
     std::vector<uint8_t> frame(bool reference, const std::vector<Unit>& units) {
         std::memcpy(unit_table, units.data(), sizeof(Unit) * max_units);
-        const float view[4] = {camera_zoom, camera_pitch, camera_yaw, camera_spin};
         world_drawing_reference = reference;
         frame_counter = 5000;
         run_frame();
         world_drawing_reference = false;
-        camera_zoom = view[0], camera_pitch = view[1], camera_yaw = view[2], camera_spin = view[3];
-        map_sx = map_sy = 32;
         std::vector<uint8_t> picture(pixel_count * 8);
         read_screen(picture.data());
         std::memcpy(picture.data() + pixel_count * 4, overlay_pixels, pixel_count * 4);
