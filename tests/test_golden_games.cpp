@@ -166,6 +166,9 @@ uint64_t fnv1a(const std::string& bytes, uint64_t hash = 0xcbf29ce484222325ull) 
     return hash;
 }
 
+// Row 0 is the game's, row r the unit in slot r - 1.
+std::string row_label(size_t r) { return r == 0 ? "game: " : "unit " + std::to_string(r - 1) + ": "; }
+
 std::string row_text(const Row& row) {
     std::string out;
     for (const Field& f : row) out += std::string(f.name) + "=" + f.value + " ";
@@ -195,10 +198,13 @@ Fingerprint fingerprint(const std::vector<Row>& table) {
     return print;
 }
 
-bool printing() {
+// VARNHOLD_GOLDEN_PRINT=1 prints the checkpoints to paste; =tables prints
+// the whole tables too, to compare two commits field by field.
+std::string print_request() {
     const char* print = std::getenv("VARNHOLD_GOLDEN_PRINT");
-    return print && *print && std::string(print) != "0";
+    return print && std::string(print) != "0" ? print : "";
 }
+bool printing() { return !print_request().empty(); }
 
 // Compares the state with a pinned checkpoint; on a difference, names the
 // rows and fields that moved and shows the moved rows as they are now.
@@ -208,6 +214,9 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
     if (printing()) {
         std::printf("      {%d, \"%s\", \"%s\",\n       \"%s\"},\n", pinned.frame, now.digest.c_str(),
                     now.fields.c_str(), now.rows.c_str());
+        if (print_request() == "tables")
+            for (size_t r = 0; r < table.size(); ++r)
+                std::printf("        // %s%s\n", row_label(r).c_str(), row_text(table[r]).c_str());
         return;
     }
     if (now.digest == pinned.digest) return;
@@ -217,8 +226,7 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
         if (f >= fields.size() || fields[f] != now.fields[f]) moved_fields += std::string(" ") + table[1][f].name;
     for (size_t r = 0; r < table.size(); ++r) {
         if (r < rows.size() && rows[r] == now.rows[r]) continue;
-        moved_rows += (r == 0 ? std::string("  game: ") : "  unit " + std::to_string(r - 1) + ": ");
-        moved_rows += row_text(table[r]) + "\n";
+        moved_rows += "  " + row_label(r) + row_text(table[r]) + "\n";
     }
     ADD_FAILURE() << game << " at frame " << pinned.frame << ": digest " << now.digest << ", pinned "
                   << pinned.digest << "\nunit fields moved:" << moved_fields << "\nrows moved, as they are now:\n"
