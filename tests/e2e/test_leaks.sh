@@ -40,8 +40,12 @@ wait_for_frames() {
     done
 }
 
+# Each error valgrind or the sanitizer reported, with its first frames.
 on_memcheck_failure() {
-    cat "$work"/memcheck.log* 2>/dev/null | tail -n 60 | sed 's/^/  memcheck: /'
+    cat "$work"/memcheck.log* 2>/dev/null | awk '
+        / (Invalid|Conditional|Use of uninit|Mismatched|Syscall param|Source and destination)/ || /ERROR: (Leak|Address)Sanitizer/ { n = 14 }
+        /(definitely|indirectly) lost in/ { n = 14 }
+        n > 0 { print "  memcheck: " $0; n-- }'
     fail "$@"
 }
 

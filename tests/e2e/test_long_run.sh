@@ -39,56 +39,26 @@ background_pids+=($!)
 # from a generator of its own, and the seed would no longer replay the run.
 RANDOM=$seed
 pick() { picked=$(($1 + RANDOM % ($2 - $1 + 1))); }
-pick_hold() {
-    pick "$1" "$2"
-    hold=$(printf '0.%03d' "$picked")
-}
-window_place() {
-    eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null | grep -E '^[XY]=')" || fail "the window is gone"
-}
-# A point over the window, never off the 1024 x 768 screen.
+# A point (px, py) over the window, never off the 1024 x 768 screen.
 pick_point() {
-    window_place
-    pick $((X < 0 ? 0 : X)) $((X + 639 > 1023 ? 1023 : X + 639))
-    point_x=$picked
-    pick $((Y < 0 ? 0 : Y)) $((Y + 479 > 767 ? 767 : Y + 479))
-    point_y=$picked
+    eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null | grep -E '^[XY]=')" || fail "the window is gone"
+    pick $((X < 0 ? 0 : X)) $((X > 384 ? 1023 : X + 639)) && px=$picked
+    pick $((Y < 0 ? 0 : Y)) $((Y > 288 ? 767 : Y + 479)) && py=$picked
 }
 keys=(Up Down Left Right Prior Next e space BackSpace 0 h F2 F3 F4 F5 F6 F7 F8)
-arrows=(Up Down Left Right)
-
 random_action() {
-    local choice=$((RANDOM % 100)) key button
-    if [ "$choice" -lt 38 ]; then
-        key=${keys[$((RANDOM % ${#keys[@]}))]}
-        pick_hold 20 300
-        xdotool keydown "$key" sleep "$hold" keyup "$key"
-    elif [ "$choice" -lt 46 ]; then
-        key=${arrows[$((RANDOM % 4))]}
-        pick_hold 20 250
-        xdotool keydown shift keydown "$key" sleep "$hold" keyup "$key" keyup shift
-    elif [ "$choice" -lt 68 ]; then
-        pick_point
-        xdotool mousemove "$point_x" "$point_y"
-    elif [ "$choice" -lt 88 ]; then
-        button=$((RANDOM % 2 == 0 ? 1 : 3))
-        pick_point
-        pick_hold 30 400
-        xdotool mousemove "$point_x" "$point_y" mousedown "$button" sleep "$hold" mouseup "$button"
+    local choice=$((RANDOM % 100)) key=${keys[$((RANDOM % 18))]} arrow=${keys[$((RANDOM % 4))]}
+    local button=$((RANDOM % 2 * 2 + 1)) hold
+    pick 20 300 && hold=$(printf '0.%03d' "$picked")
+    pick_point
+    if [ "$choice" -lt 38 ]; then xdotool keydown "$key" sleep "$hold" keyup "$key"
+    elif [ "$choice" -lt 46 ]; then xdotool keydown shift keydown "$arrow" sleep "$hold" keyup "$arrow" keyup shift
+    elif [ "$choice" -lt 68 ]; then xdotool mousemove "$px" "$py"
+    elif [ "$choice" -lt 88 ]; then xdotool mousemove "$px" "$py" mousedown "$button" sleep "$hold" mouseup "$button"
     elif [ "$choice" -lt 94 ]; then
-        # While M is down the window's corner follows the cursor, which stays
-        # where the whole window still fits on the screen.
-        pick 0 384
-        point_x=$picked
-        pick 0 288
-        xdotool mousemove "$point_x" "$picked" keydown m sleep 0.1 keyup m
-        sleep 0.1
-        window_place
-        [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ "$X" -le 384 ] && [ "$Y" -le 288 ] ||
-            fail "M left the window at $X,$Y, away from the cursor"
-    else
-        pick_point
-        xdotool keydown space mousemove "$point_x" "$point_y" sleep 0.1 keyup space
+        # While M is down the window's top-left corner follows the cursor.
+        pick 0 384 && xdotool mousemove "$picked" $((RANDOM % 289)) keydown m sleep 0.1 keyup m
+    else xdotool keydown space mousemove "$px" "$py" sleep 0.1 keyup space
     fi
 }
 
