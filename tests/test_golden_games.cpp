@@ -15,9 +15,9 @@
 #include "app/main_loop.h"
 #include "game/commands.h"
 #include "game/frame_rules.h"
-#include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "render/gl_window.h"
+#include "tests/support/world_fixture.h"
 #include "tools/sim/sim_player.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -248,27 +248,14 @@ void start_as_the_program_does() {
 
 // ---- Games through the rule steps -------------------------------------------
 
-class GoldenRuleGame : public ::testing::TestWithParam<RuleGame> {
-protected:
-    void SetUp() override {
-        start_as_the_program_does();
-        ASSERT_TRUE(alloc_world());
-        init_face_table();
-        init_map_cells();
-        path_search = new PathSearch;
-        ASSERT_TRUE(path_search->create_buffers());
-    }
-    void TearDown() override {
-        path_search->release_buffers();
-        delete path_search;
-        path_search = nullptr;
-        free_world();
-    }
-};
+// The world and search as the game sets them up; the input and the view
+// as a fresh program has them, whatever the fixture chose.
+class GoldenRuleGame : public WorldTest, public ::testing::WithParamInterface<RuleGame> {};
 
 // The simulator's own loop: the player acts, then the frame's rule steps.
 TEST_P(GoldenRuleGame, MatchesItsCheckpoints) {
     const RuleGame& game = GetParam();
+    start_as_the_program_does();
     new_game_from_seed(game.seed);
     sim_player_seed(game.seed);
     if (printing()) std::printf("    // %s\n", game.name);
