@@ -150,6 +150,37 @@ scroll_x() { dump && "$check" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=3
 
 hold_key() { xdotool keydown "$1" sleep "$2" keyup "$1"; }
 
+# One tile to the right, read back as map_sx=33. Input is polled: each pass
+# that finds the arrow still down scrolls once more after a 100 ms pause, so
+# the hold that gives one tile is found by trying, Left undoing an overshoot.
+scroll_one_tile_right() {
+    local hold=0.05 value before moved
+    value=$(scroll_x) || return 1
+    for _ in $(seq 12); do
+        [ "$value" = 33 ] && break
+        if [ "$value" -lt 33 ]; then hold_key Right "$hold"; else hold_key Left "$hold"; fi
+        sleep 0.3
+        before=$value
+        value=$(scroll_x) || return 1
+        moved=$((value > before ? value - before : before - value))
+        [ "$moved" -eq 0 ] && hold=$(awk -v h="$hold" 'BEGIN { print h * 1.6 }')
+        [ "$moved" -gt 1 ] && hold=$(awk -v h="$hold" 'BEGIN { print h / 1.6 }')
+    done
+    shows 40 380 "map_sx=33 map_sy=32"
+}
+
+# H flips the help once per frame while down, each time with a 400 ms pause:
+# taps grow longer until the help shows.
+open_help() {
+    local hold=0.06
+    for _ in $(seq 6); do
+        hold_key h "$hold"
+        wait_for_text 40 400 "F1 start new game." 2 && return 0
+        hold=$(awk -v h="$hold" 'BEGIN { print h * 1.5 }')
+    done
+    return 1
+}
+
 # wait_for_exit SECONDS: sets exit_code; false if the game still runs.
 wait_for_exit() {
     local deadline=$((SECONDS + $1))

@@ -65,21 +65,7 @@ intro=$(intro_per_mille) || fail "cannot compare the intro picture"
 [ "$intro" -ge 900 ] || fail "the intro picture is not on the screen ($intro per mille)"
 ok "the status lines and the intro picture ($intro per mille) are drawn under Wine"
 
-# Each pass that finds the arrow still down scrolls once, then pauses 100 ms;
-# the hold that gives one tile is found by trying, Left undoing an overshoot.
-hold=0.05
-value=$(scroll_x) || fail "cannot read the scroll position"
-for _ in $(seq 12); do
-    [ "$value" = 33 ] && break
-    if [ "$value" -lt 33 ]; then hold_key Right "$hold"; else hold_key Left "$hold"; fi
-    sleep 0.3
-    before=$value
-    value=$(scroll_x) || fail "cannot read the scroll position after an arrow"
-    moved=$((value > before ? value - before : before - value))
-    [ "$moved" -eq 0 ] && hold=$(awk -v h="$hold" 'BEGIN { print h * 1.6 }')
-    [ "$moved" -gt 1 ] && hold=$(awk -v h="$hold" 'BEGIN { print h / 1.6 }')
-done
-shows 40 380 "map_sx=33 map_sy=32" || fail "Right did not give \"map_sx=33 map_sy=32\" (last read: $value)"
+scroll_one_tile_right || fail "Right did not give \"map_sx=33 map_sy=32\""
 ok "Right held scrolls to map_sx=33 map_sy=32"
 
 # With Shift down (read from the keyboard itself) the arrow turns the camera.
@@ -89,13 +75,7 @@ value=$(scroll_x) || fail "cannot read the scroll position after Shift and Right
 [ "$value" = 33 ] || fail "Shift and Right scrolled the map to map_sx=$value"
 ok "Shift and Right turn the camera and leave map_sx=33"
 
-hold=0.06
-for _ in $(seq 6); do
-    hold_key h "$hold"
-    wait_for_text 40 400 "F1 start new game." 2 && break
-    hold=$(awk -v h="$hold" 'BEGIN { print h * 1.5 }')
-done
-shows 40 400 "F1 start new game." || fail "H did not bring up the help text"
+open_help || fail "H did not bring up the help text"
 shows 40 200 "M move window." || fail "last help line missing"
 ok "H shows the help text"
 
