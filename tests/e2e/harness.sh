@@ -24,18 +24,10 @@ fail() {
     exit 1
 }
 
-ok() {
-    echo "ok: $*"
-    passed=$((passed + 1))
-}
-
+ok() { echo "ok: $*" && passed=$((passed + 1)); }
 finish() { echo "$passed passed, 0 failed"; }
-
 # A test that cannot run here says why and passes.
-skip() {
-    echo "skipped: $*"
-    exit 0
-}
+skip() { echo "skipped: $*" && exit 0; }
 
 cleanup() {
     [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
@@ -89,18 +81,14 @@ count_swaps() {
 }
 swap_preload=""
 
-# "swaps unwaited"; the counter rewrites its file at every swap, so a read
-# that finds it empty is made again.
-swap_figures() {
-    local figures
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
-        figures=$(cat "$SWAP_COUNT_FILE" 2>/dev/null)
-        [[ "$figures" =~ ^[0-9]+\ [0-9]+$ ]] && { echo "$figures"; return; }
-        sleep 0.01
-    done
-    echo "0 0"
-}
+# "swaps unwaited", "0 0" before the first swap.
+swap_figures() { cat "$SWAP_COUNT_FILE" 2>/dev/null || echo "0 0"; }
 frames() { swap_figures | cut -d' ' -f1; }
+# Every swap but the first waited for its frame to finish: one frame in flight.
+expect_every_swap_waited() {
+    read -r swaps unwaited <<<"$(swap_figures)"
+    [ "$unwaited" -le 1 ] || fail "$unwaited of $swaps swaps did not wait for their frame to finish"
+}
 
 # start_game [FOLDER [COMMAND...]]: the game (./varnhold in the build folder
 # unless told otherwise) with its output in game.log; waits for its window,

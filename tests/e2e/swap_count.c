@@ -23,10 +23,13 @@ void SDL_GL_SwapWindow(void* window) {
     ++swaps;
     if (!finished_since_swap) ++unwaited;
     finished_since_swap = 0;
+    /* Written aside and renamed over the file, so a reader never sees it half written. */
     const char* path = getenv("SWAP_COUNT_FILE");
-    FILE* file = path ? fopen(path, "w") : NULL;
-    if (file) {
-        fprintf(file, "%ld %ld\n", swaps, unwaited);
-        fclose(file);
-    }
+    char aside[4096];
+    if (!path || snprintf(aside, sizeof aside, "%s.new", path) >= (int)sizeof aside) return;
+    FILE* file = fopen(aside, "w");
+    if (!file) return;
+    fprintf(file, "%ld %ld\n", swaps, unwaited);
+    fclose(file);
+    rename(aside, path);
 }
