@@ -26,49 +26,12 @@ constexpr int32_t step_offset[8] = {
     step_dy[3] * map_size + step_dx[3], step_dy[4] * map_size + step_dx[4], step_dy[5] * map_size + step_dx[5],
     step_dy[6] * map_size + step_dx[6], step_dy[7] * map_size + step_dx[7]};
 
-// A kept answer for one (start, target) pair: bits 0-2 the direction of the
-// first step, bits 3-5 the direction by which the target's node was made.
+// A pair whose answer is not known (yet, or ever: see row_complete).
 constexpr uint8_t unknown_answer = 0xFF;
 // How far the answers of a start cell are known.
 constexpr uint8_t row_unseen = 0;    // nothing written yet
 constexpr uint8_t row_partial = 1;   // known for every cell picked so far
 constexpr uint8_t row_complete = 2;  // the whole budget is spent: unknown means never reached
-
-// Kept answers: [level][start inside index][target inside index].
-uint8_t* kept_answers = nullptr;
-uint8_t* row_state = nullptr;  // [level][start inside index]
-const PathSearch* kept_owner = nullptr;
-
-// What the kept answers were made from, and what was learnt from it.
-uint8_t* seen_kinds = nullptr;       // copy of cell_kinds
-int32_t seen_entry_cost[256];
-uint8_t* move_mask = nullptr;        // [level][cell]: bit d set when a step in direction d may be taken
-float* cell_entry = nullptr;         // [level][cell]: entry cost as the search adds it
-int16_t* region = nullptr;           // [level][cell]: 0 may not be entered, else a connected region
-bool map_known = false;
-
-// The search that fills kept answers, suspended between queries. Grid
-// index and map cell index are the same for the whole-map window.
-int16_t* fill_cell = nullptr;        // [node]
-float* fill_cost = nullptr;          // [node]
-uint8_t* fill_marks = nullptr;       // [cell] as grid_marks: 0 free, 1 made, 9 closed; read a word at a time
-uint8_t* fill_dirs = nullptr;        // [cell] the kept answer of the cell's node
-uint8_t* ring_marks = nullptr;       // [cell] the marks of a fresh search: the ring taken
-uint64_t* fill_queue = nullptr;
-int32_t fill_queue_count = 0;
-int32_t fill_level = -1;             // -1: no search suspended
-int32_t fill_start = 0;
-int32_t fill_current = 0;
-int32_t fill_last = 0;
-int32_t fill_expansions = 0;
-
-uint64_t* live_queue = nullptr;
-int32_t live_queue_count = 0;
-int16_t* region_queue = nullptr;
-
-// What the last query's found cost is read from.
-bool last_from_kept = false;
-int32_t last_level = 0, last_start = 0, last_target = 0;
 
 template <typename T>
 bool take(T*& buffer, size_t count) {
@@ -82,18 +45,24 @@ void give_back(T*& buffer) {
     buffer = nullptr;
 }
 
+// Size of one entry of a buffer of KeptPaths.
+template <typename T>
+constexpr size_t item(T* KeptPaths::*) {
+    return sizeof(T);
+}
+
 int32_t inside_index(int32_t cell) {
     const int32_t x = cell % map_size, y = cell / map_size;
     return (y - 1) * inside_side + (x - 1);
 }
 
-uint8_t* answers_of(int32_t level, int32_t start_cell) {
+uint8_t* answers_of(const KeptPaths& kept, int32_t level, int32_t start_cell) {
     const size_t row = static_cast<size_t>(level) * inside_count + inside_index(start_cell);
-    return kept_answers + row * inside_count;
+    return kept.answers + row * inside_count;
 }
 
-uint8_t& state_of(int32_t level, int32_t start_cell) {
-    return row_state[static_cast<size_t>(level) * inside_count + inside_index(start_cell)];
+uint8_t& state_of(KeptPaths& kept, int32_t level, int32_t start_cell) {
+    return kept.row_state[static_cast<size_t>(level) * inside_count + inside_index(start_cell)];
 }
 
 // Queue keys order nodes as the plain scan does: lowest cost first, and
@@ -181,10 +150,11 @@ uint8_t moves_from(const uint8_t* kinds, int32_t x, int32_t y) {
 
 // Steps between enterable cells are allowed both ways, so regions are the
 // connected parts of the enterable inside cells.
-void label_regions(int32_t level) {
+void label_regions(KeptPaths& kept, int32_t level) {
     const uint8_t* kinds = cell_kinds + level * cell_count;
-    const uint8_t* masks = move_mask + level * cell_count;
-    int16_t* labels = region + level * cell_count;
+    const uint8_t* masks = kept.move_mask + level * cell_count;
+    int16_t* labels = kept.region + level * cell_count;
+    int16_t* region_queue = kept.region_queue;
     std::memset(labels, 0, sizeof(int16_t) * cell_count);
     int16_t next_label = 0;
     for (int32_t seed = 0; seed < cell_count; ++seed) {
@@ -207,19 +177,20 @@ void label_regions(int32_t level) {
     }
 }
 
-bool map_unchanged() {
-    return map_known && std::memcmp(seen_kinds, cell_kinds, static_cast<size_t>(cell_count) * map_levels) == 0 &&
-           std::memcmp(seen_entry_cost, entry_cost, sizeof seen_entry_cost) == 0;
+bool map_unchanged(const KeptPaths& kept) {
+    return kept.map_known &&
+           std::memcmp(kept.seen_kinds, cell_kinds, static_cast<size_t>(cell_count) * map_levels) == 0 &&
+           std::memcmp(kept.seen_entry_cost, entry_cost, sizeof kept.seen_entry_cost) == 0;
 }
 
 // True when some sequence of moves leads from the start to the target.
-bool connected(int32_t level, int32_t start, int32_t target) {
-    const int16_t* labels = region + level * cell_count;
+bool connected(const KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
+    const int16_t* labels = kept.region + level * cell_count;
     const int16_t goal = labels[target];
     if (goal == 0) return false;
     if (labels[start] != 0) return labels[start] == goal;
     // A start that may not be entered is left by its first step only.
-    const uint8_t mask = move_mask[level * cell_count + start];
+    const uint8_t mask = kept.move_mask[level * cell_count + start];
     for (int d = 0; d < 8; ++d)
         if ((mask & (1u << d)) && labels[start + step_offset[d]] == goal) return true;
     return false;
@@ -232,6 +203,26 @@ bool blocking_unit_on(int32_t level) {
         if (unit.active == 1 && unit.mobility != 0 && unit.blocks_path == 1 && unit.level == level) return true;
     }
     return false;
+}
+
+// Learns the map if it changed since the answers were made from it, and
+// drops every answer when it did.
+void learn_map_of(KeptPaths& kept) {
+    if (!cell_kinds || map_unchanged(kept)) return;
+    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
+    std::memcpy(kept.seen_kinds, cell_kinds, cells);
+    std::memcpy(kept.seen_entry_cost, entry_cost, sizeof kept.seen_entry_cost);
+    for (int32_t level = 0; level < map_levels; ++level) {
+        const uint8_t* kinds = cell_kinds + level * cell_count;
+        for (int32_t cell = 0; cell < cell_count; ++cell) {
+            kept.move_mask[level * cell_count + cell] = moves_from(kinds, cell % map_size, cell / map_size);
+            kept.cell_entry[level * cell_count + cell] = static_cast<float>(entry_cost[kinds[cell]]);
+        }
+        label_regions(kept, level);
+    }
+    std::memset(kept.row_state, row_unseen, static_cast<size_t>(inside_count) * map_levels);
+    kept.fill_level = -1;
+    kept.map_known = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -256,25 +247,43 @@ unsigned free_neighbours(const uint8_t* marks, int32_t cell) {
            ((back >> 15) & 1) << 4 | ((back >> 7) & 1) << 5 | ((same >> 7) & 1) << 6 | ((next >> 7) & 1) << 7;
 }
 
-void begin_fill(int32_t level, int32_t start) {
-    std::memcpy(fill_marks, ring_marks, cell_count);
-    std::memset(fill_marks + cell_count, mark_taken, 4);
-    fill_level = level;
-    fill_start = start;
-    fill_cell[0] = static_cast<int16_t>(start);
-    fill_cost[0] = start_cost;
-    fill_current = 0;
-    fill_last = 0;
-    fill_expansions = 0;
-    queue_clear(fill_queue, fill_queue_count);
+void begin_fill(KeptPaths& kept, int32_t level, int32_t start) {
+    std::memcpy(kept.fill_marks, kept.ring_marks, cell_count);
+    std::memset(kept.fill_marks + cell_count, mark_taken, 4);
+    kept.fill_level = level;
+    kept.fill_start = start;
+    kept.fill_cell[0] = static_cast<int16_t>(start);
+    kept.fill_cost[0] = start_cost;
+    kept.fill_current = 0;
+    kept.fill_last = 0;
+    kept.fill_expansions = 0;
+    queue_clear(kept.fill_queue, kept.fill_queue_count);
 }
 
 // Runs the suspended search on until it picks the target or ends. Every
 // cell it picks gets its kept answer; a search that ends completes its row.
-void continue_fill(int32_t target) {
-    uint8_t* answers = answers_of(fill_level, fill_start);
-    const uint8_t* masks = move_mask + fill_level * cell_count;
-    const float* entries = cell_entry + fill_level * cell_count;
+// The search runs in locals and is put back when it stops: the byte stores
+// into the marks and answers may alias the object's fields, which the
+// compiler would otherwise load again after every store.
+void continue_fill(KeptPaths& kept, int32_t target) {
+    uint8_t* const answers = answers_of(kept, kept.fill_level, kept.fill_start);
+    const uint8_t* const masks = kept.move_mask + kept.fill_level * cell_count;
+    const float* const entries = kept.cell_entry + kept.fill_level * cell_count;
+    int16_t* const fill_cell = kept.fill_cell;
+    float* const fill_cost = kept.fill_cost;
+    uint8_t* const fill_marks = kept.fill_marks;
+    uint8_t* const fill_dirs = kept.fill_dirs;
+    uint64_t* const fill_queue = kept.fill_queue;
+    int32_t fill_queue_count = kept.fill_queue_count;
+    int32_t fill_current = kept.fill_current;
+    int32_t fill_last = kept.fill_last;
+    int32_t fill_expansions = kept.fill_expansions;
+    auto suspend = [&] {
+        kept.fill_queue_count = fill_queue_count;
+        kept.fill_current = fill_current;
+        kept.fill_last = fill_last;
+        kept.fill_expansions = fill_expansions;
+    };
     while (fill_expansions < whole_map_budget) {
         const int32_t parent = fill_current;
         const int32_t cell = fill_cell[parent];
@@ -310,42 +319,46 @@ void continue_fill(int32_t target) {
             if (fill_marks[picked] != mark_taken) break;
         }
         answers[inside_index(picked)] = fill_dirs[picked];
-        if (picked == target) return;
+        if (picked == target) {
+            suspend();
+            return;
+        }
     }
-    state_of(fill_level, fill_start) = row_complete;
-    fill_level = -1;
+    suspend();
+    state_of(kept, kept.fill_level, kept.fill_start) = row_complete;
+    kept.fill_level = -1;
 }
 
 // The kept answer for a pair, searching on as far as needed.
-uint8_t kept_answer(int32_t level, int32_t start, int32_t target) {
-    uint8_t& state = state_of(level, start);
-    uint8_t* answers = answers_of(level, start);
+uint8_t kept_answer(KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
+    uint8_t& state = state_of(kept, level, start);
+    uint8_t* answers = answers_of(kept, level, start);
     if (state == row_unseen) {
         std::memset(answers, unknown_answer, inside_count);
         state = row_partial;
-        begin_fill(level, start);
+        begin_fill(kept, level, start);
     }
     uint8_t answer = answers[inside_index(target)];
     if (answer != unknown_answer || state == row_complete) return answer;
     // The search that made this row was given up for another start: it is
     // made again from the beginning, writing the same answers on its way.
-    if (fill_level != level || fill_start != start) begin_fill(level, start);
-    continue_fill(target);
+    if (kept.fill_level != level || kept.fill_start != start) begin_fill(kept, level, start);
+    continue_fill(kept, target);
     return answers[inside_index(target)];
 }
 
 // The cost of the target's node, summed along its chain from the start in
 // the order the search summed it.
-float kept_cost(int32_t level, int32_t start, int32_t target) {
-    static uint8_t chain[cell_count];
-    const uint8_t* answers = answers_of(level, start);
+float kept_cost(const KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
+    uint8_t* const chain = kept.cost_chain;
+    const uint8_t* answers = answers_of(kept, level, start);
     int32_t length = 0;
     for (int32_t cell = target; cell != start && length < cell_count;) {
         const int d = (answers[inside_index(cell)] >> 3) & 7;
         chain[length++] = static_cast<uint8_t>(d);
         cell -= step_offset[d];
     }
-    const float* entries = cell_entry + level * cell_count;
+    const float* entries = kept.cell_entry + level * cell_count;
     float cost = start_cost;
     int32_t cell = start;
     while (length > 0) {
@@ -381,100 +394,94 @@ int live_step(Unit& unit, PathSearch& search, int column, int row, int window, b
 
 }  // namespace
 
-bool create_kept_paths(const PathSearch* owner) {
-    if (kept_owner) return true;
+bool create_kept_paths(PathSearch& owner) {
+    KeptPaths& kept = owner.kept;
+    kept = KeptPaths{};
     const size_t cells = static_cast<size_t>(cell_count) * map_levels;
     const size_t rows = static_cast<size_t>(inside_count) * map_levels;
-    bool ok = take(kept_answers, rows * inside_count) && take(row_state, rows) && take(seen_kinds, cells) &&
-              take(move_mask, cells) && take(cell_entry, cells) && take(region, cells) &&
-              take(fill_cell, cell_count) && take(fill_cost, cell_count) && take(fill_marks, cell_count + 4) &&
-              take(fill_dirs, cell_count) && take(ring_marks, cell_count) && take(fill_queue, cell_count + 1) &&
-              take(live_queue, cell_count + 1) && take(region_queue, cell_count);
-    kept_owner = owner;
+    const bool ok = take(kept.answers, rows * inside_count) && take(kept.row_state, rows) &&
+                    take(kept.seen_kinds, cells) && take(kept.move_mask, cells) && take(kept.cell_entry, cells) &&
+                    take(kept.region, cells) && take(kept.fill_cell, cell_count) &&
+                    take(kept.fill_cost, cell_count) && take(kept.fill_marks, cell_count + 4) &&
+                    take(kept.fill_dirs, cell_count) && take(kept.ring_marks, cell_count) &&
+                    take(kept.fill_queue, cell_count + 1) && take(kept.live_queue, cell_count + 1) &&
+                    take(kept.region_queue, cell_count) && take(kept.cost_chain, cell_count);
     if (!ok) {
         release_kept_paths(owner);
         return false;
     }
     for (int32_t cell = 0; cell < cell_count; ++cell)
-        ring_marks[cell] = inside_map(cell % map_size, cell / map_size) ? mark_free : mark_taken;
-    forget_kept_paths();
+        kept.ring_marks[cell] = inside_map(cell % map_size, cell / map_size) ? mark_free : mark_taken;
+    kept.fill_level = -1;
     return true;
 }
 
-void release_kept_paths(const PathSearch* owner) {
-    if (owner != kept_owner) return;
-    give_back(kept_answers);
-    give_back(row_state);
-    give_back(seen_kinds);
-    give_back(move_mask);
-    give_back(cell_entry);
-    give_back(region);
-    give_back(fill_cell);
-    give_back(fill_cost);
-    give_back(fill_marks);
-    give_back(fill_dirs);
-    give_back(ring_marks);
-    give_back(fill_queue);
-    give_back(live_queue);
-    give_back(region_queue);
-    kept_owner = nullptr;
-    map_known = false;
-    fill_level = -1;
+void release_kept_paths(PathSearch& owner) {
+    KeptPaths& kept = owner.kept;
+    give_back(kept.answers);
+    give_back(kept.row_state);
+    give_back(kept.seen_kinds);
+    give_back(kept.move_mask);
+    give_back(kept.cell_entry);
+    give_back(kept.region);
+    give_back(kept.fill_cell);
+    give_back(kept.fill_cost);
+    give_back(kept.fill_marks);
+    give_back(kept.fill_dirs);
+    give_back(kept.ring_marks);
+    give_back(kept.fill_queue);
+    give_back(kept.live_queue);
+    give_back(kept.region_queue);
+    give_back(kept.cost_chain);
+    kept.map_known = false;
+    kept.fill_level = -1;
+    kept.last_from_kept = false;
 }
-
-bool kept_paths_ready() { return kept_owner != nullptr; }
 
 size_t kept_paths_bytes() {
     const size_t cells = static_cast<size_t>(cell_count) * map_levels;
     const size_t rows = static_cast<size_t>(inside_count) * map_levels;
     return rows * inside_count + rows +
-           cells * (sizeof *seen_kinds + sizeof *move_mask + sizeof *cell_entry + sizeof *region) +
+           cells * (item(&KeptPaths::seen_kinds) + item(&KeptPaths::move_mask) + item(&KeptPaths::cell_entry) +
+                    item(&KeptPaths::region)) +
            static_cast<size_t>(cell_count) *
-               (sizeof *fill_cell + sizeof *fill_cost + sizeof *fill_marks + sizeof *fill_dirs + sizeof *ring_marks +
-                sizeof *fill_queue + sizeof *live_queue + sizeof *region_queue) +
-           2 * sizeof(uint64_t) + 4 + sizeof seen_entry_cost;
+               (item(&KeptPaths::fill_cell) + item(&KeptPaths::fill_cost) + item(&KeptPaths::fill_marks) +
+                item(&KeptPaths::fill_dirs) + item(&KeptPaths::ring_marks) + item(&KeptPaths::fill_queue) +
+                item(&KeptPaths::live_queue) + item(&KeptPaths::region_queue) + item(&KeptPaths::cost_chain)) +
+           2 * sizeof(uint64_t) + 4 + sizeof(KeptPaths::seen_entry_cost);
 }
 
+bool kept_paths_ready() { return path_search && path_search->kept.answers; }
+
 void forget_kept_paths() {
-    map_known = false;
-    fill_level = -1;
+    if (!path_search) return;
+    path_search->kept.map_known = false;
+    path_search->kept.fill_level = -1;
 }
 
 void forget_kept_start(int32_t level, int32_t column, int32_t row) {
-    if (!kept_owner || level < 0 || level >= map_levels) return;
+    if (!kept_paths_ready() || level < 0 || level >= map_levels) return;
+    KeptPaths& kept = path_search->kept;
     const int32_t x = column < 1 ? 1 : (column > map_size - 2 ? map_size - 2 : column);
     const int32_t y = row < 1 ? 1 : (row > map_size - 2 ? map_size - 2 : row);
     const int32_t start = y * map_size + x;
-    state_of(level, start) = row_unseen;
-    if (fill_level == level && fill_start == start) fill_level = -1;
+    state_of(kept, level, start) = row_unseen;
+    if (kept.fill_level == level && kept.fill_start == start) kept.fill_level = -1;
 }
 
 void learn_map() {
-    if (!kept_owner || !cell_kinds || map_unchanged()) return;
-    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
-    std::memcpy(seen_kinds, cell_kinds, cells);
-    std::memcpy(seen_entry_cost, entry_cost, sizeof seen_entry_cost);
-    for (int32_t level = 0; level < map_levels; ++level) {
-        const uint8_t* kinds = cell_kinds + level * cell_count;
-        for (int32_t cell = 0; cell < cell_count; ++cell) {
-            move_mask[level * cell_count + cell] = moves_from(kinds, cell % map_size, cell / map_size);
-            cell_entry[level * cell_count + cell] = static_cast<float>(entry_cost[kinds[cell]]);
-        }
-        label_regions(level);
-    }
-    std::memset(row_state, row_unseen, static_cast<size_t>(inside_count) * map_levels);
-    fill_level = -1;
-    map_known = true;
+    if (kept_paths_ready()) learn_map_of(path_search->kept);
 }
 
 int fast_path_step(int unit, int column, int row, int window, bool toward_unit) {
     if (!path_search || !unit_table || unit < 0 || unit >= max_units) return 0;
     Unit& walker = unit_table[unit];
     PathSearch& search = *path_search;
-    last_from_kept = false;
-    if (!kept_owner || !cell_kinds) return live_step(walker, search, column, row, window, toward_unit);
+    KeptPaths& kept = search.kept;
+    kept.last_from_kept = false;
+    if (!kept.answers || !cell_kinds) return live_step(walker, search, column, row, window, toward_unit);
 
-    learn_map();
+    learn_map_of(kept);
     search.place_window(walker.tile_x, walker.tile_y, column, row, walker.level, window);
     search.ready = 1;
     search.status = status_not_found;
@@ -485,17 +492,17 @@ int fast_path_step(int unit, int column, int row, int window, bool toward_unit) 
         search.status = status_same_cell;
         return refuse(walker);
     }
-    if (!connected(level, start, target)) return refuse(walker);
+    if (!connected(kept, level, start, target)) return refuse(walker);
     if (search.window_size != map_size || blocking_unit_on(level))
         return live_step(walker, search, column, row, window, toward_unit);
 
-    const uint8_t answer = kept_answer(level, start, target);
+    const uint8_t answer = kept_answer(kept, level, start, target);
     if (answer == unknown_answer) return refuse(walker);
     search.status = status_found;
-    last_from_kept = true;
-    last_level = level;
-    last_start = start;
-    last_target = target;
+    kept.last_from_kept = true;
+    kept.last_level = level;
+    kept.last_start = start;
+    kept.last_target = target;
     const int32_t first = start + step_offset[answer & 7];
     if (toward_unit && first == target) {
         // Reached straight from the start: read, not written to the unit.
@@ -511,7 +518,8 @@ int fast_path_step(int unit, int column, int row, int window, bool toward_unit) 
 
 int run_with_queue(PathSearch& s, int32_t budget) {
     if (!s.ready) return run_unprepared;
-    if (!live_queue) return s.run(budget);
+    uint64_t* const queue = s.kept.live_queue;
+    if (!queue) return s.run(budget);
     const int32_t limit = s.window_size * s.window_size - 9;
     if (s.start_x == s.target_x && s.start_y == s.target_y) {
         s.status = status_same_cell;
@@ -519,16 +527,17 @@ int run_with_queue(PathSearch& s, int32_t budget) {
     }
     if (static_cast<int64_t>(s.last_node) + budget >= limit) budget = limit - s.last_node;
     // Open nodes left by an earlier run, if any; current is expanded first.
-    queue_clear(live_queue, live_queue_count);
+    int32_t queue_count;
+    queue_clear(queue, queue_count);
     for (int32_t i = 0; i <= s.last_node; ++i)
         if (i != s.current && s.node_state[i] < node_closed && s.node_cost[i] <= pick_ceiling)
-            queue_push(live_queue, live_queue_count, queue_key(s.node_cost[i], i, 0));
+            queue_push(queue, queue_count, queue_key(s.node_cost[i], i, 0));
     for (int32_t i = 0; i < budget; ++i) {
         const int32_t made_before = s.last_node;
         s.expand_current();
         for (int32_t n = made_before + 1; n <= s.last_node; ++n)
-            if (s.node_cost[n] <= pick_ceiling) queue_push(live_queue, live_queue_count, queue_key(s.node_cost[n], n, 0));
-        s.current = live_queue_count > 0 ? key_node(queue_pop(live_queue, live_queue_count)) : s.last_node;
+            if (s.node_cost[n] <= pick_ceiling) queue_push(queue, queue_count, queue_key(s.node_cost[n], n, 0));
+        s.current = queue_count > 0 ? key_node(queue_pop(queue, queue_count)) : s.last_node;
         if (s.node_x[s.current] == s.target_x && s.node_y[s.current] == s.target_y) {
             s.status = status_found;
             s.found_node = s.current;
@@ -540,8 +549,11 @@ int run_with_queue(PathSearch& s, int32_t budget) {
 
 float last_found_cost() {
     if (!path_search || path_search->status != status_found) return 0.0f;
-    if (last_from_kept) return kept_cost(last_level, last_start, last_target);
+    const KeptPaths& kept = path_search->kept;
+    if (kept.last_from_kept) return kept_cost(kept, kept.last_level, kept.last_start, kept.last_target);
     return path_search->node_cost[path_search->found_node];
 }
 
-void note_search_answer() { last_from_kept = false; }
+void note_search_answer() {
+    if (path_search) path_search->kept.last_from_kept = false;
+}

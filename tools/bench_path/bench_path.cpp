@@ -100,15 +100,14 @@ void walk(benchmark::State& state) {
 // learning the map's moves and regions, as the first query does.
 void start_up(benchmark::State& state) {
     PathSearch* kept = path_search;
-    kept->release_buffers();
     for (auto _ : state) {
-        PathSearch* search = new PathSearch();
-        if (!search->create_buffers()) state.SkipWithError("out of memory");
+        path_search = new PathSearch();
+        if (!path_search->create_buffers()) state.SkipWithError("out of memory");
         learn_map();
-        search->release_buffers();
-        delete search;
+        path_search->release_buffers();
+        delete path_search;
     }
-    kept->create_buffers();
+    path_search = kept;
     state.counters["kept_bytes"] = static_cast<double>(kept_paths_bytes());
     state.counters["kept_MiB"] = static_cast<double>(kept_paths_bytes()) / (1024.0 * 1024.0);
 }
