@@ -28,7 +28,7 @@ void write_step(Unit& unit) {
 
 }  // namespace
 
-int literal_path_step_to_cell(int unit, int column, int row, int window) {
+int plain_path_step_to_cell(int unit, int column, int row, int window) {
     if (!can_ask(unit)) return path_no_step;
     Unit& walker = unit_table[unit];
     if (!search_from_unit(walker, column, row, window)) {
@@ -41,7 +41,7 @@ int literal_path_step_to_cell(int unit, int column, int row, int window) {
     return path_stepped;
 }
 
-int literal_path_step_to_unit(int unit, int column, int row, int window) {
+int plain_path_step_to_unit(int unit, int column, int row, int window) {
     if (!can_ask(unit)) return path_no_step;
     Unit& walker = unit_table[unit];
     if (!search_from_unit(walker, column, row, window)) {

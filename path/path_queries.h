@@ -11,8 +11,8 @@ int path_step_to_unit(int unit, int column, int row, int window);
 
 // The same two questions answered by the plain search, expansion by
 // expansion, every time.
-int literal_path_step_to_cell(int unit, int column, int row, int window);
-int literal_path_step_to_unit(int unit, int column, int row, int window);
+int plain_path_step_to_cell(int unit, int column, int row, int window);
+int plain_path_step_to_unit(int unit, int column, int row, int window);
 
 // Queries the game has asked since start-up, for the simulator's report.
 extern long long path_query_count;

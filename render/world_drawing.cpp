@@ -12,7 +12,7 @@
 #include "world/game_state.h"
 #include "world/world_arrays.h"
 
-bool world_drawing_reference = false;
+bool plain_world_drawing = false;
 
 namespace {
 
@@ -36,7 +36,7 @@ int screen_coordinate(float value) {
 uint32_t texture_of(uint32_t index) { return index < texture_name_count ? texture_names[index] : 0; }
 
 // One picture pixel per flat-coloured quad; black pixels are holes. The
-// reference way: every pixel moved into place on the matrix stack and sent
+// plain way: every pixel moved into place on the matrix stack and sent
 // in a primitive of its own.
 void draw_picture_pixels_one_by_one(const Image& image, float size) {
     const int w = image.width;
@@ -100,7 +100,7 @@ void draw_picture_pixels_batched(const Image& image, float size) {
 }
 
 void draw_picture_pixels(const Image& image, float size) {
-    if (world_drawing_reference)
+    if (plain_world_drawing)
         draw_picture_pixels_one_by_one(image, size);
     else
         draw_picture_pixels_batched(image, size);
@@ -129,7 +129,7 @@ void send_triangle(const MeshTriangle& triangle) {
     }
 }
 
-// The reference way: a bind and a primitive for every triangle.
+// The plain way: a bind and a primitive for every triangle.
 void draw_mesh_one_by_one() {
     glEnable(GL_TEXTURE_2D);
     for (int i = 0; i < visible_triangle_count; ++i) {
@@ -223,7 +223,7 @@ void cull_mesh() {
 }
 
 void draw_mesh() {
-    if (world_drawing_reference)
+    if (plain_world_drawing)
         draw_mesh_one_by_one();
     else
         draw_mesh_in_runs();

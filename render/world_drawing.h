@@ -6,7 +6,7 @@
 // moved into place on the matrix stack, and the terrain one triangle per
 // primitive with a bind each: the plain way, kept for tests and benchmarks
 // to hold the batched drawing against.
-extern bool world_drawing_reference;
+extern bool plain_world_drawing;
 
 void cull_mesh();
 void draw_mesh();

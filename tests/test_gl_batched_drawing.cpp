@@ -37,18 +37,18 @@ protected:
         new_game_from_seed(7321);
     }
     void TearDown() override {
-        world_drawing_reference = false;
+        plain_world_drawing = false;
         unit_size = unit_size_normal;
         close_window();
     }
     float between(float low, float high) { return low + (high - low) * (random() % 1001) / 1000.0f; }
     // The frame's colour buffer and overlay, drawn one way or the other.
-    std::vector<uint8_t> frame(bool reference, const std::vector<Unit>& units) {
+    std::vector<uint8_t> frame(bool plain, const std::vector<Unit>& units) {
         std::memcpy(unit_table, units.data(), sizeof(Unit) * max_units);
-        world_drawing_reference = reference;
+        plain_world_drawing = plain;
         frame_counter = 5000;
         run_frame();
-        world_drawing_reference = false;
+        plain_world_drawing = false;
         std::vector<uint8_t> picture(pixel_count * 8);
         read_screen(picture.data());
         std::memcpy(picture.data() + pixel_count * 4, overlay_pixels, pixel_count * 4);
@@ -79,11 +79,11 @@ void expect_same_drawing(GLenum layout, void (*draw)(), int values_per_vertex) {
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -16.0f);
     glRotatef(-55.0f, 1.0f, 0.0f, 0.0f);
-    world_drawing_reference = true;
+    plain_world_drawing = true;
     const std::vector<float> plain = feedback_of(layout, draw);
     float plain_colour[4], colour[4];
     glGetFloatv(GL_CURRENT_COLOR, plain_colour);
-    world_drawing_reference = false;
+    plain_world_drawing = false;
     const std::vector<float> batched = feedback_of(layout, draw);
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_EQ(std::memcmp(plain_colour, colour, sizeof colour), 0);

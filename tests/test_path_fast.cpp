@@ -31,7 +31,7 @@ protected:
         path_search->step_x = -3;
         int result;
         if (fast) result = (toward_unit ? path_step_to_unit : path_step_to_cell)(20, to_x, to_y, window);
-        else result = (toward_unit ? literal_path_step_to_unit : literal_path_step_to_cell)(20, to_x, to_y, window);
+        else result = (toward_unit ? plain_path_step_to_unit : plain_path_step_to_cell)(20, to_x, to_y, window);
         const PathSearch& s = *path_search;
         const float cost = s.status == status_found ? last_found_cost() : 0.0f;
         if (cost > 8192.0f) ++past_ceiling;

@@ -139,13 +139,13 @@ TEST_F(PathSearchTest, QueriesWriteTheStepOrEndTheOrder) {
         {true, 10, 10, 14, 14, path_stepped, 1111, order_attack}, {true, 10, 10, 30, 30, path_no_step, 0, order_idle},
     };
     set_kind(30, 30, 3);
-    for (auto query : {&path_step_to_cell, &literal_path_step_to_cell})
+    for (auto query : {&path_step_to_cell, &plain_path_step_to_cell})
         for (const auto& c : cases) {
             Unit& unit = place_unit(3, owner_player, 30, c.x, c.y);
             unit.order = c.toward_unit ? order_attack : order_move;
             unit.next_x = unit.next_y = 0;
-            const bool plain = query == &literal_path_step_to_cell;
-            const int result = c.toward_unit ? (plain ? literal_path_step_to_unit : path_step_to_unit)(3, c.tx, c.ty, 64)
+            const bool plain = query == &plain_path_step_to_cell;
+            const int result = c.toward_unit ? (plain ? plain_path_step_to_unit : path_step_to_unit)(3, c.tx, c.ty, 64)
                                              : query(3, c.tx, c.ty, 64);
             EXPECT_EQ(result, c.result) << c.x << "," << c.y << " to " << c.tx << "," << c.ty;
             EXPECT_EQ(unit.next_x * 100 + unit.next_y, c.next);

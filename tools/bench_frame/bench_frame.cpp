@@ -147,8 +147,8 @@ void prepare_long_searches() {
     save_world(&search_world);
 }
 
-void timed_frames(benchmark::State& state, const SavedWorld& world, bool reference) {
-    world_drawing_reference = reference;
+void timed_frames(benchmark::State& state, const SavedWorld& world, bool plain) {
+    plain_world_drawing = plain;
     restore_world(world);
     state.counters["units"] = units_in_diamond();
     for (auto _ : state) {
@@ -159,11 +159,11 @@ void timed_frames(benchmark::State& state, const SavedWorld& world, bool referen
         glFinish();  // the software renderer works behind the calls; wait for the picture
     }
     state.counters["triangles"] = visible_triangle_count;
-    world_drawing_reference = false;
+    plain_world_drawing = false;
 }
 
-void frame_opening(benchmark::State& state, bool reference) { timed_frames(state, opening_world, reference); }
-void frame_crowd(benchmark::State& state, bool reference) { timed_frames(state, crowd_world, reference); }
+void frame_opening(benchmark::State& state, bool plain) { timed_frames(state, opening_world, plain); }
+void frame_crowd(benchmark::State& state, bool plain) { timed_frames(state, crowd_world, plain); }
 
 void terrain_mesh_build(benchmark::State& state) {
     restore_world(opening_world);
@@ -192,32 +192,32 @@ void rules_with_long_searches(benchmark::State& state, bool fresh_starts) {
 
 // The unit pass alone (pictures, labels, bars), on the scene and camera
 // that a whole frame left.
-void unit_pass(benchmark::State& state, bool reference) {
+void unit_pass(benchmark::State& state, bool plain) {
     restore_world(opening_world);
     run_frame();
     GLfloat camera[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, camera);
-    world_drawing_reference = reference;
+    plain_world_drawing = plain;
     for (auto _ : state) {
         glLoadMatrixf(camera);
         draw_unit_pass();
         glFinish();
     }
-    world_drawing_reference = false;
+    plain_world_drawing = false;
 }
 
 // The terrain drawing alone, on the mesh that a whole frame built.
-void mesh_draw(benchmark::State& state, bool reference) {
+void mesh_draw(benchmark::State& state, bool plain) {
     restore_world(opening_world);
     run_frame();
-    world_drawing_reference = reference;
+    plain_world_drawing = plain;
     for (auto _ : state) {
         glEnable(GL_BLEND);
         draw_mesh();
         glDisable(GL_BLEND);
         glFinish();
     }
-    world_drawing_reference = false;
+    plain_world_drawing = false;
 }
 
 // The software renderer compiles its pipelines on first use; a few frames
@@ -225,8 +225,8 @@ void mesh_draw(benchmark::State& state, bool reference) {
 void warm_up() {
     const SavedWorld* worlds[2] = {&opening_world, &crowd_world};
     for (const SavedWorld* world : worlds) {
-        for (int reference = 0; reference < 2; ++reference) {
-            world_drawing_reference = reference != 0;
+        for (int plain = 0; plain < 2; ++plain) {
+            plain_world_drawing = plain != 0;
             for (int i = 0; i < 5; ++i) {
                 restore_world(*world);
                 run_frame();
@@ -234,7 +234,7 @@ void warm_up() {
             }
         }
     }
-    world_drawing_reference = false;
+    plain_world_drawing = false;
 }
 
 // The overlay alone: one transfer of 640 x 480 RGBA over the scene.
@@ -249,13 +249,13 @@ void overlay_present(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(frame_opening, reference, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(frame_opening, plain, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(frame_opening, batched, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(frame_crowd, reference, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(frame_crowd, plain, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(frame_crowd, batched, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(unit_pass, reference, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(unit_pass, plain, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(unit_pass, batched, false)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(mesh_draw, reference, true)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(mesh_draw, plain, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(mesh_draw, batched, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(overlay_present)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(terrain_mesh_build)->Unit(benchmark::kMicrosecond)->UseRealTime();

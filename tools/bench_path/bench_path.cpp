@@ -50,7 +50,7 @@ void place_walker(const QueryCase& c) {
 void plain(benchmark::State& state, QueryCase c) {
     for (auto _ : state) {
         place_walker(c);
-        benchmark::DoNotOptimize(literal_path_step_to_cell(walker, c.to_x, c.to_y, 64));
+        benchmark::DoNotOptimize(plain_path_step_to_cell(walker, c.to_x, c.to_y, 64));
     }
 }
 
@@ -123,7 +123,7 @@ QUERY_BENCHMARKS(short_walk);
 QUERY_BENCHMARKS(leader_to_leader);
 QUERY_BENCHMARKS(corner_to_corner);
 QUERY_BENCHMARKS(failed_search);
-BENCHMARK_TEMPLATE(walk, literal_path_step_to_cell)->Name("walk_leader_to_leader/plain");
+BENCHMARK_TEMPLATE(walk, plain_path_step_to_cell)->Name("walk_leader_to_leader/plain");
 BENCHMARK_TEMPLATE(walk, path_step_to_cell)->Name("walk_leader_to_leader/fast");
 BENCHMARK(start_up);
 
