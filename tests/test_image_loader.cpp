@@ -83,7 +83,7 @@ protected:
         written = path;
         if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
         return written.c_str();
     }
