@@ -92,9 +92,8 @@ void queue_clear(uint64_t* queue, int32_t& count) {
     queue[0] = no_key;
 }
 
-void queue_push(uint64_t* queue, int32_t& count, uint64_t key) {
-    int32_t i = count++;
-    queue[count] = no_key;
+// Puts key into the hole at i, moving the hole up past every larger parent.
+void sift_up(uint64_t* queue, int32_t i, uint64_t key) {
     while (i > 0) {
         const int32_t parent = (i - 1) / 2;
         if (queue[parent] <= key) break;
@@ -102,6 +101,12 @@ void queue_push(uint64_t* queue, int32_t& count, uint64_t key) {
         i = parent;
     }
     queue[i] = key;
+}
+
+void queue_push(uint64_t* queue, int32_t& count, uint64_t key) {
+    const int32_t hole = count++;
+    queue[count] = no_key;
+    sift_up(queue, hole, key);
 }
 
 // Takes the smallest key: the hole at the top sinks to a leaf along the
@@ -117,13 +122,7 @@ uint64_t queue_pop(uint64_t* queue, int32_t& count) {
         queue[i] = queue[child];
         i = child;
     }
-    while (i > 0) {
-        const int32_t parent = (i - 1) / 2;
-        if (queue[parent] <= last) break;
-        queue[i] = queue[parent];
-        i = parent;
-    }
-    queue[i] = last;
+    sift_up(queue, i, last);
     return top;
 }
 

@@ -26,33 +26,30 @@ void write_step(Unit& unit) {
     unit.next_y = static_cast<uint16_t>(path_search->step_y);
 }
 
-}  // namespace
-
-int plain_path_step_to_cell(int unit, int column, int row, int window) {
+// A complete search from the unit's cell, its first step written to the
+// unit. Toward a unit, a target reached in one step from the start stands
+// next to us: nothing is written.
+int plain_path_step(int unit, int column, int row, int window, bool toward_unit) {
     if (!can_ask(unit)) return path_no_step;
     Unit& walker = unit_table[unit];
     if (!search_from_unit(walker, column, row, window)) {
         walker.order = order_idle;
         return path_no_step;
     }
-    path_search->read_found(1);
+    if (!path_search->read_found(toward_unit ? 0 : 1)) return path_beside_target;
     path_search->trace_first_step();
     write_step(walker);
     return path_stepped;
 }
 
+}  // namespace
+
+int plain_path_step_to_cell(int unit, int column, int row, int window) {
+    return plain_path_step(unit, column, row, window, false);
+}
+
 int plain_path_step_to_unit(int unit, int column, int row, int window) {
-    if (!can_ask(unit)) return path_no_step;
-    Unit& walker = unit_table[unit];
-    if (!search_from_unit(walker, column, row, window)) {
-        walker.order = order_idle;
-        return path_no_step;
-    }
-    // Reached in one step from the start: the target stands next to us.
-    if (!path_search->read_found(0)) return path_beside_target;
-    path_search->trace_first_step();
-    write_step(walker);
-    return path_stepped;
+    return plain_path_step(unit, column, row, window, true);
 }
 
 long long path_query_count = 0;
