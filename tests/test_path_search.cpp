@@ -1,9 +1,10 @@
-// The plain path search and the two queries: window and clamping, the grid
-// after prepare, node costs, the tie and corner rules, unit marks, and what
-// a query writes into the unit.
+// The plain path search and the two queries: window and clamping, node
+// costs, the tie and corner rules, unit marks, and what a query writes into
+// the unit. What the fast queries share with it (costs, kinds, window) only
+// these tests hold; the rest the oracle holds too.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 
 #include "path/path_queries.h"
 #include "path/path_search.h"
@@ -38,41 +39,23 @@ protected:
 
 }  // namespace
 
+// From, to and side, then the window's corner and side, the start and the target.
 TEST_F(PathSearchTest, WindowsStayOnTheMapAndStartAndTargetInsideTheirRing) {
-    const int cases[][11] = {// from, to, side; then window x, y, side, start, target
-                             {-5, 70, 0, 0, 64, 0, 0, 64, 1, 62, 101},    {63, 0, -1000, 1000, 64, 0, 0, 64, 62, 1, 162},
-                             {17, 40, 62, 1, 64, 0, 0, 64, 17, 40, 6201}, {2, 60, 63, 0, 16, 0, 48, 16, 2, 60, 1449},
-                             {30, 31, 30, 31, 15, 23, 24, 15, 30, 31, 3031}, {10, 10, 50, 50, 1000, 0, 0, 64, 10, 10, 5050},
-                             {10, 10, 50, 50, 1, 9, 9, 3, 10, 10, 1010}};
+    const struct {
+        int sx, sy, tx, ty, side;
+        const char* placed;
+    } cases[] = {{-5, 70, 0, 0, 64, "0,0 64 1,62 1,1"},      {63, 0, -1000, 1000, 64, "0,0 64 62,1 1,62"},
+                 {17, 40, 62, 1, 64, "0,0 64 17,40 62,1"},   {2, 60, 63, 0, 16, "0,48 16 2,60 14,49"},
+                 {30, 31, 30, 31, 15, "23,24 15 30,31 30,31"}, {10, 10, 50, 50, 1000, "0,0 64 10,10 50,50"},
+                 {10, 10, 50, 50, 1, "9,9 3 10,10 10,10"}};
     for (const auto& c : cases) {
-        search->prepare(c[0], c[1], c[2], c[3], 7, c[4]);
-        SCOPED_TRACE(::testing::Message() << c[0] << "," << c[1] << " to " << c[2] << "," << c[3] << " side " << c[4]);
-        EXPECT_EQ(search->window_x, c[5]);
-        EXPECT_EQ(search->window_y, c[6]);
-        EXPECT_EQ(search->window_size, c[7]);
-        EXPECT_EQ(search->start_x * 100 + search->start_y, c[8] * 100 + c[9]);
-        EXPECT_EQ(search->target_x * 100 + search->target_y, c[10]);
+        search->prepare(c.sx, c.sy, c.tx, c.ty, 7, c.side);
+        char placed[80];
+        std::snprintf(placed, sizeof placed, "%d,%d %d %d,%d %d,%d", search->window_x, search->window_y,
+                      search->window_size, search->start_x, search->start_y, search->target_x, search->target_y);
+        EXPECT_STREQ(placed, c.placed) << c.sx << "," << c.sy << " to " << c.tx << "," << c.ty << " side " << c.side;
         EXPECT_EQ(search->search_level, 0);
     }
-}
-
-TEST_F(PathSearchTest, PrepareMarksTheRingAndTheFirstExpansionPicksTheNewestCheapest) {
-    search_between(10, 10, 50, 50);  // traces that prepare must wipe
-    search->prepare(10, 10, 60, 61, 0, 64);
-    int ring = 0, free = 0;
-    for (int i = 0; i < cell_count; ++i) (search->grid_marks[i] == mark_taken ? ring : free) += 1;
-    EXPECT_EQ(ring, 252);
-    EXPECT_EQ(search->node_cost[0], 1.0f);
-    EXPECT_EQ(search->run(1), run_not_found);
-    ASSERT_EQ(search->last_node, 8);
-    for (int d = 0; d < 8; ++d) {  // made in direction order: up, then clockwise
-        const int dx[8] = {0, 1, 1, 1, 0, -1, -1, -1}, dy[8] = {1, 1, 0, -1, -1, -1, 0, 1};
-        EXPECT_EQ(search->node_x[d + 1] * 100 + search->node_y[d + 1], (10 + dx[d]) * 100 + 10 + dy[d]);
-        EXPECT_EQ(search->node_cost[d + 1], d % 2 ? (1.4142f + 1.0f) + 3.0f : 5.0f) << d;
-    }
-    EXPECT_EQ(search->current, 7) << "four tie at 5: the newest, to the left, goes first";
-    EXPECT_EQ(mark_at(10, 10), mark_closed);
-    EXPECT_EQ(mark_at(11, 10), mark_taken);
 }
 
 // Searches over a flat map with at most one cell changed.
@@ -101,9 +84,10 @@ TEST_F(PathSearchTest, FirstStepsCostsTiesAndCorners) {
         init_map_cells();
         set_kind(c.changed_x, c.changed_y, c.kind);
         ASSERT_EQ(search_between(c.sx, c.sy, c.tx, c.ty), c.result);
-        if (c.result == run_not_found) EXPECT_EQ(search->last_node, 62 * 62 - 2) << "every other cell was tried";
+        EXPECT_TRUE(c.result != run_not_found || search->last_node == 62 * 62 - 2) << "every other cell tried";
         if (c.result != run_found) continue;
-        if (c.cost > 0) EXPECT_EQ(search->node_cost[search->found_node], c.cost);
+        const float cost = search->node_cost[search->found_node];
+        EXPECT_TRUE(c.cost == 0 || cost == c.cost) << cost;
         EXPECT_EQ(first_step(), c.step);
     }
 }
@@ -128,26 +112,28 @@ TEST_F(PathSearchTest, BlockingUnitsInTheFirstTenSlotsAreMarkedButNeverOverStart
     EXPECT_FLOAT_EQ(search->node_cost[search->found_node], 13.4142f) << "round unit 9";
 }
 
+// Toward a cell (c) or a unit (u): the result, the step written and the order left.
 TEST_F(PathSearchTest, QueriesWriteTheStepOrEndTheOrder) {
     const struct {
-        bool toward_unit;
+        char toward;
         int x, y, tx, ty, result, next, order;
-    } cases[] = {
-        {false, 10, 10, 15, 10, path_stepped, 1110, order_move}, {false, 0, 5, 10, 5, path_stepped, 205, order_move},
-        {false, 1, 1, 0, 0, path_no_step, 0, order_idle},        {false, 10, 10, 30, 30, path_no_step, 0, order_idle},
-        {true, 10, 10, 11, 11, path_beside_target, 0, order_attack}, {true, 10, 10, 9, 10, path_beside_target, 0, order_attack},
-        {true, 10, 10, 14, 14, path_stepped, 1111, order_attack}, {true, 10, 10, 30, 30, path_no_step, 0, order_idle},
-    };
+    } cases[] = {{'c', 10, 10, 15, 10, path_stepped, 1110, order_move},
+                 {'c', 0, 5, 10, 5, path_stepped, 205, order_move},
+                 {'c', 1, 1, 0, 0, path_no_step, 0, order_idle},
+                 {'c', 10, 10, 30, 30, path_no_step, 0, order_idle},
+                 {'u', 10, 10, 11, 11, path_beside_target, 0, order_attack},
+                 {'u', 10, 10, 9, 10, path_beside_target, 0, order_attack},
+                 {'u', 10, 10, 14, 14, path_stepped, 1111, order_attack},
+                 {'u', 10, 10, 30, 30, path_no_step, 0, order_idle}};
     set_kind(30, 30, 3);
-    for (auto query : {&path_step_to_cell, &plain_path_step_to_cell})
+    for (bool plain : {false, true})
         for (const auto& c : cases) {
             Unit& unit = place_unit(3, owner_player, 30, c.x, c.y);
-            unit.order = c.toward_unit ? order_attack : order_move;
+            unit.order = c.toward == 'u' ? order_attack : order_move;
             unit.next_x = unit.next_y = 0;
-            const bool plain = query == &plain_path_step_to_cell;
-            const int result = c.toward_unit ? (plain ? plain_path_step_to_unit : path_step_to_unit)(3, c.tx, c.ty, 64)
-                                             : query(3, c.tx, c.ty, 64);
-            EXPECT_EQ(result, c.result) << c.x << "," << c.y << " to " << c.tx << "," << c.ty;
+            const auto query = c.toward == 'u' ? (plain ? plain_path_step_to_unit : path_step_to_unit)
+                                               : (plain ? plain_path_step_to_cell : path_step_to_cell);
+            EXPECT_EQ(query(3, c.tx, c.ty, 64), c.result) << c.x << "," << c.y << " to " << c.tx << "," << c.ty;
             EXPECT_EQ(unit.next_x * 100 + unit.next_y, c.next);
             EXPECT_EQ(unit.order, c.order);
         }

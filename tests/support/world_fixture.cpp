@@ -45,19 +45,6 @@ Unit& place_unit(int slot, int owner, int kind, int x, int y) {
     return unit;
 }
 
-int draws_made(uint32_t seed, const std::function<void()>& step) {
-    rng::srand(seed);
-    step();
-    const uint32_t after = rng::state();
-    rng::srand(seed);
-    int draws = 0;
-    while (rng::state() != after && draws < 100000) {
-        rng::rand();
-        ++draws;
-    }
-    return draws;
-}
-
 namespace {
 bool white(const uint8_t* rgba, int x, int y) {
     const uint8_t* p = rgba + (static_cast<size_t>(y) * 640 + x) * 4;

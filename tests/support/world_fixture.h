@@ -1,11 +1,10 @@
 // What the rule, screen and frame tests share: a world on the headless
-// backend, units placed by hand, draws counted, large text read from pixels.
+// backend, units placed by hand, large text read from pixels.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/input_state.h"
@@ -25,8 +24,6 @@ protected:
 
 // One slot filled as the deal would (mobility 2 for a mine, attack 4, gold 1).
 Unit& place_unit(int slot, int owner, int kind, int x, int y);
-// Seeds the generator, runs the step, and returns the draws it made.
-int draws_made(uint32_t seed, const std::function<void()>& step);
 // The white large-font text whose cells start at (x, y) in a 640 x 480 RGBA
 // buffer (overlay or screen); '?' for a cell that is no glyph; reading
 // stops at two blank cells.
