@@ -186,6 +186,10 @@ TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     for (int i = 2; i < max_units; ++i) unit_table[i].active = 0;  // no labels under the text
     map_sx = 40;
     map_sy = 27;
+    selected_unit = 12;
+    unit_table[0].gold = 1234.567f;
+    mouse_x = 0;  // the cursor 20 tiles left of the centre and 19 up
+    mouse_y = 6;
     game_speed = 4;
     keys[vk_m] = 1;
     headless_set_cursor_screen(123, 45);
@@ -193,16 +197,19 @@ TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     keys[vk_m] = 0;
     EXPECT_EQ(headless_last_sleep_ms(), 18);
     EXPECT_EQ(headless_window_x() * 100 + headless_window_y(), 12345);
-    EXPECT_EQ(text_at(screen.data(), 40, 380), "map_sx=40 map_sy=27");
+    const char* const status[] = {"VARNHOLDSKIRMISHBUILD0042B", "Press H for help.", "map_sx=40 map_sy=27",
+                                  "selected_unit=12", "map_ex=20 map_ey=46", "empire_0_gold=1234.57"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(text_at(screen.data(), 40, 420 - 20 * i), status[i]);
     int ground = 0;
     for (int y = 140; y < 240; ++y)
         for (int x = 220; x < 420; ++x) ground += at(x, y)[0] + at(x, y)[1] + at(x, y)[2] > 0;
     EXPECT_GT(ground, 19000);
-    headless_set_key(vk_h, true);
+    headless_set_key(vk_h, true);  // each frame it is held flips the help, with a pause
+    run_frame_at(5000);
+    EXPECT_EQ(text_at(screen.data(), 40, 200), "M move window.");
     run_frame_at(5000);
     headless_set_key(vk_h, false);
-    EXPECT_EQ(text_at(screen.data(), 40, 200), "M move window.");
-    help_visible = 0;
+    EXPECT_EQ(help_visible * 10000 + headless_total_sleep_ms(), 18 * 3 + 800);
     // Frame 31 counts the units: the end line shows in the same frame.
     unit_table[0].dead = 1;
     run_frame_at(30);

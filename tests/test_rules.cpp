@@ -1,6 +1,6 @@
 // The rules the golden games do not reach: the left button at the edge of
 // the treasury, a side left with only mines, the later function key, and
-// the screens read back as text.
+// the end screens read back as text.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -87,25 +87,6 @@ TEST_F(Rules, TheLaterFunctionKeyWins) {
     }
     game_speed = 1;
     unit_size = unit_size_normal;
-}
-
-TEST_F(Rules, StatusLinesShowTheViewTheCursorTileAndTheTreasury) {
-    map_sx = 17;
-    map_sy = -2;
-    selected_unit = 12;
-    cursor_dx = -20;
-    cursor_dy = 19;
-    frame_counter = 3000;
-    unit_table[0].gold = 1234.567f;
-    draw_screens();
-    const char* const status[] = {"VARNHOLDSKIRMISHBUILD0042B", "Press H for help.", "map_sx=17 map_sy=-2",
-                                  "selected_unit=12", "map_ex=-3 map_ey=17", "empire_0_gold=1234.57"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(line(40, 420 - 20 * i), status[i]);
-    headless_set_key(vk_h, true);  // each frame it is held flips the help, with a pause
-    draw_screens();
-    draw_screens();
-    EXPECT_EQ(help_visible, 0);
-    EXPECT_EQ(headless_total_sleep_ms(), 800);
 }
 
 // The end screen closes the help; its picture (the intro's, red here) hides
