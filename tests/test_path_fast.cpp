@@ -3,7 +3,7 @@
 // block paths, small windows, and maps changed under kept answers.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <random>
 
 #include "path/path_fast.h"
@@ -42,8 +42,8 @@ protected:
         return text;
     }
     // Random queries, mostly from inside cells, some near the start, some
-    // off the map; false at the first disagreement.
-    bool compare(int count, bool any_window) {
+    // off the map, up to the first disagreement.
+    void compare(int count, bool any_window) {
         for (int i = 0; i < count; ++i) {
             auto coordinate = [this] { return below(10) == 0 ? below(70) - 3 : 1 + below(62); };
             const int fx = coordinate(), fy = coordinate(), near = below(3) == 0;
@@ -53,9 +53,8 @@ protected:
             const std::string plain = ask(fx, fy, tx, ty, window, toward_unit, false);
             EXPECT_EQ(plain, ask(fx, fy, tx, ty, window, toward_unit, true))
                 << fx << "," << fy << " to " << tx << "," << ty << " window " << window;
-            if (::testing::Test::HasFailure()) return false;
+            if (::testing::Test::HasFailure()) return;
         }
-        return true;
     }
     void random_map() {
         static const int kinds[] = {3, 3, 3, 2, 0, 10, 22, 60, 68, 5, 11, 20, 61, 200};
@@ -93,20 +92,4 @@ TEST_F(FastPath, RandomMapsAgreeWithThePlainSearch) {
         for (int slot = 0; slot < 12; ++slot) unit_table[slot] = Unit{};
     }
     EXPECT_GT(past_ceiling, 0) << "no search passed the cost ceiling";
-}
-
-TEST_F(FastPath, AChangedMapOrEntryCostIsNoticed) {
-    const std::string open_way = ask(10, 30, 50, 30, 64, false, true);
-    for (int y = 1; y <= 62; ++y) set_kind(30, y, y == 5 ? 1 : 3);
-    EXPECT_EQ(ask(10, 30, 50, 30, 64, false, false), ask(10, 30, 50, 30, 64, false, true));
-    EXPECT_NE(ask(10, 30, 50, 30, 64, false, true), open_way);
-    set_kind(30, 5, 3);
-    EXPECT_EQ(ask(10, 30, 50, 30, 64, false, false), ask(10, 30, 50, 30, 64, false, true));
-    entry_cost[1] = 40;
-    entry_cost[10] = 0;
-    for (int y = 1; y <= 62; ++y) set_kind(30 + y % 3, y, 10);
-    compare(200, false);
-    for (int32_t& cost : entry_cost) cost = 3;
-    forget_kept_paths();
-    compare(200, false);
 }

@@ -1,12 +1,10 @@
-// The plain path search and the two queries: window and clamping, node
-// costs, the tie and corner rules, unit marks, and what a query writes into
-// the unit. What the fast queries share with it (costs, kinds, window) only
-// these tests hold; the rest the oracle holds too.
+// The plain path search: node costs, the tie and corner rules, the kinds
+// never entered and the units that block. The fast queries share the costs,
+// the kinds and the blocking slots with it, so only these tests hold them;
+// the rest the oracle holds too, and what the queries leave in the units
+// the golden games hold.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include "path/path_queries.h"
 #include "path/path_search.h"
 #include "tests/support/world_fixture.h"
 
@@ -14,15 +12,7 @@ namespace {
 
 class PathSearchTest : public WorldTest {
 protected:
-    PathSearch* search = nullptr;
-    void SetUp() override {
-        WorldTest::SetUp();
-        search = path_search;
-    }
-    void TearDown() override {
-        for (int32_t& cost : entry_cost) cost = 3;
-        WorldTest::TearDown();
-    }
+    PathSearch*& search = path_search;
     static void set_kind(int x, int y, int kind) { cell_kinds[cell_index(0, x, y)] = static_cast<uint8_t>(kind); }
     uint8_t mark_at(int x, int y) const { return search->grid_marks[search->grid_index(x, y)]; }
     int search_between(int sx, int sy, int tx, int ty) {
@@ -38,25 +28,6 @@ protected:
 };
 
 }  // namespace
-
-// From, to and side, then the window's corner and side, the start and the target.
-TEST_F(PathSearchTest, WindowsStayOnTheMapAndStartAndTargetInsideTheirRing) {
-    const struct {
-        int sx, sy, tx, ty, side;
-        const char* placed;
-    } cases[] = {{-5, 70, 0, 0, 64, "0,0 64 1,62 1,1"},      {63, 0, -1000, 1000, 64, "0,0 64 62,1 1,62"},
-                 {17, 40, 62, 1, 64, "0,0 64 17,40 62,1"},   {2, 60, 63, 0, 16, "0,48 16 2,60 14,49"},
-                 {30, 31, 30, 31, 15, "23,24 15 30,31 30,31"}, {10, 10, 50, 50, 1000, "0,0 64 10,10 50,50"},
-                 {10, 10, 50, 50, 1, "9,9 3 10,10 10,10"}};
-    for (const auto& c : cases) {
-        search->prepare(c.sx, c.sy, c.tx, c.ty, 7, c.side);
-        char placed[80];
-        std::snprintf(placed, sizeof placed, "%d,%d %d %d,%d %d,%d", search->window_x, search->window_y,
-                      search->window_size, search->start_x, search->start_y, search->target_x, search->target_y);
-        EXPECT_STREQ(placed, c.placed) << c.sx << "," << c.sy << " to " << c.tx << "," << c.ty << " side " << c.side;
-        EXPECT_EQ(search->search_level, 0);
-    }
-}
 
 // Searches over a flat map with at most one cell changed.
 TEST_F(PathSearchTest, FirstStepsCostsTiesAndCorners) {
@@ -110,32 +81,4 @@ TEST_F(PathSearchTest, BlockingUnitsInTheFirstTenSlotsAreMarkedButNeverOverStart
     for (const auto& m : marks) EXPECT_EQ(mark_at(m[0], m[0]), m[1]) << m[0];
     ASSERT_EQ(search_between(20, 20, 22, 22), run_found);
     EXPECT_FLOAT_EQ(search->node_cost[search->found_node], 13.4142f) << "round unit 9";
-}
-
-// Toward a cell (c) or a unit (u): the result, the step written and the order left.
-TEST_F(PathSearchTest, QueriesWriteTheStepOrEndTheOrder) {
-    const struct {
-        char toward;
-        int x, y, tx, ty, result, next, order;
-    } cases[] = {{'c', 10, 10, 15, 10, path_stepped, 1110, order_move},
-                 {'c', 0, 5, 10, 5, path_stepped, 205, order_move},
-                 {'c', 1, 1, 0, 0, path_no_step, 0, order_idle},
-                 {'c', 10, 10, 30, 30, path_no_step, 0, order_idle},
-                 {'u', 10, 10, 11, 11, path_beside_target, 0, order_attack},
-                 {'u', 10, 10, 9, 10, path_beside_target, 0, order_attack},
-                 {'u', 10, 10, 14, 14, path_stepped, 1111, order_attack},
-                 {'u', 10, 10, 30, 30, path_no_step, 0, order_idle}};
-    set_kind(30, 30, 3);
-    for (bool plain : {false, true})
-        for (const auto& c : cases) {
-            Unit& unit = place_unit(3, owner_player, 30, c.x, c.y);
-            unit.order = c.toward == 'u' ? order_attack : order_move;
-            unit.next_x = unit.next_y = 0;
-            const auto query = c.toward == 'u' ? (plain ? plain_path_step_to_unit : path_step_to_unit)
-                                               : (plain ? plain_path_step_to_cell : path_step_to_cell);
-            EXPECT_EQ(query(3, c.tx, c.ty, 64), c.result) << c.x << "," << c.y << " to " << c.tx << "," << c.ty;
-            EXPECT_EQ(unit.next_x * 100 + unit.next_y, c.next);
-            EXPECT_EQ(unit.order, c.order);
-        }
-    EXPECT_EQ(path_step_to_cell(-1, 5, 5, 64) + path_step_to_unit(max_units, 5, 5, 64), path_no_step);
 }
