@@ -1,27 +1,47 @@
 // The pictures and the sound the build generates beside the game, read back
-// the way the game reads them.
+// the way the game reads them at start: each file in its slot at its size.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "render/image_loader.h"
 #include "render/image_table.h"
+#include "tests/support/gl_context.h"
+#include "world/settings.h"
 
-TEST(GeneratedAssets, EveryPictureLoadsAtItsSizeAndTheSoundIsAShortMonoWave) {
-    const char* const units[] = {"blood", "mage", "mage_eye", "floating_eye", "minotor", "dragon", "medusa", "mantis",
-                                 "ogre", "squeletton_floating", "serpent_fire", "rust_monster", "giant_worm",
-                                 "squeletton", "dragon_basilic", "dragon_hydra", "catapult"};
-    std::vector<std::pair<std::string, int>> files = {{"bmp_floor/brickold2.bmp", 64}, {"bmp_floor/grass1.bmp", 64},
-                                                      {"bmp_scr/intro1.bmp", 240}, {"bmp_land/mine.bmp", 16}};
-    for (const char* unit : units) files.push_back({std::string("bmp_unit/unit_") + unit + ".bmp", 16});
+TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWave) {
+    const char* const creatures[] = {"mage_eye", "floating_eye", "minotor", "dragon", "medusa", "mantis", "ogre",
+                                     "squeletton_floating", "serpent_fire", "rust_monster", "giant_worm",
+                                     "squeletton", "dragon_basilic", "dragon_hydra", "catapult"};
+    std::map<int, std::string> files = {{0, "bmp_floor/brickold2.bmp"}, {1, "bmp_floor/grass1.bmp"},
+                                        {3, "bmp_scr/intro1.bmp"},       {9, "bmp_unit/unit_blood.bmp"},
+                                        {10, "bmp_unit/unit_mage.bmp"},  {90, "bmp_land/mine.bmp"}};
+    for (int i = 0; i < 15; ++i) files[30 + i] = std::string("bmp_unit/unit_") + creatures[i] + ".bmp";
+    ASSERT_TRUE(open_test_gl_context());
     ASSERT_TRUE(alloc_image_table());
-    for (const auto& file : files) {
-        EXPECT_TRUE(load_image(file.first.c_str(), 5)) << file.first;
-        EXPECT_EQ(image_table[5].width * 1000 + image_table[5].height, file.second * 1001) << file.first;
+    load_all_images();
+    for (int slot = 0; slot < max_images - 1; ++slot) {
+        const Image& image = image_table[slot];
+        const int side = !files.count(slot) ? 0 : slot < 2 ? 64 : slot == 3 ? 240 : 16;
+        ASSERT_EQ(image.width * 1000 + image.height, side * 1001) << slot;
+        if (side == 0) continue;
+        ASSERT_TRUE(load_image(files[slot].c_str(), max_images - 1)) << files[slot];
+        EXPECT_EQ(std::memcmp(image.pixels, image_table[max_images - 1].pixels, side * side * 3), 0) << files[slot];
     }
+    for (int entry = 0; entry < 2; ++entry) {  // the two floors become textures too
+        std::vector<uint8_t> texels(64 * 64 * 3);
+        glBindTexture(GL_TEXTURE_2D, texture_names[entry]);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        EXPECT_EQ(std::memcmp(texels.data(), image_table[entry].pixels, texels.size()), 0) << entry;
+    }
+    glDeleteTextures(texture_name_count, texture_names);
     release_image_table();
     std::ifstream sound("sound/explosion3b.wav", std::ios::binary);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(sound)), std::istreambuf_iterator<char>());
