@@ -258,16 +258,21 @@ void PathSearch::add_node(int d) {
     grid_marks[grid_index(node_x[n], node_y[n])] = mark_taken;
 }
 
+// The scan keeps its minimum in locals and stores it once at the end: kept
+// in the object's fields, it went through memory on every node, and the
+// scan's speed then swung by a quarter with where the linker put the loop.
 void PathSearch::pick_cheapest() {
-    best_cost = static_cast<float>(2 * map_size * map_size);
-    best_node = last_node;
+    float cost = static_cast<float>(2 * map_size * map_size);
+    int32_t node = last_node;
     for (int32_t i = scan_from; i <= last_node; ++i) {
         // Greater-or-equal: among equal costs the newest node wins.
-        if (node_state[i] < node_closed && best_cost >= node_cost[i]) {
-            best_cost = node_cost[i];
-            best_node = i;
+        if (node_state[i] < node_closed && cost >= node_cost[i]) {
+            cost = node_cost[i];
+            node = i;
         }
     }
+    best_cost = cost;
+    best_node = node;
 }
 
 int32_t PathSearch::advance_scan() {
