@@ -64,7 +64,8 @@ void draw_world() {
 }  // namespace
 
 // The frame's steps in order. The rule steps between the unit pass and the
-// overlay are the ones the simulator runs (run_rule_steps), in this order.
+// overlay are the ones the simulator runs (run_rule_steps), in this order;
+// tests/test_frame_steps.cpp plays one game both ways to keep it so.
 bool run_frame() {
     pace_frame();
     drag_window_with_mouse();
