@@ -122,13 +122,6 @@ Row unit_row(const Unit& u) {
             {"goal_x", text(u.goal_x)}, {"goal_y", text(u.goal_y)},   {"mobility", text(u.mobility)}};
 }
 
-// The game row, then every dealt slot (the others stay empty all game).
-std::vector<Row> state_table() {
-    std::vector<Row> table{game_row()};
-    for (int i = 0; i < max_units / 3; ++i) table.push_back(unit_row(unit_table[i]));
-    return table;
-}
-
 // FNV-1a, 64 bits, over the text of the fields: never over struct bytes.
 uint64_t fnv1a(const std::string& bytes, uint64_t hash = 0xcbf29ce484222325ull) {
     for (unsigned char c : bytes) hash = (hash ^ c) * 0x100000001b3ull;
@@ -177,7 +170,8 @@ std::string print_request() {
 // Compares the state with a pinned checkpoint; on a difference, names the
 // rows and fields that moved and shows the moved rows as they are now.
 void check_checkpoint(const char* game, const Checkpoint& pinned) {
-    const std::vector<Row> table = state_table();
+    std::vector<Row> table{game_row()};  // then every dealt slot: the others stay empty all game
+    for (int i = 0; i < max_units / 3; ++i) table.push_back(unit_row(unit_table[i]));
     const Fingerprint now = fingerprint(table);
     if (!print_request().empty()) {
         std::printf("    {%d, \"%s\", \"%s\", \"%s\"},\n", pinned.frame, now.digest.c_str(), now.fields.c_str(),

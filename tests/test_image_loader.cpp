@@ -47,23 +47,20 @@ void expect_picture(int slot, int width, int height) {
         ASSERT_EQ(image.pixels[i], channel(i / 3 % width, i / 3 / width, i % 3)) << i / 3 % width << "," << i / 3 / width;
 }
 
-// Each test writes its files into a folder of its own.
+// Each test process writes its pictures into a file of its own.
 class ImageLoader : public ::testing::Test {
 protected:
-    const std::string folder = fs::temp_directory_path() / ("varnhold_images_" + std::to_string(getpid()));
-    void SetUp() override {
-        ASSERT_TRUE(alloc_image_table());
-        fs::create_directories(folder);
-    }
+    const std::string path = fs::temp_directory_path() / ("varnhold_image_" + std::to_string(getpid()) + ".bmp");
+    void SetUp() override { ASSERT_TRUE(alloc_image_table()); }
     void TearDown() override {
-        fs::remove_all(folder);
+        fs::remove(path);
         release_image_table();
     }
-    bool load(const std::vector<uint8_t>& bytes, int slot, const char* name = "a.bmp") const {
-        std::FILE* file = std::fopen((folder + "/" + name).c_str(), "wb");
+    bool load(const std::vector<uint8_t>& bytes, int slot) const {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-        return load_image((folder + "/" + name).c_str(), slot);
+        return load_image(path.c_str(), slot);
     }
 };
 

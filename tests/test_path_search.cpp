@@ -50,8 +50,7 @@ TEST_F(PathSearchTest, FirstStepsCostsTiesAndCorners) {
         {0, 0, 1, 0, 0, 1, 1, run_same_cell, 0, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " at " << c.changed_x << "," << c.changed_y
-                                          << ", " << c.sx << "," << c.sy << " to " << c.tx << "," << c.ty);
+        SCOPED_TRACE(::testing::Message() << "case " << &c - cases);
         init_map_cells();
         set_kind(c.changed_x, c.changed_y, c.kind);
         ASSERT_EQ(search_between(c.sx, c.sy, c.tx, c.ty), c.result);

@@ -1,5 +1,5 @@
-// The terrain mesh: which cells are built, in which order, and the exact
-// vertices, texture coordinates and textures of every face.
+// The terrain mesh: which cells are built, and the exact vertices, texture
+// coordinates and textures of every face, in their order.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -41,10 +41,8 @@ void expect_face(int first, const MapCell& cell, const char* corners, uint32_t t
         const int c = word[0] - 'A';
         const float opening = ceilings[c] - floors[c];
         SCOPED_TRACE(::testing::Message() << corners << ": " << word);
-        EXPECT_EQ(triangle.vertex[k % 3], static_cast<uint32_t>(first * 3 + k));
-        EXPECT_EQ(triangle.texture, texture);
-        EXPECT_EQ(got.pos[0], c % 2);
-        EXPECT_EQ(got.pos[1], c / 2);
+        EXPECT_EQ(triangle.vertex[k % 3] * 100 + triangle.texture, (first * 3 + k) * 100 + texture);
+        EXPECT_EQ(got.pos[0] * 10 + got.pos[1], c % 2 * 10 + c / 2);
         EXPECT_EQ(got.pos[2], word[1] == 'c' ? ceilings[c] : floors[c]);
         EXPECT_EQ(got.u, word[2] - '0');
         EXPECT_EQ(got.v, word[3] == 'h' ? opening : word[3] - '0');
@@ -53,7 +51,7 @@ void expect_face(int first, const MapCell& cell, const char* corners, uint32_t t
 
 }  // namespace
 
-TEST_F(Terrain, ViewWindowsBuildTheCellsInsideTheMapRingRowByRow) {
+TEST_F(Terrain, ViewWindowsBuildTheCellsInsideTheMapRing) {
     // The first cell's first vertex: A of an even column, C of an odd one.
     const int cases[][5] = {{32, 32, 40 * 40, -20, -20}, {0, 0, 19 * 19, 1, 2}, {63, 63, 20 * 20, -20, -19}};
     for (const auto& c : cases) {
@@ -62,10 +60,6 @@ TEST_F(Terrain, ViewWindowsBuildTheCellsInsideTheMapRingRowByRow) {
         const float* first = mesh_vertices[mesh_triangles[0].vertex[0]].pos;
         EXPECT_EQ(first[0] * 100 + first[1], c[3] * 100 + c[4]) << c[0];
     }
-    // The second cell is the next column, the 41st the next row.
-    build(32, 32);
-    EXPECT_EQ(mesh_vertices[mesh_triangles[2].vertex[0]].pos[0], -19.0f);
-    EXPECT_EQ(mesh_vertices[mesh_triangles[80].vertex[0]].pos[1], -19.0f);
     build(-30, 5);
     EXPECT_EQ(triangle_count, 0);
 }

@@ -15,8 +15,6 @@ void WorldTest::SetUp() {
     ASSERT_TRUE(path_search->create_buffers());
     std::memset(keys, 0, sizeof keys);
     std::memset(mouse_buttons, 0, sizeof mouse_buttons);
-    mouse_x = 320;
-    mouse_y = 240;
     frame_counter = selected_unit = help_visible = 0;
     empire_0_won = empire_1_won = tie = 0;
     map_sx = map_sy = 32;
@@ -40,8 +38,6 @@ Unit& place_unit(int slot, int owner, int kind, int x, int y) {
     unit.tile_y = static_cast<uint16_t>(y);
     unit.mobility = kind == kind_mine ? 2 : 1;
     unit.max_hp = unit.hp = kind_max_hp(kind);
-    unit.attack = 4;
-    unit.gold = 1.0f;
     return unit;
 }
 

@@ -22,7 +22,7 @@ protected:
     void TearDown() override;
 };
 
-// One slot filled as the deal would (mobility 2 for a mine, attack 4, gold 1).
+// One living unit in the slot, at full health (mobility 2 for a mine, else 1).
 Unit& place_unit(int slot, int owner, int kind, int x, int y);
 // The white large-font text whose cells start at (x, y) in a 640 x 480 RGBA
 // buffer (overlay or screen); '?' for a cell that is no glyph; reading
