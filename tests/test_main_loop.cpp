@@ -233,6 +233,13 @@ TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
         EXPECT_TRUE(is(x + 14, y + 16, i == 1 ? 255 : 0, i == 1 ? 0 : 255, 0));
         EXPECT_FALSE(is(x + 15, y + 16, 0, 255, 0) || is(x + 15, y + 16, 255, 0, 0));
     }
+    const std::vector<uint8_t> with_blood = screen;  // the dead lie as blood: standing, unit 1 shows otherwise
+    unit_table[1].dead = 0;
+    run_frame_at(5000);
+    int moved = 0;
+    for (int i = 0; i < screen_width * screen_height; ++i)
+        moved += !overlay_pixels[i * 4 + 3] && std::memcmp(&screen[i * 4], &with_blood[i * 4], 3) != 0;
+    EXPECT_GT(moved, 100);
 }
 
 // Black but for the bottom-left pixel red and the top-right blue; pixel

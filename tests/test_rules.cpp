@@ -1,6 +1,6 @@
 // The rules the golden games do not reach: the left button at the edge of
-// the treasury, a side left with only mines, the later function key, and
-// the end screens read back as text.
+// the treasury, a side left with only mines, the later function key, the
+// selection after a kill, and the end screens read back as text.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include "game/commands.h"
 #include "game/frame_rules.h"
 #include "game/screens.h"
+#include "game/units.h"
 #include "render/image_table.h"
 #include "render/overlay.h"
 #include "tests/support/world_fixture.h"
@@ -69,18 +70,34 @@ TEST_F(Rules, ASideWithOnlyMinesOrTheDeadHasLost) {
     EXPECT_EQ(empire_0_won * 100 + empire_1_won * 10 + tie, 111);
 }
 
+// Held together, the later key of each group wins: every neighbour in turn.
 TEST_F(Rules, TheLaterFunctionKeyWins) {
-    const int held[][4] = {{vk_f2, vk_f4, vk_f7, 3}, {vk_f3, vk_f5, vk_f6, 2}, {vk_f2, vk_f8, vk_f8, 4}};
-    const float sizes[] = {unit_size_large, unit_size_normal, unit_size_small};
-    for (int i = 0; i < 3; ++i) {
+    const int held[][4] = {{vk_f2, vk_f3, vk_f5, vk_f6}, {vk_f3, vk_f4, vk_f6, vk_f7}, {vk_f2, vk_f2, vk_f7, vk_f8},
+                           {vk_f4, vk_f4, vk_f5, vk_f5}};
+    const float sizes[] = {unit_size_normal, unit_size_large, unit_size_small, unit_size_large};
+    for (int i = 0; i < 4; ++i) {
         headless_reset();
-        for (int k = 0; k < 3; ++k) headless_set_key(held[i][k], true);
+        for (int vk : held[i]) headless_set_key(vk, true);
         apply_function_keys();
-        EXPECT_EQ(unit_size, sizes[i]);
-        EXPECT_EQ(game_speed, held[i][3]);
+        EXPECT_EQ(unit_size, sizes[i]) << i;
+        EXPECT_EQ(game_speed, i == 3 ? 1 : i + 2) << i;
     }
     game_speed = 1;
     unit_size = unit_size_normal;
+}
+
+// A kill ends both orders and gives the selection back to the leader,
+// whichever side fell: seed 1 strikes 0.01, then 0.07 back.
+TEST_F(Rules, AKillGivesTheSelectionBackToTheLeader) {
+    for (int fallen : {2, 5}) {
+        place_unit(2, owner_player, 30, 10, 10).attack = 2;
+        place_unit(5, owner_computer, 38, 11, 10).attack = 2;
+        unit_table[fallen].hp = 0.005f;
+        selected_unit = fallen;
+        rng::srand(1);
+        exchange_blows(2, 5);
+        EXPECT_EQ(unit_table[fallen].dead * 10 + selected_unit, 10) << fallen;
+    }
 }
 
 // The end screen closes the help; its picture (the intro's, red here) hides
