@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless/headless_platform.h"
+#include "render/gl_window.h"
 #include "render/image_loader.h"
 #include "render/image_table.h"
-#include "tests/support/gl_context.h"
 #include "world/settings.h"
 
 TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWave) {
@@ -23,9 +24,8 @@ TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWav
                                         {3, "bmp_scr/intro1.bmp"},       {9, "bmp_unit/unit_blood.bmp"},
                                         {10, "bmp_unit/unit_mage.bmp"},  {90, "bmp_land/mine.bmp"}};
     for (int i = 0; i < 15; ++i) files[30 + i] = std::string("bmp_unit/unit_") + creatures[i] + ".bmp";
-    ASSERT_TRUE(open_test_gl_context());
-    ASSERT_TRUE(alloc_image_table());
-    load_all_images();
+    headless_reset();
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));  // start-up loads them all
     for (int slot = 0; slot < max_images - 1; ++slot) {
         const Image& image = image_table[slot];
         const int side = !files.count(slot) ? 0 : slot < 2 ? 64 : slot == 3 ? 240 : 16;
@@ -41,8 +41,7 @@ TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWav
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
         EXPECT_EQ(std::memcmp(texels.data(), image_table[entry].pixels, texels.size()), 0) << entry;
     }
-    glDeleteTextures(texture_name_count, texture_names);
-    release_image_table();
+    close_window();
     std::ifstream sound("sound/explosion3b.wav", std::ios::binary);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(sound)), std::istreambuf_iterator<char>());
     ASSERT_GE(bytes.size(), 44u);
