@@ -9,12 +9,7 @@ source_dir=$(cd "$2" && pwd)
 check="$build/tools/screencheck/screencheck"
 work=$(mktemp -d)
 chmod 755 "$work"
-xvfb_pid=""
-game_pid=""
-window=""
-exit_code=""
-passed=0
-background_pids=()
+xvfb_pid="" game_pid="" window="" exit_code="" passed=0 background_pids=()
 sanitized=no
 grep -q '^VARNHOLD_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null && sanitized=yes
 
@@ -58,10 +53,8 @@ start_xserver() {
     # Xvfb picks a free display itself and writes its number to fd 3.
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.1
-    done
+    local tries=0
+    until [ -s "$work/display" ] || [ $((tries += 1)) -gt 100 ]; do sleep 0.1; done
     [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(head -n1 "$work/display")"
     export SDL_AUDIODRIVER=dummy
@@ -73,13 +66,11 @@ start_xserver() {
 }
 
 # Frames are counted at the swap by a library put before SDL and GL.
-count_swaps() {
-    cc -shared -fPIC -O2 -o "$work/swap_count.so" "$source_dir/tests/e2e/swap_count.c" -ldl ||
-        fail "cannot build the swap counter"
-    export SWAP_COUNT_FILE="$work/swaps"
-    swap_preload="$work/swap_count.so"
-}
 swap_preload=""
+count_swaps() {
+    cc -shared -fPIC -O2 -o "$work/swap_count.so" "$source_dir/tests/e2e/swap_count.c" -ldl || fail "no swap counter"
+    export SWAP_COUNT_FILE="$work/swaps" && swap_preload="$work/swap_count.so"
+}
 
 # "swaps unwaited", "0 0" before the first swap.
 swap_figures() { cat "$SWAP_COUNT_FILE" 2>/dev/null || echo "0 0"; }
@@ -120,7 +111,6 @@ start_game() {
 }
 
 dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
-
 shows() { dump && "$check" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
 
 # wait_for_text X Y TEXT SECONDS
@@ -131,6 +121,12 @@ wait_for_text() {
         [ "$SECONDS" -ge "$deadline" ] && return 1
         sleep 0.1
     done
+}
+
+# The game runs frames and draws its status lines, at the opening view.
+expect_status_lines() {
+    wait_for_text 40 400 "Press H for help." 60 || fail "$1: no status line"
+    wait_for_text 40 380 "map_sx=32 map_sy=32" 5 || fail "$1: no map_sx=32 map_sy=32 line"
 }
 
 # The scroll position's x as the status line reads it.

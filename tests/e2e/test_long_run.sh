@@ -1,17 +1,12 @@
 #!/usr/bin/env bash
-# A long run of the real game while other CPU-heavy work runs beside it:
-# the opening view for 15 s, then random input (every key the game knows but
-# Escape, mouse moves and presses of both buttons, window drags with M, spins
-# with Space) with F1 held now and then, then the game left alone. The
-# game's resident memory is sampled once a second and must stay within 20 MB
-# of its value at 15 s; the screen must keep changing, every swap must wait
-# for its frame, F1 must still deal a new game and Escape end it with 0.
-# In the sanitizer build every memory fault and leak fails the run, and the
-# memory figures are printed but not judged (its allocator keeps freed
-# memory aside on purpose).
+# A long run of the real game beside CPU-heavy work: 15 s of the opening
+# view, random input with F1 held now and then, then the game left alone.
+# Resident memory, sampled each second, stays within 20 MB of its value at
+# 15 s (in the sanitizer build, whose allocator keeps freed memory aside, it
+# is printed, not judged); the screen keeps changing, every swap waits for
+# its frame, F1 and Escape are still obeyed. LONG_RUN_SECONDS (180, 90 with
+# the sanitizers; 600 for ten minutes) and MONKEY_SEED replay or lengthen it.
 # Usage: test_long_run.sh BUILD_DIR SOURCE_DIR
-# LONG_RUN_SECONDS (180; 90 in the sanitizer build) lengthens the run, e.g.
-# 600 for ten minutes; MONKEY_SEED replays the random input.
 source "$(dirname "$0")/harness.sh"
 default_seconds=180
 [ "$sanitized" = yes ] && default_seconds=90

@@ -40,8 +40,7 @@ menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/varnhold.desktop)
 for how in "/usr/games/varnhold" "$menu_command"; do
     # shellcheck disable=SC2086
     start_game / $how
-    wait_for_text 40 400 "Press H for help." 60 || fail "$how from /: no status line"
-    wait_for_text 40 380 "map_sx=32 map_sy=32" 5 || fail "$how from /: no map_sx=32 map_sy=32 line"
+    expect_status_lines "$how from /"
     dump && [ "$("$check" picture "$work/screen.xwd" 200 200 /usr/share/games/varnhold/bmp_scr/intro1.bmp)" -ge 900 ] ||
         fail "$how from /: the installed intro picture is not on the screen"
     quit_with_escape "$how from /"

@@ -7,8 +7,7 @@ source "$(dirname "$0")/harness.sh"
 start_xserver
 
 start_game
-wait_for_text 40 380 "map_sx=32 map_sy=32" 60 || fail "first status line never showed map_sx=32 map_sy=32"
-shows 40 400 "Press H for help." || fail "no \"Press H for help.\" line"
+expect_status_lines "first run"
 
 scroll_one_tile_right || fail "one Right arrow did not give \"map_sx=33 map_sy=32\""
 ok "one Right arrow scrolls to map_sx=33 map_sy=32"

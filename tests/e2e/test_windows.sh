@@ -59,8 +59,7 @@ timed prefix make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work
 # Started from the folder above the game's: the pictures are found beside it.
 run_started=$SECONDS
 start_wine_game "$windows/unpacked" varnhold/varnhold.exe
-wait_for_text 40 380 "map_sx=32 map_sy=32" 90 || fail "the status line never showed map_sx=32 map_sy=32"
-shows 40 400 "Press H for help." || fail "no \"Press H for help.\" line"
+expect_status_lines "from the zip"
 intro=$(intro_per_mille) || fail "cannot compare the intro picture"
 [ "$intro" -ge 900 ] || fail "the intro picture is not on the screen ($intro per mille)"
 ok "the status lines and the intro picture ($intro per mille) are drawn under Wine"
