@@ -7,17 +7,7 @@
 # max, and from pulling in what the game never calls.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 
-file(GLOB VARNHOLD_CORE_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/world/*.cpp
-  ${CMAKE_SOURCE_DIR}/game/*.cpp
-  ${CMAKE_SOURCE_DIR}/terrain/*.cpp
-  ${CMAKE_SOURCE_DIR}/path/*.cpp
-  ${CMAKE_SOURCE_DIR}/render/*.cpp
-  ${CMAKE_SOURCE_DIR}/app/*.cpp)
-# The Win32 backend brings its own entry.
-list(FILTER VARNHOLD_CORE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
-add_library(varnhold_core STATIC ${VARNHOLD_CORE_SOURCES})
-target_include_directories(varnhold_core PUBLIC ${CMAKE_SOURCE_DIR})
+include(${CMAKE_SOURCE_DIR}/cmake/core_library.cmake)
 target_link_libraries(varnhold_core PUBLIC glu32 opengl32)
 
 file(GLOB VARNHOLD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
