@@ -57,6 +57,8 @@ start_xserver() {
     until [ -s "$work/display" ] || [ $((tries += 1)) -gt 100 ]; do sleep 0.1; done
     [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     export DISPLAY=":$(head -n1 "$work/display")"
+    # The number comes as the server starts listening; wait until it answers.
+    until xdotool getdisplaygeometry >/dev/null 2>&1 || [ $((tries += 1)) -gt 200 ]; do sleep 0.1; done
     export SDL_AUDIODRIVER=dummy
     # Without an X server SDL would quietly open an invisible offscreen
     # window; here that must fail at once instead.
@@ -97,7 +99,8 @@ start_game() {
     window=""
     local deadline=$((SECONDS + ${WINDOW_WAIT_S:-120}))
     while [ "$SECONDS" -lt "$deadline" ]; do
-        kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared (X server $DISPLAY:" \
+            "$(xdotool getdisplaygeometry 2>&1 | head -n1); $(tail -n 3 "$work/xvfb.log" | tr '\n' ' '))"
         window=$(xdotool search --name '^VARNHOLD$' 2>/dev/null | head -n1)
         [ -n "$window" ] && break
         sleep 0.1
