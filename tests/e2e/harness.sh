@@ -50,8 +50,10 @@ if [ "$sanitized" = yes ]; then
 fi
 
 start_xserver() {
-    # Xvfb picks a free display itself and writes its number to fd 3.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    # Xvfb picks a free display itself and writes its number to fd 3. Without
+    # -noreset it resets whenever its last client leaves, and a game started
+    # in that moment finds no display.
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local tries=0
     until [ -s "$work/display" ] || [ $((tries += 1)) -gt 100 ]; do sleep 0.1; done
