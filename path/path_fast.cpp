@@ -45,12 +45,6 @@ void give_back(T*& buffer) {
     buffer = nullptr;
 }
 
-// Size of one entry of a buffer of KeptPaths.
-template <typename T>
-constexpr size_t item(T* KeptPaths::*) {
-    return sizeof(T);
-}
-
 int32_t inside_index(int32_t cell) {
     const int32_t x = cell % map_size, y = cell / map_size;
     return (y - 1) * inside_side + (x - 1);
@@ -398,13 +392,20 @@ bool create_kept_paths(PathSearch& owner) {
     kept = KeptPaths{};
     const size_t cells = static_cast<size_t>(cell_count) * map_levels;
     const size_t rows = static_cast<size_t>(inside_count) * map_levels;
-    const bool ok = take(kept.answers, rows * inside_count) && take(kept.row_state, rows) &&
-                    take(kept.seen_kinds, cells) && take(kept.move_mask, cells) && take(kept.cell_entry, cells) &&
-                    take(kept.region, cells) && take(kept.fill_cell, cell_count) &&
-                    take(kept.fill_cost, cell_count) && take(kept.fill_marks, cell_count + 4) &&
-                    take(kept.fill_dirs, cell_count) && take(kept.ring_marks, cell_count) &&
-                    take(kept.fill_queue, cell_count + 1) && take(kept.live_queue, cell_count + 1) &&
-                    take(kept.region_queue, cell_count) && take(kept.cost_chain, cell_count);
+    // Every buffer counted as it is taken, so the figure cannot miss one.
+    kept.bytes = sizeof kept.seen_entry_cost;
+    auto take_counted = [&kept](auto*& buffer, size_t count) {
+        kept.bytes += count * sizeof *buffer;
+        return take(buffer, count);
+    };
+    const bool ok = take_counted(kept.answers, rows * inside_count) && take_counted(kept.row_state, rows) &&
+                    take_counted(kept.seen_kinds, cells) && take_counted(kept.move_mask, cells) &&
+                    take_counted(kept.cell_entry, cells) && take_counted(kept.region, cells) &&
+                    take_counted(kept.fill_cell, cell_count) && take_counted(kept.fill_cost, cell_count) &&
+                    take_counted(kept.fill_marks, cell_count + 4) && take_counted(kept.fill_dirs, cell_count) &&
+                    take_counted(kept.ring_marks, cell_count) && take_counted(kept.fill_queue, cell_count + 1) &&
+                    take_counted(kept.live_queue, cell_count + 1) && take_counted(kept.region_queue, cell_count) &&
+                    take_counted(kept.cost_chain, cell_count);
     if (!ok) {
         release_kept_paths(owner);
         return false;
@@ -435,19 +436,6 @@ void release_kept_paths(PathSearch& owner) {
     kept.map_known = false;
     kept.fill_level = -1;
     kept.last_from_kept = false;
-}
-
-size_t kept_paths_bytes() {
-    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
-    const size_t rows = static_cast<size_t>(inside_count) * map_levels;
-    return rows * inside_count + rows +
-           cells * (item(&KeptPaths::seen_kinds) + item(&KeptPaths::move_mask) + item(&KeptPaths::cell_entry) +
-                    item(&KeptPaths::region)) +
-           static_cast<size_t>(cell_count) *
-               (item(&KeptPaths::fill_cell) + item(&KeptPaths::fill_cost) + item(&KeptPaths::fill_marks) +
-                item(&KeptPaths::fill_dirs) + item(&KeptPaths::ring_marks) + item(&KeptPaths::fill_queue) +
-                item(&KeptPaths::live_queue) + item(&KeptPaths::region_queue) + item(&KeptPaths::cost_chain)) +
-           2 * sizeof(uint64_t) + 4 + sizeof(KeptPaths::seen_entry_cost);
 }
 
 bool kept_paths_ready() { return path_search && path_search->kept.answers; }

@@ -57,6 +57,9 @@ struct KeptPaths {
     // What the last query's found cost is read from.
     bool last_from_kept;
     int32_t last_level, last_start, last_target;
+
+    // Bytes held by all of the above: the answers and the map knowledge.
+    size_t bytes;
 };
 
 // Takes the search object's buffers for kept answers; false when memory runs
@@ -64,8 +67,6 @@ struct KeptPaths {
 bool create_kept_paths(PathSearch& owner);
 // Gives them back; called by release_buffers.
 void release_kept_paths(PathSearch& owner);
-// Bytes held by one object's kept answers and the map knowledge behind them.
-size_t kept_paths_bytes();
 
 // The queries below, and the calls that tend their kept answers, work on
 // the game's one search object, path_search, as the queries of

@@ -11,22 +11,12 @@
 #include "platform/common/data_files.h"
 #include "platform/platform.h"
 
-#ifndef VARNHOLD_DATA_FROM_BINDIR
-#define VARNHOLD_DATA_FROM_BINDIR "../share/games/varnhold"
-#endif
+// VARNHOLD_DATA_FROM_BINDIR comes from the build: the installed data folder
+// as seen from the installed executable's folder.
 
 namespace {
 
 bool search_beside_executable = true;
-
-std::string native_path(const char* relative_path) {
-    std::string path = relative_path;
-#ifdef _WIN32
-    for (char& c : path)
-        if (c == '/') c = '\\';
-#endif
-    return path;
-}
 
 std::string executable_folder() {
     char buffer[PATH_MAX];
@@ -45,11 +35,10 @@ void data_files_search_beside_executable(bool enabled) { search_beside_executabl
 
 std::FILE* platform_open_data_file(const char* relative_path) {
     if (!relative_path || !*relative_path) return nullptr;
-    std::string path = native_path(relative_path);
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) return file;
-    if (path[0] == '/' || !search_beside_executable) return nullptr;
-    std::string beside = executable_folder();
+    if (std::FILE* file = std::fopen(relative_path, "rb")) return file;
+    if (relative_path[0] == '/' || !search_beside_executable) return nullptr;
+    const std::string beside = executable_folder();
     if (beside.empty()) return nullptr;
-    if (std::FILE* file = std::fopen((beside + "/" + path).c_str(), "rb")) return file;
-    return std::fopen((beside + "/" VARNHOLD_DATA_FROM_BINDIR "/" + path).c_str(), "rb");
+    if (std::FILE* file = std::fopen((beside + "/" + relative_path).c_str(), "rb")) return file;
+    return std::fopen((beside + "/" VARNHOLD_DATA_FROM_BINDIR "/" + relative_path).c_str(), "rb");
 }
