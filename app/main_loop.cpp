@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "render/gl_window.h"
 #include "world/game_state.h"
+#include "world/new_game.h"
 #include "world/settings.h"
 
 namespace {
@@ -74,7 +75,8 @@ int run_main_loop() {
     return 0;
 }
 
-int run_game() {
+int run_game(const GameOptions& options) {
+    if (options.has_seed) choose_next_deal_seed(options.seed);
     fullscreen = 0;
     if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 0;
     int exit_code = run_main_loop();

@@ -2,6 +2,8 @@
 // with the camera and scroll keys after each swap, close the window.
 #pragma once
 
+#include "app/options.h"
+
 // One pass: one waiting event handed to the window procedure, or else one
 // frame (while the window is active), the swap and the view keys.
 // Returns true when the loop is to end.
@@ -12,4 +14,4 @@ int run_main_loop();
 void apply_view_keys();
 // The whole program: window and start-up, the loop, teardown. Returns the
 // exit code, 0 also when the window could not be opened.
-int run_game();
+int run_game(const GameOptions& options = GameOptions());

@@ -105,4 +105,25 @@ void new_game_from_seed(uint32_t seed) {
     platform_play_wave_async(new_game_sound_path);
 }
 
-void new_game() { new_game_from_seed(static_cast<uint32_t>(platform_calendar_seconds())); }
+namespace {
+
+// A seed chosen on the command line deals the first game only; every later
+// deal takes the clock again.
+bool next_seed_pending = false;
+uint32_t next_seed = 0;
+
+}  // namespace
+
+void choose_next_deal_seed(uint32_t seed) {
+    next_seed = seed;
+    next_seed_pending = true;
+}
+
+void new_game() {
+    uint32_t seed = static_cast<uint32_t>(platform_calendar_seconds());
+    if (next_seed_pending) {
+        seed = next_seed;
+        next_seed_pending = false;
+    }
+    new_game_from_seed(seed);
+}

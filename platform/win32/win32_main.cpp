@@ -2,10 +2,16 @@
 // the wParam of the last message the loop took, as a Windows program does.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "app/main_loop.h"
+#include "app/options.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    run_game();
+    GameOptions options;
+    int exit_code = 0;
+    if (handle_command_line(__argc, __argv, &options, &exit_code)) return exit_code;
+    run_game(options);
     return win32_last_message_wparam();
 }

@@ -1,0 +1,42 @@
+// The command line, read once at the entry into plain options; no rule ever
+// reads argv. GNU long options: "--name value" or "--name=value".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct GameOptions {
+    bool show_help = false;
+    bool show_version = false;
+    bool has_seed = false;
+    uint32_t seed = 0;                  // the first deal's seed, with has_seed
+    const char* record_path = nullptr;  // --record FILE
+    const char* replay_path = nullptr;  // --replay FILE
+    bool no_record = false;
+    int scale = 0;                      // the window's whole factor; 0 picks one from the desktop
+    bool fullscreen = false;
+};
+
+constexpr int max_scale = 16;
+
+enum OptionsResult {
+    options_run = 0,    // start the game with these options
+    options_exit_ok,    // --help or --version: print, then exit 0
+    options_bad,        // error_text says what is wrong: exit 2, no window
+};
+
+// Reads argv[1..argc-1]. On options_bad, error_text (error_size bytes) holds
+// one line without a newline saying what is wrong.
+OptionsResult parse_options(int argc, const char* const* argv, GameOptions* options, char* error_text,
+                            size_t error_size);
+
+// The usage text, as --help prints it.
+void print_usage(std::FILE* to);
+// "varnhold 1.0.0": the version the build was configured with.
+const char* version_text();
+
+// The whole entry on argv: prints help, version or the error with usage
+// (stderr, exit 2) and returns true with *exit_code set when the process is
+// to end without a window; false when the game should start with *options.
+bool handle_command_line(int argc, const char* const* argv, GameOptions* options, int* exit_code);
