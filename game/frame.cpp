@@ -47,7 +47,7 @@ void apply_camera() {
 }
 
 // The terrain around the view centre, rebuilt from nothing, culled and drawn.
-void draw_world() {
+void draw_world(WorldDrawing way) {
     vertex_count = 0;
     triangle_count = 0;
     visible_triangle_count = 0;
@@ -57,7 +57,7 @@ void draw_world() {
     collect_visible_units();
     glEnable(GL_BLEND);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    draw_mesh();
+    draw_mesh(way);
     glDisable(GL_BLEND);
 }
 
@@ -66,13 +66,13 @@ void draw_world() {
 // The frame's steps in order. The rule steps between the unit pass and the
 // overlay are the ones the simulator runs (run_rule_steps), in this order;
 // tests/test_frame_steps.cpp plays one game both ways to keep it so.
-bool run_frame() {
+bool run_frame(WorldDrawing way) {
     pace_frame();
     drag_window_with_mouse();
     clear_scene();
     apply_camera();
-    draw_world();
-    draw_unit_pass();
+    draw_world(way);
+    draw_unit_pass(way);
     count_frame();
     wander_when_due();
     update_unit_slice();

@@ -2,4 +2,7 @@
 // text written, overlay presented. Always returns true.
 #pragma once
 
-bool run_frame();
+#include "render/world_drawing.h"
+
+// The game draws its world batched; benchmarks time whole frames both ways.
+bool run_frame(WorldDrawing way = WorldDrawing::batched);

@@ -52,14 +52,14 @@ int plain_path_step_to_unit(int unit, int column, int row, int window) {
     return plain_path_step(unit, column, row, window, true);
 }
 
-long long path_query_count = 0;
+void (*path_query_hook)() = nullptr;
 
 int path_step_to_cell(int unit, int column, int row, int window) {
-    ++path_query_count;
+    if (path_query_hook) path_query_hook();
     return fast_path_step(unit, column, row, window, false);
 }
 
 int path_step_to_unit(int unit, int column, int row, int window) {
-    ++path_query_count;
+    if (path_query_hook) path_query_hook();
     return fast_path_step(unit, column, row, window, true);
 }

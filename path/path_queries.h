@@ -14,8 +14,9 @@ int path_step_to_unit(int unit, int column, int row, int window);
 int plain_path_step_to_cell(int unit, int column, int row, int window);
 int plain_path_step_to_unit(int unit, int column, int row, int window);
 
-// Queries the game has asked since start-up, for the simulator's report.
-extern long long path_query_count;
+// Called before each of the two questions above when set; the game leaves it
+// unset. The simulator counts the queries with it for its report.
+extern void (*path_query_hook)();
 
 // Query results.
 constexpr int path_no_step = 0;

@@ -12,8 +12,6 @@
 #include "world/game_state.h"
 #include "world/world_arrays.h"
 
-bool plain_world_drawing = false;
-
 namespace {
 
 // The scene is limited by distance, not by the view frustum.
@@ -99,14 +97,14 @@ void draw_picture_pixels_batched(const Image& image, float size) {
     }
 }
 
-void draw_picture_pixels(const Image& image, float size) {
-    if (plain_world_drawing)
+void draw_picture_pixels(const Image& image, float size, WorldDrawing way) {
+    if (way == WorldDrawing::plain)
         draw_picture_pixels_one_by_one(image, size);
     else
         draw_picture_pixels_batched(image, size);
 }
 
-void draw_sprite(int slot, float size, bool standing) {
+void draw_sprite(int slot, float size, bool standing, WorldDrawing way) {
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
     if (standing) {
@@ -115,7 +113,7 @@ void draw_sprite(int slot, float size, bool standing) {
     }
     if (image_table && slot >= 0 && slot < max_images) {
         const Image& image = image_table[slot];
-        if (image.width > 0 && image.height > 0 && image.pixels) draw_picture_pixels(image, size);
+        if (image.width > 0 && image.height > 0 && image.pixels) draw_picture_pixels(image, size, way);
     }
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
@@ -179,7 +177,7 @@ void draw_owner_flag(const Unit& unit, int px, int py) {
 
 // The picture of one unit at the centre of its tile, and its labels at the
 // point where that centre lands on the screen.
-void draw_unit(int index) {
+void draw_unit(int index, WorldDrawing way) {
     const Unit& unit = unit_table[index];
     glPushMatrix();
     glTranslatef(static_cast<float>(unit.tile_x - map_sx) + 0.5f, static_cast<float>(unit.tile_y - map_sy) + 0.5f,
@@ -193,9 +191,9 @@ void draw_unit(int index) {
     draw_text_small(px, py, 255, 255, 255);
     if (unit.dead) {
         glTranslatef(0.0f, 0.0f, static_cast<float>(-unit_size / 2.1));
-        draw_lying_sprite(blood_slot, unit_size);
+        draw_lying_sprite(blood_slot, unit_size, way);
     } else {
-        draw_standing_sprite(unit.kind, unit_size);
+        draw_standing_sprite(unit.kind, unit_size, way);
     }
     draw_health_bar(unit, px, py);
     draw_owner_flag(unit, px, py);
@@ -222,8 +220,8 @@ void cull_mesh() {
     visible_triangle_count = count;
 }
 
-void draw_mesh() {
-    if (plain_world_drawing)
+void draw_mesh(WorldDrawing way) {
+    if (way == WorldDrawing::plain)
         draw_mesh_one_by_one();
     else
         draw_mesh_in_runs();
@@ -239,15 +237,15 @@ void collect_visible_units() {
     visible_unit_count = count;
 }
 
-void draw_standing_sprite(int slot, float size) { draw_sprite(slot, size, true); }
+void draw_standing_sprite(int slot, float size, WorldDrawing way) { draw_sprite(slot, size, true, way); }
 
-void draw_lying_sprite(int slot, float size) { draw_sprite(slot, size, false); }
+void draw_lying_sprite(int slot, float size, WorldDrawing way) { draw_sprite(slot, size, false, way); }
 
-void draw_unit_pass() {
+void draw_unit_pass(WorldDrawing way) {
     for (int i = 0; i < visible_unit_count; ++i) {
         int index = static_cast<int>(visible_units[i]);
         if (unit_table[index].active != 1) continue;
-        draw_unit(index);
+        draw_unit(index, way);
     }
 }
 

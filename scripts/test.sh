@@ -7,7 +7,9 @@
 #   build-fuzz/   the picture loader's libFuzzer target (clang), run for
 #                 VARNHOLD_FUZZ_SECONDS (60 by default)
 # Every stage runs even when an earlier one failed; the exit code is non-zero
-# if any did. The end-to-end tests (real windows on a virtual X server) are
+# if any did. Here every tool is installed and the tests run as root, so a
+# test that reports itself skipped means something is missing: that fails
+# its stage too, naming the test and its reason. The end-to-end tests (real windows on a virtual X server) are
 # marked to run one at a time, so that none is starved of the CPU.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -18,14 +20,19 @@ fuzz_seconds=${VARNHOLD_FUZZ_SECONDS:-60}
 failed_stages=()
 total_passed=0
 total_failed=0
+total_skipped=0
 
-# Adds up ctest's closing lines ("... N tests failed out of M").
+# Adds up ctest's closing lines ("... N tests failed out of M"), where a
+# skipped test counts as passed, and its list of tests that did not run.
 count_results() {
-    local failed total
+    local failed total skipped
     while read -r failed total; do
         total_passed=$((total_passed + total - failed))
         total_failed=$((total_failed + failed))
     done < <(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' "$1")
+    skipped=$(grep -cE '^SKIPPED: ' "$1")
+    total_passed=$((total_passed - skipped))
+    total_skipped=$((total_skipped + skipped))
 }
 
 stage() {
@@ -49,13 +56,36 @@ configure_and_build() {
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON "$@" >/dev/null && cmake --build "$dir" -j "$jobs" "${build_targets[@]}"
 }
 
+# Every test CTest did not run (skipped, disabled, not built), from its JUnit
+# report, with the reason the test gave ("skipped: ..." from the shell tests,
+# GoogleTest's own line after "Skipped") from its log. One line each:
+#   SKIPPED: NAME: REASON
+report_not_run() {
+    local name
+    for name in $(sed -nE 's/.*<testcase name="([^"]*)".* status="(notrun|disabled)".*/\1/p' "$1"); do
+        echo "SKIPPED: $name: $(awk -v name="$name" '
+            /^[0-9]+\/[0-9]+ Test: / { current = substr($0, index($0, "Test: ") + 6) }
+            current == name && /^skipped: / { print substr($0, 10); exit }
+            current == name && after_skip { print; exit }
+            current == name && /: Skipped$/ { after_skip = 1 }' "$2")"
+    done
+}
+
 # CTest keeps a passing test's output in its log; the figures the long
-# tests measure (frame rate, memory, timings) are printed from there.
+# tests measure (frame rate, memory, timings) are printed from there. A
+# skipped test fails the suite.
 run_suite() {
     (
         cd "$1" || exit 1
-        ctest --output-on-failure -j "$jobs"
+        rm -f Testing/junit.xml
+        ctest --output-on-failure -j "$jobs" --output-junit Testing/junit.xml
         status=$?
+        not_run=$(report_not_run Testing/junit.xml Testing/Temporary/LastTest.log)
+        if [ -n "$not_run" ]; then
+            echo "$not_run"
+            echo "tests that did not run fail the suite: every tool is meant to be installed here"
+            [ "$status" -eq 0 ] && status=1
+        fi
         grep -hE "^(measured:|resident memory|long run:|timings:|ok: varnhold_)" Testing/Temporary/LastTest.log 2>/dev/null |
             sed 's/^/  figures: /'
         exit $status
@@ -75,5 +105,5 @@ stage "fuzz build" configure_and_build build-fuzz -DVARNHOLD_FUZZ=ON -DVARNHOLD_
 stage "fuzz" bash -c 'cd build-fuzz && ctest --output-on-failure -R "^fuzz_"'
 
 echo "stages failed: ${failed_stages[*]:-none}"
-echo "total: $total_passed passed, $total_failed failed"
+echo "total: $total_passed passed, $total_failed failed, $total_skipped skipped"
 [ ${#failed_stages[@]} -eq 0 ]

@@ -22,11 +22,13 @@
 
 namespace {
 
-std::vector<float> feedback_of(GLenum layout, void (*draw)()) {
+using Draw = void (*)(WorldDrawing);
+
+std::vector<float> feedback_of(GLenum layout, Draw draw, WorldDrawing way) {
     std::vector<float> buffer(400000);
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), layout, buffer.data());
     glRenderMode(GL_FEEDBACK);
-    draw();
+    draw(way);
     const GLint count = glRenderMode(GL_RENDER);
     EXPECT_GE(count, 0) << "feedback buffer too small";
     buffer.resize(count > 0 ? count : 0);
@@ -38,22 +40,20 @@ size_t values_compared = 0;
 // The same draw both ways: the same polygons in the same order, positions
 // within a thousandth of a pixel, colours and texture coordinates exact,
 // and the same colour left current.
-void expect_same_drawing(GLenum layout, void (*draw)(), int values_per_vertex) {
+void expect_same_drawing(GLenum layout, Draw draw, int values_per_vertex) {
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -16.0f);
     glRotatef(-55.0f, 1.0f, 0.0f, 0.0f);
-    plain_world_drawing = true;
-    const std::vector<float> plain = feedback_of(layout, draw);
+    const std::vector<float> plain = feedback_of(layout, draw, WorldDrawing::plain);
     float plain_colour[4], colour[4];
     glGetFloatv(GL_CURRENT_COLOR, plain_colour);
-    plain_world_drawing = false;
-    const std::vector<float> batched = feedback_of(layout, draw);
+    const std::vector<float> batched = feedback_of(layout, draw, WorldDrawing::batched);
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(std::memcmp(plain_colour, colour, sizeof colour), 0);
-    ASSERT_EQ(plain.size(), batched.size());
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(colour[k], plain_colour[k]) << "component " << k << " of the colour left";
+    ASSERT_EQ(plain.size(), batched.size()) << "feedback values";
     values_compared += plain.size();
     for (size_t i = 0; i < plain.size();) {
-        ASSERT_EQ(plain[i], static_cast<float>(GL_POLYGON_TOKEN));
+        ASSERT_EQ(plain[i], static_cast<float>(GL_POLYGON_TOKEN)) << "token at " << i;
         ASSERT_EQ(plain[i + 1], batched[i + 1]) << "corners at " << i;
         const int corners = static_cast<int>(plain[i + 1]);
         i += 2;
@@ -85,8 +85,8 @@ TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
         for (int i = 0; i < width * height * 3; ++i) image.pixels[i] = random() % 3 ? random() % 256 : 0;
         sprite_size = between(0.5f, 4.0f);
         camera_spin = between(0.0f, 360.0f);
-        expect_same_drawing(GL_3D_COLOR, [] { draw_standing_sprite(sprite_slot, sprite_size); }, 7);
-        expect_same_drawing(GL_3D_COLOR, [] { draw_lying_sprite(sprite_slot, sprite_size); }, 7);
+        expect_same_drawing(GL_3D_COLOR, [](WorldDrawing way) { draw_standing_sprite(sprite_slot, sprite_size, way); }, 7);
+        expect_same_drawing(GL_3D_COLOR, [](WorldDrawing way) { draw_lying_sprite(sprite_slot, sprite_size, way); }, 7);
     }
     EXPECT_GT(values_compared, 30000u) << "too few picture pixels drawn";
     clear_image_slot(sprite_slot);
@@ -95,7 +95,7 @@ TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
     build_terrain_mesh(0, 32, 32, 20);
     cull_mesh();
     ASSERT_GT(visible_triangle_count, 1000);
-    expect_same_drawing(GL_4D_COLOR_TEXTURE, [] { draw_mesh(); }, 12);
+    expect_same_drawing(GL_4D_COLOR_TEXTURE, [](WorldDrawing way) { draw_mesh(way); }, 12);
     camera_spin = 0.0f;
     close_window();
 }

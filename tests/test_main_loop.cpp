@@ -30,6 +30,19 @@ PlatformEvent event_of(PlatformEventType type, int key = 0, int x = 0, int y = 0
 
 void push(PlatformEventType type, int key = 0) { headless_push_event(event_of(type, key)); }
 
+// One pixel's colour, compared whole and printed as red, green, blue.
+struct Rgb {
+    int red, green, blue;
+    bool operator==(const Rgb& other) const {
+        return red == other.red && green == other.green && blue == other.blue;
+    }
+    bool operator!=(const Rgb& other) const { return !(*this == other); }
+};
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+    return out << "rgb(" << c.red << ", " << c.green << ", " << c.blue << ")";
+}
+const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+
 class GameWindow : public ::testing::Test {
 protected:
     std::vector<uint8_t> screen = std::vector<uint8_t>(screen_width * screen_height * 4);
@@ -60,9 +73,7 @@ protected:
         read_screen();
     }
     const uint8_t* at(int x, int y) const { return &screen[(y * screen_width + x) * 4]; }
-    bool is(int x, int y, int red, int green, int blue) const {
-        return at(x, y)[0] == red && at(x, y)[1] == green && at(x, y)[2] == blue;
-    }
+    Rgb colour(int x, int y) const { return {at(x, y)[0], at(x, y)[1], at(x, y)[2]}; }
     // Where a scene point lands, through the matrices the frame left behind.
     static void landing(float x, float y, float z, int* px, int* py) {
         project_point(x, y, z);
@@ -80,9 +91,11 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
     ASSERT_FALSE(run_loop_pass());
     EXPECT_EQ(headless_pending_events(), 2);
     drain();
-    EXPECT_EQ(frame_counter * 10 + headless_swap_count(), 0);
+    EXPECT_EQ(frame_counter, 0) << "frames while events wait";
+    EXPECT_EQ(headless_swap_count(), 0) << "swaps while events wait";
     ASSERT_FALSE(run_loop_pass());
-    EXPECT_EQ(frame_counter * 10 + headless_swap_count(), 11);
+    EXPECT_EQ(frame_counter, 1) << "frames after a quiet pass";
+    EXPECT_EQ(headless_swap_count(), 1) << "swaps after a quiet pass";
     EXPECT_FLOAT_EQ(camera_zoom, -30.12f);
     // Minimised: the swaps and the view keys go on, the frames stop.
     push(platform_event_minimized);
@@ -90,31 +103,36 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
     push(platform_event_key_down, vk_right);
     drain();
     for (int pass = 0; pass < 3; ++pass) ASSERT_FALSE(run_loop_pass());
-    EXPECT_EQ(frame_counter * 10 + headless_swap_count(), 14);
-    EXPECT_EQ(map_sx, 35);
+    EXPECT_EQ(frame_counter, 1) << "frames while minimised";
+    EXPECT_EQ(headless_swap_count(), 4) << "swaps while minimised";
+    EXPECT_EQ(map_sx, 35) << "map_sx after three passes with Right down";
 }
 
 TEST_F(GameWindow, EscapeEndsThePassAfterItsFrameWithoutASwapAndQuitAtOnce) {
     push(platform_event_key_down, vk_escape);
     drain();
     EXPECT_TRUE(run_loop_pass());
-    EXPECT_EQ(frame_counter * 10 + headless_swap_count(), 10);
+    EXPECT_EQ(frame_counter, 1) << "frames of the Escape pass";
+    EXPECT_EQ(headless_swap_count(), 0) << "swaps of the Escape pass";
     push(platform_event_quit);  // the rest stays unread
     push(platform_event_other);
     EXPECT_EQ(run_main_loop(), 0);
     EXPECT_EQ(headless_pending_events(), 1);
 }
 
-// One case a string: key, shift, then zoom, pitch, yaw, map_sx, map_sy and the pause.
 TEST_F(GameWindow, ViewKeysZoomTurnScrollAndPause) {
     const struct {
         int vk, shift;
-        const char* after;
-    } cases[] = {{vk_page_up, 0, "-0.12 0 0 0 0 0"}, {vk_page_down, 0, "0.12 0 0 0 0 0"}, {vk_e, 0, "0 0 0 0 0 500"},
-                 {vk_up, 0, "0 0 0 0 1 100"},      {vk_down, 0, "0 0 0 0 -1 100"},    {vk_right, 0, "0 0 0 1 0 100"},
-                 {vk_left, 0, "0 0 0 -1 0 100"},   {vk_up, 1, "0 -0.5 0 0 0 0"},      {vk_down, 1, "0 0.5 0 0 0 0"},
-                 {vk_right, 1, "0 0 0.5 0 0 0"},   {vk_left, 1, "0 0 -0.5 0 0 0"}};
+        float zoom, pitch, yaw;
+        int map_sx, map_sy, pause_ms;
+    } cases[] = {{vk_page_up, 0, -0.12f, 0, 0, 0, 0, 0}, {vk_page_down, 0, 0.12f, 0, 0, 0, 0, 0},
+                 {vk_e, 0, 0, 0, 0, 0, 0, 500},          {vk_up, 0, 0, 0, 0, 0, 1, 100},
+                 {vk_down, 0, 0, 0, 0, 0, -1, 100},      {vk_right, 0, 0, 0, 0, 1, 0, 100},
+                 {vk_left, 0, 0, 0, 0, -1, 0, 100},      {vk_up, 1, 0, -0.5f, 0, 0, 0, 0},
+                 {vk_down, 1, 0, 0.5f, 0, 0, 0, 0},      {vk_right, 1, 0, 0, 0.5f, 0, 0, 0},
+                 {vk_left, 1, 0, 0, -0.5f, 0, 0, 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "key " << c.vk << (c.shift ? " with shift" : ""));
         headless_reset();
         headless_set_key(vk_shift, c.shift);
         keys[c.vk] = 1;
@@ -122,10 +140,12 @@ TEST_F(GameWindow, ViewKeysZoomTurnScrollAndPause) {
         map_sx = map_sy = 0;
         apply_view_keys();
         keys[c.vk] = 0;
-        char after[80];
-        std::snprintf(after, sizeof after, "%g %g %g %d %d %d", camera_zoom, camera_pitch, camera_yaw, map_sx, map_sy,
-                      static_cast<int>(headless_total_sleep_ms()));
-        EXPECT_STREQ(after, c.after) << "key " << c.vk << (c.shift ? " with shift" : "");
+        EXPECT_FLOAT_EQ(camera_zoom, c.zoom) << "camera_zoom";
+        EXPECT_FLOAT_EQ(camera_pitch, c.pitch) << "camera_pitch";
+        EXPECT_FLOAT_EQ(camera_yaw, c.yaw) << "camera_yaw";
+        EXPECT_EQ(map_sx, c.map_sx) << "map_sx";
+        EXPECT_EQ(map_sy, c.map_sy) << "map_sy";
+        EXPECT_EQ(headless_total_sleep_ms(), c.pause_ms) << "pause in ms";
     }
 }
 
@@ -135,23 +155,30 @@ TEST_F(GameWindow, WindowProcedureKeepsTheInputState) {
     window_procedure(event_of(platform_event_key_up, 'Q'));
     for (int vk = 0; vk < 256; ++vk) ASSERT_EQ(keys[vk], 0) << vk;
     window_procedure(event_of(platform_event_mouse_move, 0, -1, 70000));
-    EXPECT_EQ(std::to_string(mouse_x) + "," + std::to_string(mouse_y), "65535,4464") << "the low 16 bits, unsigned";
+    // The low 16 bits, unsigned.
+    EXPECT_EQ(mouse_x, 65535) << "mouse_x";
+    EXPECT_EQ(mouse_y, 4464) << "mouse_y";
     for (int button : {2, 7}) window_procedure(event_of(platform_event_button_down, 0, 0, 0, button));
-    EXPECT_EQ(mouse_buttons[0] * 100 + mouse_buttons[1] * 10 + mouse_buttons[2], 1);
+    EXPECT_EQ(mouse_buttons[0], 0) << "mouse_buttons[0]";
+    EXPECT_EQ(mouse_buttons[1], 0) << "mouse_buttons[1]";
+    EXPECT_EQ(mouse_buttons[2], 1) << "mouse_buttons[2]";
     window_procedure(event_of(platform_event_button_up, 0, 0, 0, 2));
-    EXPECT_EQ(mouse_buttons[2], 0);
+    EXPECT_EQ(mouse_buttons[2], 0) << "mouse_buttons[2] after its release";
     window_procedure(event_of(platform_event_resized, 0, 800, 0));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2] * 10 + viewport[3], 8001) << "a height of 0 is taken as 1";
+    EXPECT_EQ(viewport[2], 800) << "viewport width";
+    EXPECT_EQ(viewport[3], 1) << "viewport height: a height of 0 is taken as 1";
 }
 
 TEST(Entry, RunsTheWholeProgramAndEndsEachFailedStartWithItsMessage) {
     headless_reset();
     headless_push_event(event_of(platform_event_key_down, vk_escape));
     EXPECT_EQ(run_game(), 0);
-    EXPECT_EQ(frame_counter * 10 + headless_window_open(), 10);
-    EXPECT_TRUE(unit_table == nullptr && path_search == nullptr);
+    EXPECT_EQ(frame_counter, 1) << "frames before Escape ended the game";
+    EXPECT_FALSE(headless_window_open()) << "window open after the end";
+    EXPECT_EQ(unit_table, nullptr) << "unit_table after the end";
+    EXPECT_EQ(path_search, nullptr) << "path_search after the end";
     keys[vk_escape] = 0;
     const char* const failures[][2] = {{"window", "Window Creation Error."},
                                        {"context", "Can't Create A GL Rendering Context."},
@@ -160,10 +187,12 @@ TEST(Entry, RunsTheWholeProgramAndEndsEachFailedStartWithItsMessage) {
         headless_reset();
         headless_fail_step(failure[0]);
         push(platform_event_other);
+        SCOPED_TRACE(failure[0]);
         EXPECT_EQ(run_game(), 0);
-        EXPECT_EQ(headless_pending_events() * 10 + headless_window_open(), 10) << failure[0];
-        EXPECT_EQ(headless_last_message_caption() + ": " + headless_last_message_text(),
-                  std::string("ERROR: ") + failure[1]);
+        EXPECT_EQ(headless_pending_events(), 1) << "events left unread";
+        EXPECT_FALSE(headless_window_open()) << "window open after the failed start";
+        EXPECT_EQ(headless_last_message_caption(), "ERROR") << "message box caption";
+        EXPECT_EQ(headless_last_message_text(), failure[1]) << "message box text";
     }
     headless_reset();
 }
@@ -183,26 +212,28 @@ TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     headless_set_cursor_screen(123, 45);
     run_frame_at(5000);
     keys[vk_m] = 0;
-    EXPECT_EQ(headless_last_sleep_ms(), 18);
-    EXPECT_EQ(headless_window_x() * 100 + headless_window_y(), 12345);
+    EXPECT_EQ(headless_last_sleep_ms(), 18) << "pause at speed 4";
+    EXPECT_EQ(headless_window_x(), 123) << "window x dragged with M";
+    EXPECT_EQ(headless_window_y(), 45) << "window y dragged with M";
     const char* const status[] = {"VARNHOLDSKIRMISHBUILD0042B", "Press H for help.", "map_sx=40 map_sy=27",
                                   "selected_unit=12", "map_ex=20 map_ey=46", "empire_0_gold=1234.57"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(text_at(screen.data(), 40, 420 - 20 * i), status[i]);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(text_at(screen.data(), 40, 420 - 20 * i), status[i]) << "status line " << i;
     int ground = 0;
     for (int y = 140; y < 240; ++y)
         for (int x = 220; x < 420; ++x) ground += at(x, y)[0] + at(x, y)[1] + at(x, y)[2] > 0;
-    EXPECT_GT(ground, 19000);
+    EXPECT_GT(ground, 19000) << "ground pixels in the middle";
     headless_set_key(vk_h, true);  // each frame it is held flips the help, with a pause
     run_frame_at(5000);
-    EXPECT_EQ(text_at(screen.data(), 40, 200), "M move window.");
+    EXPECT_EQ(text_at(screen.data(), 40, 200), "M move window.") << "last help line";
     run_frame_at(5000);
     headless_set_key(vk_h, false);
-    EXPECT_EQ(help_visible * 10000 + headless_total_sleep_ms(), 18 * 3 + 800);
+    EXPECT_EQ(help_visible, 0) << "help_visible after two frames with H";
+    EXPECT_EQ(headless_total_sleep_ms(), 18 * 3 + 800) << "pauses in ms: three frames, two H flips";
     // Frame 31 counts the units: the end line shows in the same frame.
     unit_table[0].dead = 1;
     run_frame_at(30);
-    EXPECT_EQ(text_at(screen.data(), 100, 260), "Press F1 to start a new game.");
-    EXPECT_EQ(empire_1_won, 1);
+    EXPECT_EQ(text_at(screen.data(), 100, 260), "Press F1 to start a new game.") << "end line";
+    EXPECT_EQ(empire_1_won, 1) << "empire_1_won";
 }
 
 TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
@@ -215,21 +246,26 @@ TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
     run_frame_at(5000);
     int x, y;
     landing(0.5f, 0.5f, 0.1f, &x, &y);
-    EXPECT_EQ(at(x, y)[1] + at(x, y)[2], 0);
-    EXPECT_GT(at(x, y)[0], 20);
+    EXPECT_EQ(at(x, y)[1], 0) << "green on the marked tile";
+    EXPECT_EQ(at(x, y)[2], 0) << "blue on the marked tile";
+    EXPECT_GT(at(x, y)[0], 20) << "red on the marked tile";
     landing(-1.5f, 0.5f, 0.0f, &x, &y);
-    EXPECT_GT(at(x, y)[1] + at(x, y)[2], 0) << "only the cursor's tile is red";
+    const Rgb beside = colour(x, y);
+    EXPECT_NE(beside, (Rgb{beside.red, 0, 0})) << "the tile beside the marked one: only the cursor's tile is red";
     glTranslatef(5.0f, 5.0f, 0.0f);  // back from the marker's tile to the centre's
     for (int i = 0; i < 3; ++i) {
         const Unit& unit = unit_table[slots[i]];
         landing(unit.tile_x - 32 + 0.5f, unit.tile_y - 32 + 0.5f, unit_size / 2.0f, &x, &y);
         SCOPED_TRACE(::testing::Message() << "owner " << i << " at " << x << "," << y);
-        for (int dy : {0, -10, -20}) EXPECT_TRUE(is(x - 10, y + dy, flags[i][0], flags[i][1], flags[i][2]));
-        EXPECT_FALSE(is(x - 10, y + 1, flags[i][0], flags[i][1], flags[i][2]) ||
-                     is(x - 10, y - 21, flags[i][0], flags[i][1], flags[i][2]));
-        EXPECT_TRUE(is(x, y + 16, 0, i == 1 ? 0 : 255, 0) || is(x, y + 16, 255, 0, 0));
-        EXPECT_TRUE(is(x + 14, y + 16, i == 1 ? 255 : 0, i == 1 ? 0 : 255, 0));
-        EXPECT_FALSE(is(x + 15, y + 16, 0, 255, 0) || is(x + 15, y + 16, 255, 0, 0));
+        const Rgb flag{flags[i][0], flags[i][1], flags[i][2]};
+        for (int dy : {0, -10, -20}) EXPECT_EQ(colour(x - 10, y + dy), flag) << "flag at " << dy;
+        EXPECT_NE(colour(x - 10, y + 1), flag) << "below the flag's foot";
+        EXPECT_NE(colour(x - 10, y - 21), flag) << "above the flag's top";
+        // A fallen unit's bar is red end to end; a living one's green over red.
+        EXPECT_EQ(colour(x, y + 16), i == 1 ? red : green) << "health bar's start";
+        EXPECT_EQ(colour(x + 14, y + 16), i == 1 ? red : green) << "health bar's end";
+        EXPECT_NE(colour(x + 15, y + 16), green) << "past the health bar's end";
+        EXPECT_NE(colour(x + 15, y + 16), red) << "past the health bar's end";
     }
     const std::vector<uint8_t> with_blood = screen;  // the dead lie as blood: standing, unit 1 shows otherwise
     unit_table[1].dead = 0;
@@ -237,7 +273,7 @@ TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
     int moved = 0;
     for (int i = 0; i < screen_width * screen_height; ++i)
         moved += !overlay_pixels[i * 4 + 3] && std::memcmp(&screen[i * 4], &with_blood[i * 4], 3) != 0;
-    EXPECT_GT(moved, 100);
+    EXPECT_GT(moved, 100) << "scene pixels that change when unit 1 stands up";
 }
 
 // Black but for the bottom-left pixel red and the top-right blue; pixel
@@ -262,9 +298,13 @@ TEST_F(GameWindow, PicturesAreOneQuadPerPixelClippedToTheirRows) {
             if (standing) glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
             standing ? draw_standing_sprite(slot, 1.6f) : draw_lying_sprite(slot, 1.6f);
             read_screen();
-            EXPECT_TRUE(is(64, 48, 255, 0, 0) && is(50, 38, 255, 0, 0));
-            EXPECT_TRUE(is(44, 48, 0, 0, 0) && is(84, 48, 0, 0, 0) && is(64, 32, 0, 0, 0));
-            EXPECT_TRUE(is(544, height == 16 ? 408 : 120, 0, 0, 255)) << height;
+            SCOPED_TRACE(::testing::Message() << "height " << height << (standing ? " standing" : " lying"));
+            EXPECT_EQ(colour(64, 48), red) << "middle of pixel (0, 0)";
+            EXPECT_EQ(colour(50, 38), red) << "corner of pixel (0, 0)";
+            EXPECT_EQ(colour(44, 48), black) << "left of pixel (0, 0)";
+            EXPECT_EQ(colour(84, 48), black) << "right of pixel (0, 0)";
+            EXPECT_EQ(colour(64, 32), black) << "below pixel (0, 0)";
+            EXPECT_EQ(colour(544, height == 16 ? 408 : 120), blue) << "the last pixel";
         }
     }
     clear_image_slot(slot);
@@ -279,22 +319,22 @@ TEST_F(GameWindow, CullingReadsTheFirstCornerAndUnitsTheDiamondWithinTheirCaps) 
     }
     triangle_count = 4;
     cull_mesh();
-    ASSERT_EQ(visible_triangle_count, 3);
-    EXPECT_EQ(visible_triangles[0], 1u);
+    ASSERT_EQ(visible_triangle_count, 3) << "triangles nearer than 20";
+    EXPECT_EQ(visible_triangles[0], 1u) << "first visible triangle";
     for (int t = 0; t < 30005; ++t) mesh_triangles[t].vertex[0] = 3;
     triangle_count = 30005;
     cull_mesh();
-    EXPECT_EQ(visible_triangle_count, 29999);
+    EXPECT_EQ(visible_triangle_count, 29999) << "visible triangles at the cap";
     for (int i = 0; i < max_units; ++i) place_unit(i, 2, 30, 0, 0).active = i != 7;
     place_unit(3, 2, 30, 42, 23);  // distance 19
     place_unit(4, 2, 30, 22, 42);  // distance 20
     place_unit(7, 2, 30, 32, 32).active = 0;  // listed; the unit pass skips it
     collect_visible_units();
-    ASSERT_EQ(visible_unit_count, 2);
-    EXPECT_EQ(visible_units[1], 7u);
+    ASSERT_EQ(visible_unit_count, 2) << "units nearer than 20";
+    EXPECT_EQ(visible_units[1], 7u) << "second visible unit";
     for (int i = 0; i < max_units; ++i) unit_table[i].tile_x = unit_table[i].tile_y = 32;
     collect_visible_units();
-    EXPECT_EQ(visible_unit_count, 255);
+    EXPECT_EQ(visible_unit_count, 255) << "visible units at the cap";
 }
 
 TEST_F(GameWindow, ProjectionUsesTheMatricesAndViewportOfTheMoment) {
@@ -307,13 +347,16 @@ TEST_F(GameWindow, ProjectionUsesTheMatricesAndViewportOfTheMoment) {
     for (int side : {640, 320}) {
         glViewport(0, 0, side, side * 3 / 4);
         project_point(0, 0, 0);
-        EXPECT_FLOAT_EQ(projected[0], side * 0.75f);
-        EXPECT_FLOAT_EQ(projected[1], side * 0.28125f);
-        EXPECT_FLOAT_EQ(projected[2], 0.5f);
+        SCOPED_TRACE(::testing::Message() << "viewport width " << side);
+        EXPECT_FLOAT_EQ(projected[0], side * 0.75f) << "screen x";
+        EXPECT_FLOAT_EQ(projected[1], side * 0.28125f) << "screen y";
+        EXPECT_FLOAT_EQ(projected[2], 0.5f) << "depth";
     }
     const GLdouble no_w[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixd(no_w);
     project_point(1.0f, 2.0f, 3.0f);
-    EXPECT_EQ(projected[0] + projected[1] + projected[2], 0.0f);
+    EXPECT_EQ(projected[0], 0.0f) << "screen x without w";
+    EXPECT_EQ(projected[1], 0.0f) << "screen y without w";
+    EXPECT_EQ(projected[2], 0.0f) << "depth without w";
 }

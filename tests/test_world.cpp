@@ -21,7 +21,8 @@ TEST_F(WorldTest, NewGameResetsTheFlagsAndTheViewAndPlaysItsSound) {
     empire_0_won = empire_1_won = tie = 1;
     camera_pitch = camera_yaw = 3.0f;
     new_game();
-    EXPECT_EQ(game_over(), 0);
-    EXPECT_EQ(camera_pitch * 1000 + camera_yaw, -45000.0f);
-    EXPECT_EQ(headless_last_sound(), "sound/explosion3b.wav");
+    EXPECT_EQ(game_over(), 0) << "game_over()";
+    EXPECT_EQ(camera_pitch, -45.0f) << "camera_pitch";
+    EXPECT_EQ(camera_yaw, 0.0f) << "camera_yaw";
+    EXPECT_EQ(headless_last_sound(), "sound/explosion3b.wav") << "sound played";
 }

@@ -6,7 +6,7 @@ set -u
 
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
-check="$build/tools/screencheck/screencheck"
+check="$build/tests/tools/screencheck/screencheck"
 work=$(mktemp -d)
 chmod 755 "$work"
 xvfb_pid="" game_pid="" window="" exit_code="" passed=0 background_pids=()
@@ -21,8 +21,22 @@ fail() {
 
 ok() { echo "ok: $*" && passed=$((passed + 1)); }
 finish() { echo "$passed passed, 0 failed"; }
-# A test that cannot run here says why and passes.
-skip() { echo "skipped: $*" && exit 0; }
+# A test that cannot run here says why and ends with 77, which CTest
+# reports as skipped (SKIP_RETURN_CODE): a check that did not run never
+# counts as passed.
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+# needs PACKAGES TOOL...: without one of the tools the test cannot run here.
+needs() {
+    local packages=$1 tool
+    shift
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is not installed (packages $packages)"
+    done
+}
 
 cleanup() {
     [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
@@ -34,9 +48,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for tool in Xvfb xdotool xwd xwininfo cc; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed (packages xvfb, xdotool, x11-apps, x11-utils)"
-done
+needs "xvfb, xdotool, x11-apps, x11-utils, gcc" Xvfb xdotool xwd xwininfo cc
 [ -x "$build/varnhold" ] || fail "no game at $build/varnhold"
 [ -x "$check" ] || fail "no screencheck at $check"
 
@@ -72,7 +84,7 @@ start_xserver() {
 # Frames are counted at the swap by a library put before SDL and GL.
 swap_preload=""
 count_swaps() {
-    cc -shared -fPIC -O2 -o "$work/swap_count.so" "$source_dir/tests/e2e/swap_count.c" -ldl || fail "no swap counter"
+    cc -shared -fPIC -O2 -o "$work/swap_count.so" "$source_dir/tests/tools/swap_count.c" -ldl || fail "no swap counter"
     export SWAP_COUNT_FILE="$work/swaps" && swap_preload="$work/swap_count.so"
 }
 

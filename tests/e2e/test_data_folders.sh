@@ -14,7 +14,7 @@ done
 # for whom the modes hold. Everything it runs lives in the work folder.
 as_player=()
 if [ "$(id -u)" -eq 0 ]; then
-    command -v setpriv >/dev/null || fail "setpriv is not installed (package util-linux)"
+    needs util-linux setpriv
     as_player=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
 mkdir "$work/bin"

@@ -17,13 +17,13 @@ escape_at=200
 least_frames=120
 time_budget_s=180
 
+[ "$sanitized" = yes ] || needs valgrind valgrind
 start_xserver
 count_swaps
 if [ "$sanitized" = yes ]; then
     checker=LeakSanitizer
     start_game "$build" env ASAN_OPTIONS="detect_leaks=1:log_path=$work/memcheck.log" "${game_launcher[@]}" ./varnhold
 else
-    command -v valgrind >/dev/null || fail "valgrind is not installed"
     checker=valgrind
     start_game "$build" valgrind --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
         --error-exitcode=99 --keep-debuginfo=yes --num-callers=30 \

@@ -10,9 +10,7 @@ source "$(dirname "$0")/harness.sh"
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
 dpkg-query -W -f='${Status}' varnhold 2>/dev/null | grep -q "install ok installed" &&
     skip "varnhold is installed on this machine already; remove it to run this test"
-for tool in cpack dpkg-shlibdeps lintian apt-get; do
-    command -v "$tool" >/dev/null || fail "$tool is not installed (packages cmake, dpkg-dev, lintian)"
-done
+needs "cmake, dpkg-dev, lintian" cpack dpkg-shlibdeps lintian apt-get
 installed=no
 test_cleanup() { [ "$installed" = yes ] && apt-get remove -y varnhold >/dev/null 2>&1; }
 

@@ -4,12 +4,8 @@
 # the screen; then once more beside no pictures, where it must draw its text
 # and write nothing.
 # Usage: test_windows.sh BUILD_DIR SOURCE_DIR
-for tool in x86_64-w64-mingw32-g++ wine wineserver zip unzip; do
-    command -v "$tool" >/dev/null && continue
-    echo "skipped: $tool is not installed (packages g++-mingw-w64-x86-64, wine, wine64, zip, unzip)"
-    exit 0
-done
 source "$(dirname "$0")/harness.sh"
+needs "g++-mingw-w64-x86-64, wine, wine64, zip, unzip" x86_64-w64-mingw32-g++ wine wineserver zip unzip
 [ "$sanitized" = yes ] && skip "the sanitizers do not reach a cross-built executable"
 
 windows="$build/windows"

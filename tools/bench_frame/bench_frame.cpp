@@ -147,19 +147,19 @@ void prepare_long_searches() {
     save_world(&search_world);
 }
 
+WorldDrawing drawing_way(bool plain) { return plain ? WorldDrawing::plain : WorldDrawing::batched; }
+
 void timed_frames(benchmark::State& state, const SavedWorld& world, bool plain) {
-    plain_world_drawing = plain;
     restore_world(world);
     state.counters["units"] = units_in_diamond();
     for (auto _ : state) {
         state.PauseTiming();
         restore_world(world);
         state.ResumeTiming();
-        run_frame();
+        run_frame(drawing_way(plain));
         glFinish();  // the software renderer works behind the calls; wait for the picture
     }
     state.counters["triangles"] = visible_triangle_count;
-    plain_world_drawing = false;
 }
 
 void frame_opening(benchmark::State& state, bool plain) { timed_frames(state, opening_world, plain); }
@@ -197,27 +197,23 @@ void unit_pass(benchmark::State& state, bool plain) {
     run_frame();
     GLfloat camera[16];
     glGetFloatv(GL_MODELVIEW_MATRIX, camera);
-    plain_world_drawing = plain;
     for (auto _ : state) {
         glLoadMatrixf(camera);
-        draw_unit_pass();
+        draw_unit_pass(drawing_way(plain));
         glFinish();
     }
-    plain_world_drawing = false;
 }
 
 // The terrain drawing alone, on the mesh that a whole frame built.
 void mesh_draw(benchmark::State& state, bool plain) {
     restore_world(opening_world);
     run_frame();
-    plain_world_drawing = plain;
     for (auto _ : state) {
         glEnable(GL_BLEND);
-        draw_mesh();
+        draw_mesh(drawing_way(plain));
         glDisable(GL_BLEND);
         glFinish();
     }
-    plain_world_drawing = false;
 }
 
 // The software renderer compiles its pipelines on first use; a few frames
@@ -226,15 +222,13 @@ void warm_up() {
     const SavedWorld* worlds[2] = {&opening_world, &crowd_world};
     for (const SavedWorld* world : worlds) {
         for (int plain = 0; plain < 2; ++plain) {
-            plain_world_drawing = plain != 0;
             for (int i = 0; i < 5; ++i) {
                 restore_world(*world);
-                run_frame();
+                run_frame(drawing_way(plain != 0));
                 glFinish();
             }
         }
     }
-    plain_world_drawing = false;
 }
 
 // The overlay alone: one transfer of 640 x 480 RGBA over the scene.

@@ -100,6 +100,10 @@ void count_living(int living[3]) {
     }
 }
 
+// Path queries the rules asked, counted through the path room's hook.
+long long path_queries = 0;
+void count_path_query() { ++path_queries; }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +118,7 @@ int main(int argc, char** argv) {
     }
     sim_player_seed(options.seed);
     remember_units();
+    path_query_hook = count_path_query;
 
     double total_ms = 0.0, worst_ms = 0.0;
     double total_cpu_ms = 0.0, worst_cpu_ms = 0.0;
@@ -152,7 +157,7 @@ int main(int argc, char** argv) {
     std::printf("empire_0_won %d empire_1_won %d tie %d\n", empire_0_won, empire_1_won, tie);
     std::printf("empire_0_gold %.2f empire_1_gold %.2f\n", unit_table[0].gold, unit_table[1].gold);
     std::printf("living player %d computer %d neutral %d\n", living[0], living[1], living[2]);
-    std::printf("path_queries %lld\n", path_query_count);
+    std::printf("path_queries %lld\n", path_queries);
     std::printf("ms_per_frame wall mean %.4f worst %.4f (frame %lld)\n", frames_run ? total_ms / frames_run : 0.0,
                 worst_ms, worst_frame);
     std::printf("ms_per_frame cpu mean %.4f worst %.4f (frame %lld)\n",

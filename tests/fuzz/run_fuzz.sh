@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the picture loader's fuzz target for a bounded time from fresh seeds.
+# Runs a fuzz target for a bounded time from the fresh seeds it writes itself.
 # Usage: run_fuzz.sh FUZZER WORK_DIR SECONDS
+# Each target writes its own seeds when given --make-corpus=FOLDER.
 # A crash, a leak or a broken promise leaves its input as WORK_DIR/crash-*
 # (or leak-*, timeout-*) and fails the test.
 set -u
@@ -20,5 +21,5 @@ mkdir -p "$work/seeds" "$work/corpus"
 status=$?
 tail -n 30 "$work/fuzz.log"
 runs=$(grep -o 'Done [0-9]* runs' "$work/fuzz.log" | grep -o '[0-9]*')
-echo "fuzz_loader: ${runs:-?} executions in ${seconds} s, $(ls "$work/corpus" | wc -l) corpus files, exit $status"
+echo "$(basename "$fuzzer"): ${runs:-?} executions in ${seconds} s, $(ls "$work/corpus" | wc -l) corpus files, exit $status"
 exit $status

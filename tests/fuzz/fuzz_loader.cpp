@@ -21,7 +21,7 @@
 #include "render/image_loader.h"
 #include "render/image_table.h"
 #include "render/overlay.h"
-#include "tools/fuzz_loader/seed_pictures.h"
+#include "tests/fuzz/loader_seeds.h"
 #include "world/settings.h"
 #include "world/world_arrays.h"
 

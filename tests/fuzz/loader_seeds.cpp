@@ -1,4 +1,4 @@
-#include "tools/fuzz_loader/seed_pictures.h"
+#include "tests/fuzz/loader_seeds.h"
 
 #include <cstdio>
 #include <string>
