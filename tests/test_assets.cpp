@@ -32,25 +32,25 @@ TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWav
         ASSERT_EQ(image.width, side) << "width of slot " << slot;
         ASSERT_EQ(image.height, side) << "height of slot " << slot;
         if (side == 0) continue;
-        ASSERT_TRUE(load_image(files[slot].c_str(), max_images - 1)) << files[slot];
-        EXPECT_EQ(std::memcmp(image.pixels, image_table[max_images - 1].pixels, side * side * 3), 0) << files[slot];
+        ASSERT_TRUE(load_image(files[slot].c_str(), max_images - 1)) << "load of " << files[slot];
+        EXPECT_EQ(std::memcmp(image.pixels, image_table[max_images - 1].pixels, side * side * 3), 0) << "pixels loaded at start-up against " << files[slot];
     }
     for (int entry = 0; entry < 2; ++entry) {  // the two floors become textures too
         std::vector<uint8_t> texels(64 * 64 * 3);
         glBindTexture(GL_TEXTURE_2D, texture_names[entry]);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-        EXPECT_EQ(std::memcmp(texels.data(), image_table[entry].pixels, texels.size()), 0) << entry;
+        EXPECT_EQ(std::memcmp(texels.data(), image_table[entry].pixels, texels.size()), 0) << "texels of texture " << entry;
     }
     close_window();
     std::ifstream sound("sound/explosion3b.wav", std::ios::binary);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(sound)), std::istreambuf_iterator<char>());
-    ASSERT_GE(bytes.size(), 44u);
+    ASSERT_GE(bytes.size(), 44u) << "sound file length: at least its header";
     EXPECT_EQ(std::string(bytes.data(), 4), "RIFF") << "file tag";
     EXPECT_EQ(std::string(bytes.data() + 8, 8), "WAVEfmt ") << "form and first chunk";
     EXPECT_EQ(bytes[20], 1) << "format: PCM";
     EXPECT_EQ(bytes[22], 1) << "channels";
     EXPECT_EQ(bytes[34], 16) << "bits per sample";
-    EXPECT_GT(bytes.size(), 22050u * 2 * 3 / 10);
-    EXPECT_LT(bytes.size(), 44100u * 2 * 2);
+    EXPECT_GT(bytes.size(), 22050u * 2 * 3 / 10) << "sound file length: over 0.3 s";
+    EXPECT_LT(bytes.size(), 44100u * 2 * 2) << "sound file length: under 2 s";
 }

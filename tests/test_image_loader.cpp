@@ -10,42 +10,19 @@
 
 #include "render/image_loader.h"
 #include "render/image_table.h"
+#include "tests/support/bmp_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void put(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size = 4) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-// A colour of its own for every pixel, (0, 0) bottom-left.
-uint8_t channel(int x, int y, int c) { return static_cast<uint8_t>(c == 0 ? x * 7 + 1 : c == 1 ? y * 11 + 2 : x + y * 3); }
-
-// A bottom-up file as paint programs write it: rows padded with non-zero
-// filler to four bytes, junk between the 54-byte header and the pixels.
-std::vector<uint8_t> make_bmp(int width, int height, uint32_t offset = 54) {
-    const size_t stride = (width * 3 + 3) / 4 * 4;
-    std::vector<uint8_t> bytes(offset + stride * height, 0xEE);
-    std::fill(bytes.begin(), bytes.begin() + 54, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put(bytes, 10, offset);
-    put(bytes, 18, width);
-    put(bytes, 22, height);
-    put(bytes, 28, 24, 2);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x) bytes[offset + stride * y + x] = channel(x / 3, y, 2 - x % 3);
-    return bytes;
-}
-
 void expect_picture(int slot, int width, int height) {
     const Image& image = image_table[slot];
-    ASSERT_NE(image.pixels, nullptr);
+    ASSERT_NE(image.pixels, nullptr) << "pixels";
     ASSERT_EQ(image.width, width) << "width";
     ASSERT_EQ(image.height, height) << "height";
     for (int i = 0; i < width * height * 3; ++i)
-        ASSERT_EQ(image.pixels[i], channel(i / 3 % width, i / 3 / width, i % 3)) << i / 3 % width << "," << i / 3 / width;
+        ASSERT_EQ(image.pixels[i], bmp_channel(i / 3 % width, i / 3 / width, i % 3)) << "channel " << i % 3 << " of pixel " << i / 3 % width << "," << i / 3 / width;
 }
 
 // Each test process writes its pictures into a file of its own.
@@ -70,16 +47,16 @@ protected:
 TEST_F(ImageLoader, PaddedRowsAndLongerHeadersLoadBottomRowFirstInRedGreenBlue) {
     for (int width : {1, 2, 3, 4, 5})
         for (uint32_t offset : {54u, 138u}) {
-            ASSERT_TRUE(load(make_bmp(width, 3, offset), 30));
+            ASSERT_TRUE(load(make_bmp(width, 3, offset), 30)) << "load of width " << width << " at offset " << offset;
             expect_picture(30, width, 3);
         }
     for (int side : {1, 4096}) {  // the largest sides taken
-        ASSERT_TRUE(load(make_bmp(side, 4097 - side), 30));
+        ASSERT_TRUE(load(make_bmp(side, 4097 - side), 30)) << "load of side " << side;
         expect_picture(30, side, 4097 - side);
     }
     std::vector<uint8_t> bytes = make_bmp(5, 3);
     bytes.pop_back();  // the last row's padding is never read
-    ASSERT_TRUE(load(bytes, 30));
+    ASSERT_TRUE(load(bytes, 30)) << "load";
     expect_picture(30, 5, 3);
 }
 
@@ -91,15 +68,15 @@ TEST_F(ImageLoader, RefusedHeadersLeaveTheSlotAsItWasAndShortPixelsLeaveItEmpty)
                                   {18, 4097, 4}, {18, 1u << 31, 4}, {22, 0xFFFFFFC0u, 4}, {22, 0, 4},
                                   {22, 4097, 4}, {10, 14, 4},       {10, 54 + 16 * 16 * 3 + 1, 4}};
     const std::vector<uint8_t> good = make_bmp(4, 4);
-    ASSERT_TRUE(load(good, 3));
+    ASSERT_TRUE(load(good, 3)) << "load of the good picture";
     for (const auto& s : spoilt) {
         std::vector<uint8_t> bytes = make_bmp(16, 16);
-        put(bytes, s[0], s[1], static_cast<int>(s[2]));
-        EXPECT_FALSE(load(bytes, 3)) << s[0] << " " << s[1];
+        put_le(bytes, s[0], s[1], static_cast<int>(s[2]));
+        EXPECT_FALSE(load(bytes, 3)) << "load with byte " << s[0] << " set to " << s[1];
         expect_picture(3, 4, 4);
     }
     for (size_t length : {0, 53}) {
-        EXPECT_FALSE(load(std::vector<uint8_t>(good.begin(), good.begin() + length), 3));
+        EXPECT_FALSE(load(std::vector<uint8_t>(good.begin(), good.begin() + length), 3)) << "load of the first " << length << " bytes";
         expect_picture(3, 4, 4);
     }
     EXPECT_FALSE(load(good, -1)) << "slot -1";
@@ -107,9 +84,9 @@ TEST_F(ImageLoader, RefusedHeadersLeaveTheSlotAsItWasAndShortPixelsLeaveItEmpty)
     for (size_t cut : {1, 16 * 16 * 3}) {
         std::vector<uint8_t> bytes = make_bmp(16, 16);
         bytes.resize(bytes.size() - cut);
-        EXPECT_FALSE(load(bytes, 3));
-        EXPECT_EQ(image_table[3].pixels, nullptr);
-        EXPECT_EQ(image_table[3].width, 0);
-        ASSERT_TRUE(load(good, 3));
+        EXPECT_FALSE(load(bytes, 3)) << "load of a file " << cut << " bytes short";
+        EXPECT_EQ(image_table[3].pixels, nullptr) << "pixels of the slot after a short file";
+        EXPECT_EQ(image_table[3].width, 0) << "width of the slot after a short file";
+        ASSERT_TRUE(load(good, 3)) << "load of the good picture";
     }
 }

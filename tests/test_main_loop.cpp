@@ -89,14 +89,14 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
     headless_push_event(event_of(platform_event_mouse_move, 0, 100, 200));
     push(platform_event_other);
     ASSERT_FALSE(run_loop_pass());
-    EXPECT_EQ(headless_pending_events(), 2);
+    EXPECT_EQ(headless_pending_events(), 2) << "events left after one pass";
     drain();
     EXPECT_EQ(frame_counter, 0) << "frames while events wait";
     EXPECT_EQ(headless_swap_count(), 0) << "swaps while events wait";
     ASSERT_FALSE(run_loop_pass());
     EXPECT_EQ(frame_counter, 1) << "frames after a quiet pass";
     EXPECT_EQ(headless_swap_count(), 1) << "swaps after a quiet pass";
-    EXPECT_FLOAT_EQ(camera_zoom, -30.12f);
+    EXPECT_FLOAT_EQ(camera_zoom, -30.12f) << "camera_zoom after a pass with Page Up down";
     // Minimised: the swaps and the view keys go on, the frames stop.
     push(platform_event_minimized);
     push(platform_event_key_up, vk_page_up);
@@ -111,13 +111,13 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
 TEST_F(GameWindow, EscapeEndsThePassAfterItsFrameWithoutASwapAndQuitAtOnce) {
     push(platform_event_key_down, vk_escape);
     drain();
-    EXPECT_TRUE(run_loop_pass());
+    EXPECT_TRUE(run_loop_pass()) << "pass ends the loop";
     EXPECT_EQ(frame_counter, 1) << "frames of the Escape pass";
     EXPECT_EQ(headless_swap_count(), 0) << "swaps of the Escape pass";
     push(platform_event_quit);  // the rest stays unread
     push(platform_event_other);
-    EXPECT_EQ(run_main_loop(), 0);
-    EXPECT_EQ(headless_pending_events(), 1);
+    EXPECT_EQ(run_main_loop(), 0) << "exit code after quit";
+    EXPECT_EQ(headless_pending_events(), 1) << "events left after quit";
 }
 
 TEST_F(GameWindow, ViewKeysZoomTurnScrollAndPause) {
@@ -151,9 +151,9 @@ TEST_F(GameWindow, ViewKeysZoomTurnScrollAndPause) {
 
 TEST_F(GameWindow, WindowProcedureKeepsTheInputState) {
     for (int vk : {300, -1, int('Q')}) window_procedure(event_of(platform_event_key_down, vk));
-    EXPECT_EQ(keys['Q'], 1);
+    EXPECT_EQ(keys['Q'], 1) << "keys['Q'] while down";
     window_procedure(event_of(platform_event_key_up, 'Q'));
-    for (int vk = 0; vk < 256; ++vk) ASSERT_EQ(keys[vk], 0) << vk;
+    for (int vk = 0; vk < 256; ++vk) ASSERT_EQ(keys[vk], 0) << "keys[" << vk << "] after the release";
     window_procedure(event_of(platform_event_mouse_move, 0, -1, 70000));
     // The low 16 bits, unsigned.
     EXPECT_EQ(mouse_x, 65535) << "mouse_x";
@@ -174,7 +174,7 @@ TEST_F(GameWindow, WindowProcedureKeepsTheInputState) {
 TEST(Entry, RunsTheWholeProgramAndEndsEachFailedStartWithItsMessage) {
     headless_reset();
     headless_push_event(event_of(platform_event_key_down, vk_escape));
-    EXPECT_EQ(run_game(), 0);
+    EXPECT_EQ(run_game(), 0) << "exit code";
     EXPECT_EQ(frame_counter, 1) << "frames before Escape ended the game";
     EXPECT_FALSE(headless_window_open()) << "window open after the end";
     EXPECT_EQ(unit_table, nullptr) << "unit_table after the end";
@@ -188,7 +188,7 @@ TEST(Entry, RunsTheWholeProgramAndEndsEachFailedStartWithItsMessage) {
         headless_fail_step(failure[0]);
         push(platform_event_other);
         SCOPED_TRACE(failure[0]);
-        EXPECT_EQ(run_game(), 0);
+        EXPECT_EQ(run_game(), 0) << "exit code";
         EXPECT_EQ(headless_pending_events(), 1) << "events left unread";
         EXPECT_FALSE(headless_window_open()) << "window open after the failed start";
         EXPECT_EQ(headless_last_message_caption(), "ERROR") << "message box caption";

@@ -26,7 +26,7 @@ Parsed parse(std::vector<const char*> args) {
 
 TEST(Options, NoArgumentsStartTheDefaultGame) {
     Parsed p = parse({});
-    EXPECT_EQ(p.result, options_run);
+    EXPECT_EQ(p.result, options_run) << "result";
     EXPECT_FALSE(p.options.has_seed) << "has_seed";
     EXPECT_EQ(p.options.scale, 0) << "scale: 0 picks from the desktop";
     EXPECT_FALSE(p.options.fullscreen) << "fullscreen";
@@ -37,7 +37,7 @@ TEST(Options, NoArgumentsStartTheDefaultGame) {
 
 TEST(Options, ValuesInBothSpellings) {
     Parsed p = parse({"--seed", "4294967295", "--scale=3", "--record", "a.vrp", "--fullscreen"});
-    ASSERT_EQ(p.result, options_run) << p.error;
+    ASSERT_EQ(p.result, options_run) << "result: " << p.error;
     EXPECT_TRUE(p.options.has_seed) << "has_seed";
     EXPECT_EQ(p.options.seed, 4294967295u) << "seed: the largest 32-bit value";
     EXPECT_EQ(p.options.scale, 3) << "scale";
@@ -45,14 +45,14 @@ TEST(Options, ValuesInBothSpellings) {
     EXPECT_TRUE(p.options.fullscreen) << "fullscreen";
 
     Parsed q = parse({"--seed=0", "--no-record", "--scale", "1"});
-    ASSERT_EQ(q.result, options_run) << q.error;
+    ASSERT_EQ(q.result, options_run) << "result: " << q.error;
     EXPECT_EQ(q.options.seed, 0u) << "seed 0 is a seed";
     EXPECT_TRUE(q.options.has_seed) << "has_seed";
     EXPECT_TRUE(q.options.no_record) << "no_record";
     EXPECT_EQ(q.options.scale, 1) << "scale";
 
     Parsed r = parse({"--replay=b.vrp"});
-    ASSERT_EQ(r.result, options_run) << r.error;
+    ASSERT_EQ(r.result, options_run) << "result: " << r.error;
     EXPECT_STREQ(r.options.replay_path, "b.vrp") << "replay_path";
 }
 
@@ -62,7 +62,7 @@ TEST(Options, HelpAndVersionEndBeforeAnyWindow) {
     Parsed v = parse({"--version"});
     EXPECT_EQ(v.result, options_exit_ok) << "--version";
     EXPECT_TRUE(v.options.show_version) << "show_version";
-    EXPECT_EQ(std::string(version_text()).rfind("varnhold ", 0), 0u) << version_text();
+    EXPECT_EQ(std::string(version_text()).rfind("varnhold ", 0), 0u) << "version text: " << version_text();
 }
 
 TEST(Options, BadInputIsRefusedWithItsReason) {
@@ -93,9 +93,9 @@ TEST(Options, BadInputIsRefusedWithItsReason) {
     for (const Case& c : cases) {
         Parsed p = parse(c.args);
         std::string shown = c.args[0];
-        EXPECT_EQ(p.result, options_bad) << shown;
-        EXPECT_NE(p.error.find(c.reason), std::string::npos) << shown << ": said '" << p.error << "'";
-        EXPECT_EQ(p.error.find('\n'), std::string::npos) << shown << ": one line";
+        EXPECT_EQ(p.result, options_bad) << "result of " << shown;
+        EXPECT_NE(p.error.find(c.reason), std::string::npos) << "reason for " << shown << ": said '" << p.error << "'";
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << "lines of the reason for " << shown;
     }
 }
 

@@ -52,13 +52,15 @@ protected:
 
 TEST_F(Overlay, PutPixelWritesInsideOnlyAndClearEmpties) {
     put_pixel(639, 479, 10, 20, 30);
-    EXPECT_EQ(std::vector<int>(at(639, 479), at(639, 479) + 4), (std::vector<int>{10, 20, 30, 255}));
+    const char* const channels[4] = {"red", "green", "blue", "alpha"};
+    const int written_pixel[4] = {10, 20, 30, 255};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(at(639, 479)[k], written_pixel[k]) << channels[k];
     put_pixel(0, 0, 1, 2, 3);
     for (auto p : Points{{640, 0}, {0, 480}, {-1, 0}, {0, -1}, {INT_MIN, INT_MIN}, {INT_MAX, 5}})
         put_pixel(p.first, p.second, 9, 9, 9);
-    EXPECT_EQ(written(), (Points{{0, 0}, {639, 479}}));
+    EXPECT_EQ(written(), (Points{{0, 0}, {639, 479}})) << "pixels written";
     clear_overlay();
-    EXPECT_TRUE(written().empty());
+    EXPECT_TRUE(written().empty()) << "pixels left after clearing";
 }
 
 // Small glyph row r lands at y - r + 2 and the pen moves on by the width
@@ -71,7 +73,7 @@ TEST_F(Overlay, BothFontsPlaceTheirRowsAndAdvanceAsTheGameShowsThem) {
     draw("I`I", draw_text_small, 10, 100);  // a code without a glyph takes only the gap
     Points columns;
     for (auto p : written()) columns.insert({p.first, 0});
-    EXPECT_EQ(columns, (Points{{10, 0}, {11, 0}, {12, 0}, {15, 0}, {16, 0}, {17, 0}}));
+    EXPECT_EQ(columns, (Points{{10, 0}, {11, 0}, {12, 0}, {15, 0}, {16, 0}, {17, 0}})) << "columns written";
     draw("|\x7fH", draw_text, 100, 300);
     // '|' rows 2 to 5 and 7 to 10 in columns 0 and 1; H rows 2 to 10 in
     // columns 0, 1, 4 and 5 with its bar in row 6; nothing for 0x7f.
@@ -81,14 +83,14 @@ TEST_F(Overlay, BothFontsPlaceTheirRowsAndAdvanceAsTheGameShowsThem) {
             expected.insert({116 + column, 300 - row});
             if (row != 6 && column < 2) expected.insert({100 + column, 300 - row});
         }
-    EXPECT_EQ(written(), expected);
+    EXPECT_EQ(written(), expected) << "pixels of the large text";
 }
 
 TEST_F(Overlay, FormattingIsBoundedByTheBuffer) {
     format_text("HP%2.0f/%2.0f", 7.0f, 20.0f);
-    EXPECT_STREQ(text_buffer, "HP 7/20");
+    EXPECT_STREQ(text_buffer, "HP 7/20") << "text_buffer";
     format_text("%s", std::string(1000, 'x').c_str());
-    EXPECT_EQ(std::strlen(text_buffer), static_cast<size_t>(text_buffer_size - 1));
+    EXPECT_EQ(std::strlen(text_buffer), static_cast<size_t>(text_buffer_size - 1)) << "length of the text cut at the buffer";
 }
 
 TEST_F(Overlay, LinesStepTheMinorAxisEarlyAndEndOnTheirEndPoint) {
@@ -103,7 +105,7 @@ TEST_F(Overlay, LinesStepTheMinorAxisEarlyAndEndOnTheirEndPoint) {
     for (const auto& line : lines) {
         clear_overlay();
         draw_line(line.x1, line.y1, line.x2, line.y2, 255, 0, 0);
-        EXPECT_EQ(written(), line.points) << line.x1 << "," << line.y1 << " to " << line.x2 << "," << line.y2;
+        EXPECT_EQ(written(), line.points) << "pixels of the line " << line.x1 << "," << line.y1 << " to " << line.x2 << "," << line.y2;
     }
 }
 
@@ -116,20 +118,22 @@ TEST_F(Overlay, PicturesSkipKeyColourAndBlackAndStayInsideTheirRows) {
     set_picture(9, 4, 4, rgb);
     put_pixel(101, 50, 1, 2, 3);
     draw_image(100, 50, 9);
-    // Red drawn, the key colour leaving what was there, black see-through, then the next rows.
-    const std::vector<int> seen = {at(100, 50)[0], at(101, 50)[2], at(102, 50)[3], at(103, 50)[2], at(100, 51)[1],
-                                   at(103, 53)[2]};
-    EXPECT_EQ(seen, (std::vector<int>{255, 3, 0, 245, 255, 15}));
-    EXPECT_EQ(written().size(), 15u);
+    EXPECT_EQ(at(100, 50)[0], 255) << "red of the red pixel";
+    EXPECT_EQ(at(101, 50)[2], 3) << "blue under the key colour: what was there";
+    EXPECT_EQ(at(102, 50)[3], 0) << "alpha under black: see-through";
+    EXPECT_EQ(at(103, 50)[2], 245) << "blue of the almost key colour";
+    EXPECT_EQ(at(100, 51)[1], 255) << "green of the second row's first pixel";
+    EXPECT_EQ(at(103, 53)[2], 15) << "blue of the top row's last pixel";
+    EXPECT_EQ(written().size(), 15u) << "pixels written";
     clear_overlay();
     for (int slot : {2, -1, 2048}) draw_image(0, 0, slot);
     draw_image(638, 478, 9);
-    EXPECT_EQ(written(), (Points{{638, 478}, {638, 479}, {639, 479}}));
+    EXPECT_EQ(written(), (Points{{638, 478}, {638, 479}, {639, 479}})) << "pixels written at the corner";
     // Wider than tall: only its rows; taller than wide: a square of the width.
     clear_overlay();
     set_picture(10, 3, 1, std::vector<uint8_t>(9, 200));
     set_picture(11, 1, 3, std::vector<uint8_t>(9, 200));
     draw_image(20, 20, 10);
     draw_image(30, 30, 11);
-    EXPECT_EQ(written(), (Points{{20, 20}, {21, 20}, {22, 20}, {30, 30}}));
+    EXPECT_EQ(written(), (Points{{20, 20}, {21, 20}, {22, 20}, {30, 30}})) << "pixels of the narrow pictures";
 }

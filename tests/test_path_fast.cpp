@@ -3,7 +3,6 @@
 // block paths, small windows, and maps changed under kept answers.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 
 #include "path/path_fast.h"
@@ -20,8 +19,14 @@ protected:
     int below(int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); }
     static void set_kind(int x, int y, int kind) { cell_kinds[cell_index(0, x, y)] = static_cast<uint8_t>(kind); }
 
-    // Everything a query leaves that the game reads, in one string.
-    std::string ask(int from_x, int from_y, int to_x, int to_y, int window, bool toward_unit, bool fast) {
+    // Everything a query leaves that the game reads.
+    struct Outcome {
+        int value[9];
+        float cost;
+    };
+    static constexpr const char* value_names[9] = {"result", "next_x",   "next_y", "order", "status",
+                                                   "target_x", "target_y", "step_x", "step_y"};
+    Outcome ask(int from_x, int from_y, int to_x, int to_y, int window, bool toward_unit, bool fast) {
         Unit& unit = unit_table[20];
         unit = Unit{};
         unit.active = unit.mobility = 1;
@@ -35,11 +40,8 @@ protected:
         const PathSearch& s = *path_search;
         const float cost = s.status == status_found ? last_found_cost() : 0.0f;
         if (cost > 8192.0f) ++past_ceiling;
-        char text[200];
-        std::snprintf(text, sizeof text, "result %d next %d,%d order %d status %d target %d,%d step %d,%d cost %.9g",
-                      result, unit.next_x, unit.next_y, unit.order, s.status, s.target_x, s.target_y, s.step_x,
-                      s.step_y, cost);
-        return text;
+        return {{result, unit.next_x, unit.next_y, unit.order, s.status, s.target_x, s.target_y, s.step_x, s.step_y},
+                cost};
     }
     // Random queries, mostly from inside cells, some near the start, some
     // off the map, up to the first disagreement.
@@ -50,9 +52,12 @@ protected:
             const int tx = near ? fx + below(13) - 6 : coordinate(), ty = near ? fy + below(13) - 6 : coordinate();
             const int window = any_window && below(4) == 0 ? below(70) - 2 : 64;
             const bool toward_unit = below(3) == 0;
-            const std::string plain = ask(fx, fy, tx, ty, window, toward_unit, false);
-            EXPECT_EQ(plain, ask(fx, fy, tx, ty, window, toward_unit, true))
-                << fx << "," << fy << " to " << tx << "," << ty << " window " << window;
+            SCOPED_TRACE(::testing::Message() << fx << "," << fy << " to " << tx << "," << ty << " window " << window
+                                              << (toward_unit ? " toward a unit" : " toward a cell"));
+            const Outcome plain = ask(fx, fy, tx, ty, window, toward_unit, false);
+            const Outcome fast = ask(fx, fy, tx, ty, window, toward_unit, true);
+            for (int k = 0; k < 9; ++k) EXPECT_EQ(fast.value[k], plain.value[k]) << value_names[k];
+            EXPECT_EQ(fast.cost, plain.cost) << "cost";
             if (::testing::Test::HasFailure()) return;
         }
     }

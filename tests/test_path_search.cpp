@@ -80,7 +80,7 @@ TEST_F(PathSearchTest, BlockingUnitsInTheFirstTenSlotsAreMarkedButNeverOverStart
     search->prepare(10, 10, 50, 50, 0, 64);
     const int marks[][2] = {{20, mark_unit}, {21, mark_unit}, {22, mark_unit_next}, {23, 0}, {24, 0},
                             {25, 0},         {28, 0},         {30, mark_unit},      {31, 0}};
-    for (const auto& m : marks) EXPECT_EQ(mark_at(m[0], m[0]), m[1]) << m[0];
-    ASSERT_EQ(search_between(20, 20, 22, 22), run_found);
+    for (const auto& m : marks) EXPECT_EQ(mark_at(m[0], m[0]), m[1]) << "mark at " << m[0] << "," << m[0];
+    ASSERT_EQ(search_between(20, 20, 22, 22), run_found) << "run's result";
     EXPECT_FLOAT_EQ(search->node_cost[search->found_node], 13.4142f) << "round unit 9";
 }

@@ -49,14 +49,14 @@ TEST_F(Rules, TheLeftButtonPaysADrawPerNeutralAndSelectsTheHighestPlayerUnit) {
         unit_table[0].gold = 1000.0f;
         rng::srand(c[0]);
         handle_left_button();
-        EXPECT_EQ(unit_table[0].gold, 980.0f);
-        EXPECT_EQ(unit_table[12].owner, c[1]);
-        EXPECT_EQ(selected_unit, c[2]);
+        EXPECT_EQ(unit_table[0].gold, 980.0f) << "player gold after two draws";
+        EXPECT_EQ(unit_table[12].owner, c[1]) << "owner of the creature";
+        EXPECT_EQ(selected_unit, c[2]) << "selected_unit";
     }
     unit_table[0].gold = 10.0f;  // one last draw, then none
     handle_left_button();
     handle_left_button();
-    EXPECT_EQ(unit_table[0].gold, 0.0f);
+    EXPECT_EQ(unit_table[0].gold, 0.0f) << "player gold after its last draw";
 }
 
 // Mines, the dead and empty slots do not count; with both sides out the
@@ -116,8 +116,8 @@ TEST_F(Rules, EndLinesIntroAndHelpShareTheScreenInTheirOrder) {
         empire_1_won = i == 1;
         tie = i == 2;
         draw_screens();
-        EXPECT_EQ(line(100, 280), ends[i]);
-        EXPECT_EQ(line(100, 260), "Press F1 to start a new game.");
+        EXPECT_EQ(line(100, 280), ends[i]) << "end line";
+        EXPECT_EQ(line(100, 260), "Press F1 to start a new game.") << "new game line";
     }
     ASSERT_TRUE(alloc_image_table());
     Image& intro = image_table[3];
@@ -126,17 +126,17 @@ TEST_F(Rules, EndLinesIntroAndHelpShareTheScreenInTheirOrder) {
     intro.width = intro.height = 100;
     help_visible = 1;
     draw_screens();
-    EXPECT_EQ(help_visible, 0);
-    EXPECT_EQ(line(40, 400), "F1 start new game.");
+    EXPECT_EQ(help_visible, 0) << "help_visible";
+    EXPECT_EQ(line(40, 400), "F1 start new game.") << "first help line";
     draw_screens();
-    EXPECT_EQ(line(100, 280), "Victory is a");
+    EXPECT_EQ(line(100, 280), "Victory is a") << "end line under the picture";
     empire_0_won = empire_1_won = tie = 0;
     const int cases[][3] = {{2999, 0, 200}, {2999, 1, 0}, {3000, 0, 0}};  // frame, help, red at (299, 299)
     for (const auto& c : cases) {
         frame_counter = c[0];
         help_visible = c[1];
         draw_screens();
-        EXPECT_EQ(overlay_pixels[(299 * 640 + 299) * 4], c[2]) << c[0];
-        EXPECT_EQ(overlay_pixels[(299 * 640 + 300) * 4], 0);
+        EXPECT_EQ(overlay_pixels[(299 * 640 + 299) * 4], c[2]) << "red of the intro at frame " << c[0];
+        EXPECT_EQ(overlay_pixels[(299 * 640 + 300) * 4], 0) << "red right of the intro picture";
     }
 }

@@ -66,7 +66,7 @@ TEST_F(Terrain, ViewWindowsBuildTheCellsInsideTheMapRing) {
         EXPECT_EQ(first[1], c[4]) << "first vertex's y";
     }
     build(-30, 5);
-    EXPECT_EQ(triangle_count, 0);
+    EXPECT_EQ(triangle_count, 0) << "triangle_count off the map";
 }
 
 TEST_F(Terrain, AClosedBlockBuildsEveryFaceInOrderWithItsOwnCornersAndTextures) {
@@ -80,7 +80,7 @@ TEST_F(Terrain, AClosedBlockBuildsEveryFaceInOrderWithItsOwnCornersAndTextures) 
     for (uint8_t checker : {0, 1}) {
         cell.checker = checker;
         build(30, 40);
-        ASSERT_EQ(triangle_count, 12);
+        ASSERT_EQ(triangle_count, 12) << "triangle_count";
         expect_face(0, cell, floors[checker], 1);
         expect_face(2, cell, ceilings[checker], 2);
         expect_face(4, cell, "Af00 Bf10 Bc1h Bc1h Ac0h Af00", 3);
@@ -98,6 +98,6 @@ TEST_F(Terrain, WallsStandOnlyTowardCellsThatAreNotClosedBlocks) {
         set_all_kinds(0);
         for (int i = 0; i < 3; ++i) cell_kinds[cell_index(0, 31 + i, 32)] = static_cast<uint8_t>(row[i]);
         build(32, 32);
-        EXPECT_EQ(triangle_count, row[3]) << row[0] << row[1] << row[2];
+        EXPECT_EQ(triangle_count, row[3]) << "triangle_count for kinds " << row[0] << " " << row[1] << " " << row[2];
     }
 }

@@ -12,7 +12,7 @@ TEST_F(WorldTest, ArraysComeBackZeroed) {
     std::memset(unit_table, 0xAB, sizeof(Unit) * max_units);
     free_world();
     ASSERT_TRUE(alloc_world());
-    for (int i = 0; i < max_units; ++i) ASSERT_EQ(unit_table[i].kind, 0) << i;
+    for (int i = 0; i < max_units; ++i) ASSERT_EQ(unit_table[i].kind, 0) << "kind of unit " << i;
 }
 
 // The golden games see the view and the selection across a new deal; the

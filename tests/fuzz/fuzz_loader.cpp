@@ -22,6 +22,7 @@
 #include "render/image_table.h"
 #include "render/overlay.h"
 #include "tests/fuzz/loader_seeds.h"
+#include "tests/support/bmp_file.h"
 #include "world/settings.h"
 #include "world/world_arrays.h"
 
@@ -94,7 +95,7 @@ bool make_work_folder() {
     input_path = work_folder + "/input.bmp";
     before_path = work_folder + "/before.bmp";
     std::atexit(remove_work_folder);
-    const std::vector<uint8_t> before = make_seed_bmp(12, 12);
+    const std::vector<uint8_t> before = make_bmp(12, 12);
     return write_file(before_path, before.data(), before.size());
 }
 

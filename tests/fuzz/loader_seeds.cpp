@@ -3,25 +3,18 @@
 #include <cstdio>
 #include <string>
 
+#include "tests/support/bmp_file.h"
+
 namespace {
-
-void put_u32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void put_u16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<uint8_t>(value);
-    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 // The same picture with one header field changed.
 std::vector<uint8_t> with_u32(std::vector<uint8_t> bytes, size_t at, uint32_t value) {
-    put_u32(bytes, at, value);
+    put_le(bytes, at, value);
     return bytes;
 }
 
 std::vector<uint8_t> with_u16(std::vector<uint8_t> bytes, size_t at, uint16_t value) {
-    put_u16(bytes, at, value);
+    put_le(bytes, at, value, 2);
     return bytes;
 }
 
@@ -37,50 +30,23 @@ constexpr size_t bit_count_at = 28;
 
 }  // namespace
 
-std::vector<uint8_t> make_seed_bmp(int width, int height, uint32_t offset) {
-    const size_t row_bytes = static_cast<size_t>(width) * 3;
-    const size_t stride = (row_bytes + 3) / 4 * 4;
-    std::vector<uint8_t> bytes(offset + stride * static_cast<size_t>(height), 0x5A);
-    for (size_t i = 0; i < 54; ++i) bytes[i] = 0;
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put_u32(bytes, 2, static_cast<uint32_t>(bytes.size()));
-    put_u32(bytes, offset_at, offset);
-    put_u32(bytes, 14, 40);
-    put_u32(bytes, width_at, static_cast<uint32_t>(width));
-    put_u32(bytes, height_at, static_cast<uint32_t>(height));
-    put_u16(bytes, 26, 1);
-    put_u16(bytes, bit_count_at, 24);
-    put_u32(bytes, 34, static_cast<uint32_t>(stride * static_cast<size_t>(height)));
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = bytes.data() + offset + stride * static_cast<size_t>(y);
-        for (int x = 0; x < width; ++x) {
-            row[x * 3 + 0] = static_cast<uint8_t>(x * 13 + 7);
-            row[x * 3 + 1] = static_cast<uint8_t>(y * 29 + 3);
-            row[x * 3 + 2] = static_cast<uint8_t>((x ^ y) * 5 + 1);
-        }
-        for (size_t pad = row_bytes; pad < stride; ++pad) row[pad] = 0xEE;
-    }
-    return bytes;
-}
-
 std::vector<SeedPicture> all_seed_pictures() {
-    const std::vector<uint8_t> unit = make_seed_bmp(16, 16);
+    const std::vector<uint8_t> unit = make_bmp(16, 16);
     std::vector<SeedPicture> seeds = {
         // Pictures the game is made of, and the ones a paint program may write.
         {"sound_unit_16", unit},
-        {"sound_texture_64", make_seed_bmp(64, 64)},
-        {"sound_tiny_4", make_seed_bmp(4, 4)},
-        {"sound_one_pixel", make_seed_bmp(1, 1)},
-        {"sound_padded_5x5", make_seed_bmp(5, 5)},
-        {"sound_padded_3x7", make_seed_bmp(3, 7)},
-        {"sound_wide_32x2", make_seed_bmp(32, 2)},
-        {"sound_tall_2x32", make_seed_bmp(2, 32)},
-        {"sound_wider_than_screen_700x1", make_seed_bmp(700, 1)},
-        {"sound_palette_gap", make_seed_bmp(8, 8, 54 + 1024)},
-        {"sound_last_row_unpadded", cut_to(make_seed_bmp(5, 3), 54 + 16 * 2 + 15)},
+        {"sound_texture_64", make_bmp(64, 64)},
+        {"sound_tiny_4", make_bmp(4, 4)},
+        {"sound_one_pixel", make_bmp(1, 1)},
+        {"sound_padded_5x5", make_bmp(5, 5)},
+        {"sound_padded_3x7", make_bmp(3, 7)},
+        {"sound_wide_32x2", make_bmp(32, 2)},
+        {"sound_tall_2x32", make_bmp(2, 32)},
+        {"sound_wider_than_screen_700x1", make_bmp(700, 1)},
+        {"sound_palette_gap", make_bmp(8, 8, 54 + 1024)},
+        {"sound_last_row_unpadded", cut_to(make_bmp(5, 3), 54 + 16 * 2 + 15)},
         {"sound_trailing_bytes", [] {
-             std::vector<uint8_t> bytes = make_seed_bmp(8, 8);
+             std::vector<uint8_t> bytes = make_bmp(8, 8);
              bytes.resize(bytes.size() + 100, 0x77);
              return bytes;
          }()},
@@ -105,7 +71,7 @@ std::vector<SeedPicture> all_seed_pictures() {
         {"broken_offset_wraps", with_u32(unit, offset_at, 0xFFFFFFF0u)},
         {"broken_short_by_one", cut_to(unit, unit.size() - 1)},
         {"broken_short_half", cut_to(unit, 54 + unit.size() / 2)},
-        {"broken_padded_short", cut_to(make_seed_bmp(5, 5), 54 + 16 * 4 + 14)},
+        {"broken_padded_short", cut_to(make_bmp(5, 5), 54 + 16 * 4 + 14)},
         {"broken_text", {'h', 'e', 'l', 'l', 'o', '\n'}},
     };
     return seeds;

@@ -11,9 +11,6 @@ struct SeedPicture {
     std::vector<uint8_t> bytes;
 };
 
-// A bottom-up 24-bit file with padded rows and the pixel data at offset;
-// every pixel has its own colour, none of them black.
-std::vector<uint8_t> make_seed_bmp(int width, int height, uint32_t offset = 54);
 // Every seed: sound pictures first, then the broken ones.
 std::vector<SeedPicture> all_seed_pictures();
 // Writes every seed into folder (which must exist). False on a write error.
