@@ -65,7 +65,7 @@ void draw_world(WorldDrawing way) {
 
 // The frame's steps in order. The rule steps between the unit pass and the
 // overlay are the ones the simulator runs (run_rule_steps), in this order;
-// tests/test_frame_steps.cpp plays one game both ways to keep it so.
+// the golden games pin both lists, the loop game this one.
 bool run_frame(WorldDrawing way) {
     pace_frame();
     drag_window_with_mouse();

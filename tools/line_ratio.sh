@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Test code against the code it tests, in non-blank lines of C, C++, shell
 # and CMake files. Our rule: tests/ at a quarter to a third of the code.
-# The glyph data (render/fonts.cpp) is a table of bits, not code, and stays out.
+# Tests are everything under tests/, the tools only the tests use included
+# (screen reader, swap counter, fuzz targets). Code is the game's folders and
+# the tools that serve more than the tests (asset generator, simulator,
+# benchmarks). The glyph data (render/fonts.cpp) is a table of bits, not
+# code, and stays out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +16,6 @@ non_blank_lines() {
 
 tests=$(non_blank_lines tests)
 code=$(non_blank_lines app world game terrain path render platform tools)
-echo "tests: $tests non-blank lines (tests/)"
+echo "tests: $tests non-blank lines (tests/, with the test-only tools)"
 echo "code:  $code non-blank lines (app world game terrain path render platform tools, without render/fonts.cpp)"
 awk -v t="$tests" -v c="$code" 'BEGIN { printf "ratio: %.3f of the code (%s a third)\n", t / c, t * 3 <= c ? "within" : "above" }'
