@@ -179,7 +179,7 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
         if (print_request() == "tables")
             for (size_t r = 0; r < table.size(); ++r)
                 std::printf("        // %s%s\n", row_label(r).c_str(), row_text(table[r]).c_str());
-        return;
+        GTEST_SKIP() << "printed the checkpoint, not checked";
     }
     if (now.digest == pinned.digest) return;
     const std::string rows = pinned.rows, fields = pinned.fields;
