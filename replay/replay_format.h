@@ -24,6 +24,12 @@ constexpr int32_t replay_least_cursor_dy = -5441;
 constexpr int32_t replay_most_cursor_dy = 20;
 constexpr int32_t replay_most_column = 65535;
 
+// Every digest and end line carries a 32-bit FNV-1a hash of all the bytes
+// of the file before it, so that a byte changed anywhere, even in an input
+// no rule happened to read, is found at the next digest at the latest.
+constexpr uint32_t file_hash_start = 0x811c9dc5u;
+uint32_t hash_file_bytes(uint32_t hash, const char* bytes, int count);
+
 // What the rules read from outside the world in one loop pass.
 struct PassInput {
     uint8_t keys[256];         // the event-driven key table, 0 or 1

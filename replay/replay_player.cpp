@@ -71,7 +71,8 @@ ReplayRecordType next_record(ReplayPlayer* player, ReplayRecord* record) {
 bool state_matches(ReplayPlayer* player, const ReplayRecord& record) {
     player->recorded = record.digest;
     player->replayed = digest_game_state();
-    if (record.frame != player->frames || record.digest.whole != player->replayed.whole) {
+    if (record.frame != player->frames || record.digest.whole != player->replayed.whole ||
+        std::strcmp(record.digest.fingerprint, player->replayed.fingerprint) != 0) {
         player->differs_by_digest = true;
         return false;
     }
@@ -124,11 +125,12 @@ bool replay_open(ReplayPlayer* player, const char* path) {
         return false;
     }
     player->inputs.deal_seed = player->header.first_seed;
+    player->deals_at_open = deal_count();
     return true;
 }
 
 bool replay_check_first_deal(ReplayPlayer* player) {
-    if (deal_count() == 1 && last_deal_seed() == player->header.first_seed) return true;
+    if (deal_count() == player->deals_at_open + 1 && last_deal_seed() == player->header.first_seed) return true;
     say(player, "%s: the first deal is not the recorded one", player->path);
     return false;
 }

@@ -31,6 +31,7 @@ struct ReplayPlayer {
     uint64_t frames;           // frames run so far
     uint64_t passes;           // passes played so far
     uint32_t digests_checked;  // digests that matched, the end's included
+    uint32_t deals_at_open;
     // When a digest differs: the recorded one, the replayed one, and where.
     StateDigest recorded;
     StateDigest replayed;

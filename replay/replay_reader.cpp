@@ -11,8 +11,9 @@ enum LineResult { line_read, line_end_of_file, line_cut, line_too_long, line_bad
 // One line into text without its newline. Only printable ASCII belongs in
 // a replay; a line that does not end in a newline is what a cut-off write
 // leaves, and is dropped.
-LineResult read_line(std::FILE* file, char* text, int capacity) {
+LineResult read_line(std::FILE* file, char* text, int capacity, int* read_length) {
     int length = 0;
+    *read_length = 0;
     for (;;) {
         const int c = std::getc(file);
         if (c == EOF) return length == 0 ? line_end_of_file : line_cut;
@@ -22,7 +23,14 @@ LineResult read_line(std::FILE* file, char* text, int capacity) {
         text[length++] = static_cast<char>(c);
     }
     text[length] = '\0';
+    *read_length = length;
     return line_read;
+}
+
+// The line as it stood in the file, newline included.
+uint32_t hash_line(uint32_t hash, const char* text, int length) {
+    hash = hash_file_bytes(hash, text, length);
+    return hash_file_bytes(hash, "\n", 1);
 }
 
 // Decimal digits, an optional minus sign where allowed, within [least, most].
@@ -130,6 +138,7 @@ bool parse_state(ReplayReader* reader, const char* text, ReplayRecord* record) {
     const char* p = text + 1;
     int64_t frame = 0;
     uint64_t whole = 0;
+    uint64_t file_hash = 0;
     if (*p++ != ' ' || !parse_number(&p, 0, INT64_MAX / 2, &frame) || *p++ != ' ' || !parse_hex(&p, 16, &whole) ||
         *p++ != ' ')
         return fail(reader, "a digest line this game cannot read");
@@ -138,7 +147,10 @@ bool parse_state(ReplayReader* reader, const char* text, ReplayRecord* record) {
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return fail(reader, "a digest line this game cannot read");
         record->digest.fingerprint[i] = c;
     }
-    if (p[digest_fingerprint_length] != '\0') return fail(reader, "a digest line this game cannot read");
+    p += digest_fingerprint_length;
+    if (*p++ != ' ' || !parse_hex(&p, 8, &file_hash) || *p != '\0')
+        return fail(reader, "a digest line this game cannot read");
+    if (file_hash != reader->file_hash) return fail(reader, "the file was changed after it was written");
     record->digest.fingerprint[digest_fingerprint_length] = '\0';
     record->digest.whole = whole;
     record->frame = static_cast<uint64_t>(frame);
@@ -153,8 +165,9 @@ ReplayRecordType finish(ReplayReader* reader, ReplayRecordType type) {
 
 bool header_line(ReplayReader* reader, char* text, const char* path) {
     ++reader->line_number;
-    switch (read_line(reader->file, text, replay_line_capacity)) {
-    case line_read: return true;
+    int length = 0;
+    switch (read_line(reader->file, text, replay_line_capacity, &length)) {
+    case line_read: reader->file_hash = hash_line(reader->file_hash, text, length); return true;
     case line_end_of_file:
         std::snprintf(reader->error, sizeof reader->error,
                       reader->line_number == 1 ? "%s: the file is empty, not a replay"
@@ -171,11 +184,14 @@ bool header_line(ReplayReader* reader, char* text, const char* path) {
     }
 }
 
+ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* inputs, ReplayRecord* record);
+
 }  // namespace
 
 bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
     std::memset(reader, 0, sizeof *reader);
     std::memset(header, 0, sizeof *header);
+    reader->file_hash = file_hash_start;
     errno = 0;
     reader->file = std::fopen(path, "rb");
     if (!reader->file) {
@@ -230,50 +246,62 @@ ReplayRecordType reader_next(ReplayReader* reader, PassInput* inputs, ReplayReco
     if (reader->finished || !reader->file) return reader->finished ? reader->last_type : record_bad;
     char text[replay_line_capacity];
     ++reader->line_number;
-    switch (read_line(reader->file, text, replay_line_capacity)) {
+    int length = 0;
+    switch (read_line(reader->file, text, replay_line_capacity, &length)) {
     case line_read: break;
     case line_end_of_file:
     case line_cut: return finish(reader, record_cut);
     case line_too_long: fail(reader, "a line longer than any replay line"); return finish(reader, record_bad);
     case line_bad_byte: fail(reader, "a byte that is not text"); return finish(reader, record_bad);
     }
-    const char* p = text + 1;
-    int64_t run = 0;
-    switch (text[0]) {
-    case 'p':
-        if (!parse_pass(reader, text, inputs)) return finish(reader, record_bad);
-        record->type = record_pass;
-        return record_pass;
-    case 'r':
-        if (*p++ != ' ' || !parse_number(&p, 1, replay_longest_run, &run) || *p != '\0') {
-            fail(reader, "a run line this game cannot read");
-            return finish(reader, record_bad);
-        }
-        inputs->deals = 0;
-        record->type = record_run;
-        record->run = static_cast<uint32_t>(run);
-        return record_run;
-    case 'd':
-        if (!parse_state(reader, text, record)) return finish(reader, record_bad);
-        record->type = record_digest;
-        return record_digest;
-    case 'e':
-        if (!parse_state(reader, text, record)) return finish(reader, record_bad);
-        record->type = record_end;
-        // Anything after the end is not ours.
-        if (std::getc(reader->file) != EOF) {
-            ++reader->line_number;
-            fail(reader, "more after the end of the game");
-            return finish(reader, record_bad);
-        }
-        return finish(reader, record_end);
-    default:
-        fail(reader, "a line this game does not know");
-        return finish(reader, record_bad);
-    }
+    const ReplayRecordType type = parse_record(reader, text, inputs, record);
+    reader->file_hash = hash_line(reader->file_hash, text, length);
+    if (type == record_bad || type == record_end) return finish(reader, type);
+    return type;
 }
 
 void reader_close(ReplayReader* reader) {
     if (reader->file) std::fclose(reader->file);
     reader->file = nullptr;
 }
+
+namespace {
+
+ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* inputs, ReplayRecord* record) {
+    const char* p = text + 1;
+    int64_t run = 0;
+    switch (text[0]) {
+    case 'p':
+        if (!parse_pass(reader, text, inputs)) return record_bad;
+        record->type = record_pass;
+        return record_pass;
+    case 'r':
+        if (*p++ != ' ' || !parse_number(&p, 1, replay_longest_run, &run) || *p != '\0') {
+            fail(reader, "a run line this game cannot read");
+            return record_bad;
+        }
+        inputs->deals = 0;
+        record->type = record_run;
+        record->run = static_cast<uint32_t>(run);
+        return record_run;
+    case 'd':
+        if (!parse_state(reader, text, record)) return record_bad;
+        record->type = record_digest;
+        return record_digest;
+    case 'e':
+        if (!parse_state(reader, text, record)) return record_bad;
+        record->type = record_end;
+        // Anything after the end is not ours.
+        if (std::getc(reader->file) != EOF) {
+            ++reader->line_number;
+            fail(reader, "more after the end of the game");
+            return record_bad;
+        }
+        return record_end;
+    default:
+        fail(reader, "a line this game does not know");
+        return record_bad;
+    }
+}
+
+}  // namespace

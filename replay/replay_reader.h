@@ -38,6 +38,7 @@ struct ReplayReader {
     uint64_t line_number;
     bool finished;  // end, cut or bad seen: every later call says the same
     ReplayRecordType last_type;
+    uint32_t file_hash;  // of every byte before the line being read
     char error[replay_error_capacity];
 };
 

@@ -5,6 +5,11 @@
 #include <cinttypes>
 #include <cstring>
 
+uint32_t hash_file_bytes(uint32_t hash, const char* bytes, int count) {
+    for (int i = 0; i < count; ++i) hash = (hash ^ static_cast<uint8_t>(bytes[i])) * 0x01000193u;
+    return hash;
+}
+
 void clear_pass_input(PassInput* input) {
     std::memset(input, 0, sizeof *input);
     input->frame_runs = 1;
@@ -48,6 +53,7 @@ void give_up(ReplayWriter* writer, int error) {
 
 void write_line(ReplayWriter* writer, const char* text, int length) {
     if (!writer->file) return;
+    writer->file_hash = hash_file_bytes(writer->file_hash, text, length);
     errno = 0;
     if (std::fwrite(text, 1, static_cast<size_t>(length), writer->file) != static_cast<size_t>(length)) {
         give_up(writer, errno ? errno : EIO);
@@ -70,8 +76,8 @@ void flush_run(ReplayWriter* writer) {
 void write_state(ReplayWriter* writer, char letter, uint64_t frame, const StateDigest& digest) {
     flush_run(writer);
     char text[160];
-    const int length = std::snprintf(text, sizeof text, "%c %" PRIu64 " %016" PRIx64 " %s\n", letter, frame,
-                                      digest.whole, digest.fingerprint);
+    const int length = std::snprintf(text, sizeof text, "%c %" PRIu64 " %016" PRIx64 " %s %08" PRIx32 "\n", letter,
+                                      frame, digest.whole, digest.fingerprint, writer->file_hash);
     write_line(writer, text, length);
     if (writer->file && std::fflush(writer->file) != 0) give_up(writer, errno ? errno : EIO);
     writer->lines_since_flush = 0;
@@ -101,6 +107,7 @@ int encode_pass_changes(const PassInput& before, const PassInput& now, char* tex
 bool writer_open(ReplayWriter* writer, const char* path, const char* game_version, uint32_t first_seed) {
     std::memset(writer, 0, sizeof *writer);
     writer->path = path;
+    writer->file_hash = file_hash_start;
     clear_pass_input(&writer->last);
     writer->last.deal_seed = first_seed;
     errno = 0;

@@ -15,6 +15,7 @@ struct ReplayWriter {
     PassInput last;           // the inputs of the last pass written
     uint32_t pending_run;     // passes like the last one, not yet written
     int lines_since_flush;
+    uint32_t file_hash;       // of every byte written so far
 };
 
 // Creates (or empties) the file and writes the header. On failure one line
