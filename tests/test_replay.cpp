@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,7 +44,19 @@ void write_all(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::string temp_file(const char* name) { return ::testing::TempDir() + "varnhold_replay_" + name; }
+// CTest runs each case in a process of its own, side by side: one name each.
+std::string temp_file(const char* name) {
+    return ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid()) + "_" + name;
+}
+
+// Whatever this process wrote goes when it ends.
+class RemoveTempFiles : public ::testing::Environment {
+public:
+    void TearDown() override {
+        std::system(("rm -rf " + ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid()) + "_*").c_str());
+    }
+};
+const auto* const remove_temp_files = ::testing::AddGlobalTestEnvironment(new RemoveTempFiles);
 
 // What a fresh program has before its first deal.
 void start_as_the_program_does() {
