@@ -11,6 +11,7 @@
 #include "app/input_state.h"
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "game/frame.h"
 #include "platform/platform.h"
 #include "render/gl_window.h"
 #include "render/overlay.h"
@@ -62,7 +63,14 @@ double ms_since(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
 }
 
-bool watched_pass() { return run_pass_steps(pass_watched); }
+// Faster than the screen shows, the frames no one will see run their rule
+// steps alone (the same steps, without the drawing).
+bool frame_shown = true;
+bool watched_pass() { return run_pass_steps(frame_shown ? pass_watched : pass_rules_only); }
+
+bool faster_than_shown(const Viewer& viewer) {
+    return speeds[viewer.speed] > 1.0 || speeds[viewer.speed] == 0.0;
+}
 
 void restart_pace(Viewer* viewer) {
     viewer->played_ms = 0.0;
@@ -113,12 +121,8 @@ bool ahead_of_pace(const Viewer& viewer) {
     return true;
 }
 
-void swap_when_due(Viewer* viewer) {
-    if (speeds[viewer->speed] > 1.0 || speeds[viewer->speed] == 0.0) {
-        if (ms_since(viewer->last_swap) < swap_interval_ms) return;
-    }
-    platform_swap_buffers();
-    viewer->last_swap = Clock::now();
+bool frame_due(const Viewer& viewer) {
+    return !faster_than_shown(viewer) || ms_since(viewer.last_swap) >= swap_interval_ms;
 }
 
 // The viewer's lines over the picture, white on a black band.
@@ -142,7 +146,7 @@ void show_frozen(const Viewer& viewer) {
     platform_swap_buffers();
 }
 
-// The last frame (or black when the last pass drew none) with the lines,
+// The last frame (drawn again when the last pass did not draw it) with the lines,
 // kept to be shown again until the viewer leaves.
 void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool frame_drawn) {
     char first[96], second[96];
@@ -168,7 +172,7 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
         break;
     }
     std::fprintf(stderr, "varnhold: %s\n", player.message);
-    if (!frame_drawn) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!frame_drawn) draw_still_frame();
     draw_banner(first, second);
     if (viewer->frozen) {
         glReadPixels(0, 0, screen_width, screen_height, GL_RGBA, GL_UNSIGNED_BYTE, viewer->frozen);
@@ -201,15 +205,18 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
         if (ahead_of_pace(*viewer)) continue;
         const uint64_t frames_before = player->frames;
         counted_pause_ms = 0;
+        frame_shown = frame_due(*viewer);
         step = replay_play_pass(player, watched_pass);
-        const bool frame_drawn = player->frames != frames_before;
-        viewer->played_ms += (frame_drawn ? frame_ms : 0.0) + static_cast<double>(counted_pause_ms);
+        const bool frame_ran = player->frames != frames_before;
+        const bool frame_drawn = frame_shown && frame_ran;
+        viewer->played_ms += (frame_ran ? frame_ms : 0.0) + static_cast<double>(counted_pause_ms);
         if (step != replay_step_played) {
             stop_with(viewer, *player, step, frame_drawn);
             stopped = true;
             shown = Clock::now();
         } else if (frame_drawn) {
-            swap_when_due(viewer);
+            platform_swap_buffers();
+            viewer->last_swap = Clock::now();
         }
     }
     return step == replay_step_played || step == replay_step_finished ? 0 : 1;

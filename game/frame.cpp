@@ -88,3 +88,14 @@ bool run_frame() {
     finish_overlay_present();
     return true;
 }
+
+void draw_still_frame() {
+    clear_scene();
+    apply_camera();
+    draw_world();
+    draw_unit_pass();
+    draw_cursor_marker(cursor_dx, cursor_dy);
+    begin_overlay_present();
+    draw_screens();
+    finish_overlay_present();
+}

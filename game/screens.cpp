@@ -102,6 +102,11 @@ void close_help_when_over() {
 
 void draw_status_and_screens() {
     toggle_help();
+    draw_screens();
+    close_help_when_over();
+}
+
+void draw_screens() {
     if (help_visible)
         draw_help();
     else
@@ -109,5 +114,4 @@ void draw_status_and_screens() {
     if (frame_counter < intro_frames && !help_visible) draw_image(intro_x, intro_y, intro_slot);
     draw_end_lines();
     draw_end_screen();
-    close_help_when_over();
 }

@@ -11,3 +11,5 @@ void draw_status_and_screens();
 void toggle_help();
 // ...and after the end of a game the help stays closed.
 void close_help_when_over();
+// The lines and pictures alone, changing nothing.
+void draw_screens();
