@@ -118,6 +118,19 @@ wait_for_exit 30 || fail "Escape did not leave a stopped replay"
 [ "$exit_code" -eq 1 ] || fail "exit code $exit_code after a cut replay, not 1"
 ok "a replay cut at two thirds plays to frame $cut_frame and says it ends early (simulator and window)"
 
+# A game killed in mid-play leaves what it flushed: a replay that plays to
+# its last complete frame and says it ends early.
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --record "$work/killed.vrp"
+expect_status_lines "a game to be killed"
+xdotool mousemove 300 200 mousedown 1 sleep 1 mouseup 1
+sleep 1
+kill -KILL "$game_pid"
+wait "$game_pid" 2>/dev/null
+game_pid=""
+sim_refuses "$work/killed.vrp" "a killed game's replay" "ends early, after frame"
+grep -q "^digests checked [1-9]" "$work/refused.log" || fail "the killed game's replay checked no digest"
+ok "a game killed in mid-play leaves a replay that plays to its last complete frame"
+
 cp "$replay" "$work/changed.vrp"
 printf 'Z' | dd of="$work/changed.vrp" bs=1 seek=$((bytes / 2)) conv=notrunc status=none
 sim_refuses "$work/changed.vrp" "a changed byte" "damaged replay"
