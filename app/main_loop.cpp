@@ -93,7 +93,7 @@ int run_main_loop() {
 }
 
 int run_game(const GameOptions& options) {
-    if (options.replay_path) return watch_replay(options.replay_path);
+    if (options.replay_path) return watch_replay(options);
     if (options.has_seed) choose_next_deal_seed(options.seed);
     fullscreen = 0;
     if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 0;

@@ -224,7 +224,8 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
 
 }  // namespace
 
-int watch_replay(const char* path) {
+int watch_replay(const GameOptions& options) {
+    const char* path = options.replay_path;
     static ReplayPlayer player;
     if (!replay_open(&player, path)) {
         platform_message_box("ERROR", player.message);

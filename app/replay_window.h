@@ -2,8 +2,11 @@
 // game's own frame and view keys, paced and steered by the viewer's keys.
 #pragma once
 
+#include "app/options.h"
+
 // Space pauses, + and - step the speed (1/4x to 8x, then as fast as it
 // goes), Escape leaves. A file that cannot be watched is a message box and
 // exit code 1; a replay that parts from the game, is cut off or damaged
 // stops there with a line on screen and on stderr, and exits 1 once left.
-int watch_replay(const char* path);
+// The replay is options.replay_path.
+int watch_replay(const GameOptions& options);

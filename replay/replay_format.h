@@ -12,6 +12,10 @@ constexpr int replay_format_version = 1;
 constexpr int replay_line_capacity = 4096;
 // The most passes one run line may repeat.
 constexpr uint32_t replay_longest_run = 1000000;
+// The most passes a replay may hold: over four hundred hours of frames, or
+// a long while of a minimised game spinning with a key held; no more, so
+// that no file, however small, keeps a reader busy for long.
+constexpr uint64_t replay_most_passes = 100000000;
 // The longest game version the header may name.
 constexpr int replay_version_capacity = 32;
 

@@ -96,13 +96,26 @@ ReplayStep not_a_pass(ReplayPlayer* player, const ReplayRecord& record) {
     }
 }
 
+// The mouse for the last offsets asked, kept: most passes ask the same.
+struct MouseFor {
+    bool known;
+    int32_t offset;
+    int32_t position;
+};
+
+int32_t cached(MouseFor* cache, int32_t offset, int32_t (*find)(int32_t)) {
+    if (!cache->known || cache->offset != offset) *cache = {true, offset, find(offset)};
+    return cache->position;
+}
+
 void put_inputs_in_place(const PassInput& in) {
+    static MouseFor column, row;
     std::memcpy(keys, in.keys, sizeof keys);
     std::memcpy(replayed_direct_keys, in.direct_keys, sizeof replayed_direct_keys);
     for (int b = 0; b < 3; ++b) mouse_buttons[b] = in.buttons[b];
     window_active = in.frame_runs;
-    mouse_x = in.direct_keys[vk_space] ? in.spin_column : mouse_column_for_offset(in.cursor_dx);
-    mouse_y = mouse_row_for_offset(in.cursor_dy);
+    mouse_x = in.direct_keys[vk_space] ? in.spin_column : cached(&column, in.cursor_dx, mouse_column_for_offset);
+    mouse_y = cached(&row, in.cursor_dy, mouse_row_for_offset);
     if (in.deals) choose_next_deal_seed(in.deal_seed);
 }
 
@@ -137,6 +150,11 @@ bool replay_check_first_deal(ReplayPlayer* player) {
 
 ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {
     ReplayRecord record;
+    if (player->passes >= replay_most_passes) {
+        say(player, "%s: damaged replay, more than %" PRIu64 " passes, more than any game holds", player->path,
+            replay_most_passes);
+        return replay_step_bad;
+    }
     if (player->run_left > 0) {
         --player->run_left;
         player->inputs.deals = 0;
