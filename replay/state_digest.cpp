@@ -147,6 +147,8 @@ void describe_field(int i, int slot, char* text, int size) {
         float f = 0.0f;
         std::memcpy(&f, &value, sizeof f);
         std::snprintf(text, static_cast<size_t>(size), "%s=%.9g", name, static_cast<double>(f));
+    } else if (game && i == 1) {
+        std::snprintf(text, static_cast<size_t>(size), "%s=%u", name, value);
     } else if (field.count == 4) {
         std::snprintf(text, static_cast<size_t>(size), "%s=%d", name, static_cast<int32_t>(value));
     } else if (!game && i - digest_game_fields == 9) {

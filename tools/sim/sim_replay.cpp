@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/main_loop.h"
+#include "app/options.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
@@ -138,6 +139,11 @@ int check_replay(const char* path) {
     }
     std::printf("replay %s: format %d, recorded by varnhold %s, first seed %" PRIu32 "\n", path,
                 player.header.format_version, player.header.game_version, player.header.first_seed);
+    const char* ours = std::strchr(version_text(), ' ');
+    if (ours && std::strcmp(ours + 1, player.header.game_version) != 0)
+        std::printf("recorded by another version (this is %s): a rule that changed between them shows as a "
+                    "replay that differs\n",
+                    ours + 1);
     if (!start_world(player.header.first_seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         replay_close(&player);
