@@ -184,6 +184,7 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
 int watch(ReplayPlayer* player, Viewer* viewer) {
     ReplayStep step = replay_step_played;
     bool stopped = false;
+    bool shown_paused = false;
     Clock::time_point shown = Clock::now();
     restart_pace(viewer);
     viewer->last_swap = Clock::now();
@@ -198,6 +199,14 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
             platform_sleep_ms(idle_sleep_ms);
             continue;
         }
+        if (viewer->paused && !shown_paused) {
+            char first[96];
+            std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
+            draw_still_frame();
+            draw_banner(first, "Space goes on, Escape leaves.");
+            platform_swap_buffers();
+        }
+        shown_paused = viewer->paused;
         if (viewer->paused || viewer->hidden) {
             platform_sleep_ms(idle_sleep_ms);
             continue;

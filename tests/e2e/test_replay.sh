@@ -91,10 +91,15 @@ watch() {
     sleep 0.5
     for _ in 1 2 3 4 5 6; do xdotool key plus; done
 }
-watch "$replay"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$replay"
+sleep 0.5
+xdotool key space
+wait_for_text 40 130 "Paused after frame" 30 || fail "Space did not pause the replay"
+xdotool key space
+for _ in 1 2 3 4 5 6; do xdotool key plus; done
 wait_for_text 40 130 "End of the replay: all $digests digests match." 120 || fail "watching did not reach the end"
 quit_with_escape "watching"
-ok "--replay watches the game to its end with all $digests digests matching"
+ok "--replay watches the game to its end with all $digests digests matching (Space paused it)"
 
 # ---- cut, changed, random, missing -----------------------------------------------
 
