@@ -10,8 +10,6 @@ source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
 [ -x "$sim" ] || fail "no simulator at $sim"
 start_xserver
-# Whatever the game keeps by default lands here, never in the build folder.
-export XDG_DATA_HOME="$work/data"
 replay="$work/game.vrp"
 seed=5
 
