@@ -313,7 +313,9 @@ TEST_F(RecordedGame, AnyChangedByteIsFound) {
         write_all(changed_path, changed);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(changed_path, &player, &step);
-        if (opened) EXPECT_NE(step, replay_step_finished) << "byte " << at << " changed, yet: " << player.message;
+        if (opened) {
+            EXPECT_NE(step, replay_step_finished) << "byte " << at << " changed, yet: " << player.message;
+        }
         EXPECT_NE(std::string(player.message).find(changed_path), std::string::npos) << "byte " << at;
     }
 }
@@ -361,7 +363,9 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
         write_all(path, file.bytes);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(path, &player, &step);
-        if (opened) EXPECT_NE(step, replay_step_finished) << file.name;
+        if (opened) {
+            EXPECT_NE(step, replay_step_finished) << file.name;
+        }
         EXPECT_NE(std::string(player.message).find(file.said), std::string::npos)
             << file.name << ": " << player.message;
         EXPECT_EQ(std::strchr(player.message, '\n'), nullptr) << file.name;
