@@ -92,11 +92,16 @@ bool shows_nothing(const char* driver) {
     return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
 }
 
+// Also gives back whatever SDL took while it tried (its D-Bus connection);
+// the cause may be SDL's own error text, so it is copied first.
 void say_no_display(const char* cause) {
+    char copy[256] = "";
+    if (cause) std::snprintf(copy, sizeof copy, "%s", cause);
+    SDL_Quit();
     std::fprintf(stderr,
                  "varnhold: no display%s%s%s: the game needs an X11 or Wayland desktop (DISPLAY or WAYLAND_DISPLAY); "
                  "without one, try: xvfb-run -a varnhold\n",
-                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
+                 cause ? " (" : "", copy, cause ? ")" : "");
     std::fflush(stderr);
 }
 

@@ -3,20 +3,21 @@
 # says in one line what it needs and ends with status 1 at once, instead of
 # playing on in an invisible window; a display that is named but not there
 # ends the same way. A driver that shows nothing runs only when asked for by
-# name.
+# name, and a display that is there is found without one being named.
 # Usage: test_no_display.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 
 # run_without_display WHAT [VAR=VALUE...]: the game with no display in its
 # environment (plus the given variables), its output in stdout and stderr;
-# sets exit_code, or fails when it is still running after 20 s.
+# sets exit_code, or fails when it is still running after 20 s. There is no
+# desktop session either: libdbus, asked by SDL, would try to start a bus.
 run_without_display() {
     local what=$1
     shift
     (
         cd "$build" || exit 1
         exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER \
-            "$@" "${game_launcher[@]}" ./varnhold
+            DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$@" "${game_launcher[@]}" ./varnhold
     ) >"$work/stdout" 2>"$work/stderr" &
     game_pid=$!
     wait_for_exit 20 || fail "$what: the game still runs after 20 s ($(head -c 300 "$work/stderr"))"
@@ -64,4 +65,15 @@ if wait_for_exit 5; then
     fail "with SDL_VIDEODRIVER=offscreen the game ended with $exit_code: $(head -c 300 "$work/stderr")"
 fi
 ok "SDL_VIDEODRIVER=offscreen, asked for by name, is obeyed"
+kill "$game_pid" 2>/dev/null
+wait "$game_pid" 2>/dev/null
+game_pid=""
+
+# And where there is a display, the game finds it by itself: no driver named.
+start_xserver
+unset SDL_VIDEODRIVER
+start_game
+expect_status_lines "DISPLAY alone"
+quit_with_escape "DISPLAY alone"
+ok "with DISPLAY alone and no driver named, the window opens and Escape ends with 0"
 finish
