@@ -14,11 +14,10 @@ constexpr int event_capacity = 4096;
 constexpr int message_capacity = 32;
 
 // Every step the platform can be made to refuse, by its name.
-const char* const step_names[] = {"display",         "class",          "window",
-                                  "device context",  "choose pixel format", "set pixel format",
-                                  "context",         "current",        "release current",
-                                  "delete context",  "release device context", "destroy window",
-                                  "unregister class"};
+const char* const step_names[] = {
+    "display", "class", "window", "device context", "choose pixel format", "set pixel format", "context", "current",
+    "release current", "delete context", "release device context", "destroy window", "unregister class",
+};
 constexpr int step_count = sizeof step_names / sizeof step_names[0];
 
 struct HeadlessMessage {
