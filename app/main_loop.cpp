@@ -96,7 +96,8 @@ int run_game(const GameOptions& options) {
     if (options.replay_path) return watch_replay(options);
     if (options.has_seed) choose_next_deal_seed(options.seed);
     fullscreen = 0;
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 0;
+    // The window has shown why it could not start; a shell must read the end as a failure.
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 1;
     start_recording(options.record_path, options.no_record);
     int exit_code = run_main_loop();
     stop_recording();

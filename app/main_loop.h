@@ -20,6 +20,7 @@ int run_main_loop();
 // The view keys read after each swap, in their fixed order.
 void apply_view_keys();
 // The whole program: window and start-up, the loop with its recording,
-// teardown; or, with a replay path, the replay watched. Returns the exit
-// code, 0 also when the window could not be opened.
+// teardown; or, with a replay path, the replay watched (app/replay_window.h).
+// Returns the exit code: 0 after the loop, 1 when the window could not be
+// opened.
 int run_game(const GameOptions& options = GameOptions());

@@ -237,7 +237,7 @@ int watch_replay(const GameOptions& options) {
     const char* path = options.replay_path;
     static ReplayPlayer player;
     if (!replay_open(&player, path)) {
-        platform_message_box("ERROR", player.message);
+        platform_message_box(platform_message_error, "ERROR", player.message);
         return 1;
     }
     const char* ours = version_text();
@@ -255,7 +255,7 @@ int watch_replay(const GameOptions& options) {
         return 1;
     }
     if (!replay_check_first_deal(&player)) {
-        platform_message_box("ERROR", player.message);
+        platform_message_box(platform_message_error, "ERROR", player.message);
         close_window();
         replay_close(&player);
         return 1;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -53,7 +54,10 @@ std::string temp_file(const char* name) {
 class RemoveTempFiles : public ::testing::Environment {
 public:
     void TearDown() override {
-        std::system(("rm -rf " + ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid()) + "_*").c_str());
+        const std::string ours = "varnhold_replay_" + std::to_string(getpid()) + "_";
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir(), error))
+            if (entry.path().filename().string().rfind(ours, 0) == 0) std::filesystem::remove_all(entry.path(), error);
     }
 };
 const auto* const remove_temp_files = ::testing::AddGlobalTestEnvironment(new RemoveTempFiles);
@@ -468,7 +472,9 @@ TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
 
 TEST(ReplayFolder, KeepsTheNewestAndTouchesNothingElse) {
     const std::string folder = temp_file("folder");
-    std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str());
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    std::filesystem::create_directories(folder, error);
     for (int i = 0; i < 55; ++i) {
         char name[64];
         std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", i % 28 + 1);
