@@ -6,3 +6,7 @@
 
 // The game draws its world batched; benchmarks time whole frames both ways.
 bool run_frame(WorldDrawing way = WorldDrawing::batched);
+// The frame's picture of the game as it stands, drawn again without
+// advancing or reading anything: for a replay that stops between the
+// frames it shows.
+void draw_still_frame();

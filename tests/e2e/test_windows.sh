@@ -46,7 +46,8 @@ rm -rf "$windows/unpacked"
 unzip -q "$windows/build/varnhold-windows.zip" -d "$windows/unpacked" || fail "cannot unpack the zip"
 game_folder="$windows/unpacked/varnhold"
 [ -f "$game_folder/README.txt" ] || fail "the zip has no README.txt"
-ok "cross-built varnhold.exe and packed it with its pictures, sound and README"
+grep -q "GNU GENERAL PUBLIC LICENSE" "$game_folder/COPYING.txt" 2>/dev/null || fail "the zip has no licence (COPYING.txt)"
+ok "cross-built varnhold.exe and packed it with its pictures, sound, README and licence"
 
 start_xserver
 timed prefix make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work/wineboot.log")"
@@ -83,6 +84,15 @@ xdotool keyup Escape
 grep -q "ERROR" "$work/game.log" && fail "the game reported an error"
 ok "Escape ends the game with the key's code, 27"
 timings+=("first run $((SECONDS - run_started)) s")
+
+# The game kept its replay under %APPDATA%; the Linux simulator plays it
+# through the same rules, digest by digest.
+replays="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/varnhold/replays"
+kept=$(find "$replays" -name '*.vrp' 2>/dev/null | head -n1)
+[ -n "$kept" ] || fail "the Windows game kept no replay in $replays"
+"$build/varnhold-sim" --replay "$kept" >"$work/sim.log" 2>&1 ||
+    fail "the Windows game's replay does not check: $(tail -n 3 "$work/sim.log")"
+ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work/sim.log")"
 
 # ---- no pictures: two folders missing, two empty (where an open that creates
 # its file would leave empty pictures behind); closed from outside -------------------
