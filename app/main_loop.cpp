@@ -78,6 +78,10 @@ int run_main_loop() {
 int run_game(const GameOptions& options) {
     if (options.has_seed) choose_next_deal_seed(options.seed);
     fullscreen = 0;
+    // The game's own full-screen flag stays 0 (it would ask for a display
+    // mode); the enlarged window and the desktop-sized full screen are the
+    // platform's display.
+    platform_request_display(options.scale, options.fullscreen);
     if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 0;
     int exit_code = run_main_loop();
     close_window();

@@ -33,6 +33,8 @@ struct HeadlessMachine {
     int window_width, window_height;
     int swap_count;
     std::string failing_step;
+    int display_scale;
+    bool display_full_screen;
 };
 
 HeadlessMachine machine;
@@ -99,8 +101,17 @@ int headless_window_x() { return machine.window_x; }
 int headless_window_y() { return machine.window_y; }
 int headless_swap_count() { return machine.swap_count; }
 void headless_fail_step(const char* step) { machine.failing_step = step ? step : ""; }
+int headless_display_scale() { return machine.display_scale; }
+bool headless_display_full_screen() { return machine.display_full_screen; }
 
 // ---- the contract ----------------------------------------------------------------
+
+// The offscreen surface is the picture's size whatever is asked: the request
+// is only kept, for the tests to read.
+void platform_request_display(int scale, bool full_screen) {
+    machine.display_scale = scale;
+    machine.display_full_screen = full_screen;
+}
 
 bool platform_create_window(const char*, int width, int height, int) {
     if (step_fails("window")) return false;

@@ -43,6 +43,9 @@ bool headless_cursor_visible();
 int headless_window_x();
 int headless_window_y();
 int headless_swap_count();
+// What the game last asked of the display: the scale and full screen.
+int headless_display_scale();
+bool headless_display_full_screen();
 
 // Makes a named start-up step fail, for the error paths: "window",
 // "context", "current" or "" for none.
