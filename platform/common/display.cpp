@@ -183,10 +183,6 @@ void display_window_point_to_picture(const DisplayLayout& layout, int window_wid
     if (window_width > 0) pixel_x = pixel_x * layout.drawable_width / window_width;
     if (window_height > 0) pixel_y = pixel_y * layout.drawable_height / window_height;
     long long from_left = pixel_x - layout.left, from_top = pixel_y - layout.top;
-    // Clamped before dividing: a division truncates toward zero, and the
-    // columns left of the picture are not its column 0.
-    if (from_left < 0) from_left = 0;
-    if (from_top < 0) from_top = 0;
     *x = clamp(static_cast<int>(from_left / layout.factor), 0, layout.picture_width - 1);
     *y = clamp(static_cast<int>(from_top / layout.factor), 0, layout.picture_height - 1);
 }
