@@ -82,7 +82,8 @@ int run_game(const GameOptions& options) {
     // mode); the enlarged window and the desktop-sized full screen are the
     // platform's display.
     platform_request_display(options.scale, options.fullscreen);
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 0;
+    // The window has shown why it could not start; a shell must read the end as a failure.
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 1;
     int exit_code = run_main_loop();
     close_window();
     return exit_code;

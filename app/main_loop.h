@@ -13,5 +13,5 @@ int run_main_loop();
 // The view keys read after each swap, in their fixed order.
 void apply_view_keys();
 // The whole program: window and start-up, the loop, teardown. Returns the
-// exit code, 0 also when the window could not be opened.
+// exit code: 0 after the loop, 1 when the window could not be opened.
 int run_game(const GameOptions& options = GameOptions());

@@ -7,16 +7,43 @@ install(DIRECTORY ${CMAKE_BINARY_DIR}/bmp_floor ${CMAKE_BINARY_DIR}/bmp_scr ${CM
   DESTINATION ${VARNHOLD_INSTALL_DATADIR}
   FILES_MATCHING PATTERN "*.bmp" PATTERN "*.wav")
 
-# The menu entry names the installed executable, wherever the prefix is.
+# The menu entry names the installed executable, wherever the prefix is. Its
+# name, the icon's and the AppStream file's are the game's reverse-DNS id, so
+# that software centres tie the three together.
+set(VARNHOLD_APP_ID org.varnhold.Varnhold)
 install(CODE "
   set(exec \"\${CMAKE_INSTALL_PREFIX}/${VARNHOLD_INSTALL_BINDIR}/varnhold\")
-  file(READ \"${CMAKE_SOURCE_DIR}/packaging/varnhold.desktop.in\" entry)
+  file(READ \"${CMAKE_SOURCE_DIR}/packaging/${VARNHOLD_APP_ID}.desktop.in\" entry)
   string(REPLACE \"@VARNHOLD_EXEC@\" \"\${exec}\" entry \"\${entry}\")
-  file(WRITE \"${CMAKE_BINARY_DIR}/varnhold.desktop\" \"\${entry}\")
+  file(WRITE \"${CMAKE_BINARY_DIR}/${VARNHOLD_APP_ID}.desktop\" \"\${entry}\")
 ")
-install(FILES ${CMAKE_BINARY_DIR}/varnhold.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_BINARY_DIR}/${VARNHOLD_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${VARNHOLD_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnhold.svg
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${VARNHOLD_APP_ID}.svg)
+
+# Menus and software centres that do not draw SVG take a PNG of the size they
+# need. They are drawn from the SVG by rsvg-convert (package librsvg2-bin),
+# needed where a package or an install is made; a player's build without it
+# only goes without them (the package test insists on them).
+find_program(VARNHOLD_RSVG_CONVERT rsvg-convert)
+if(VARNHOLD_RSVG_CONVERT)
+  set(VARNHOLD_PNG_ICONS)
+  foreach(size 48 64 128)
+    set(icon ${CMAKE_BINARY_DIR}/icons/${size}x${size}/${VARNHOLD_APP_ID}.png)
+    add_custom_command(OUTPUT ${icon}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${size}x${size}
+      COMMAND ${VARNHOLD_RSVG_CONVERT} --width ${size} --height ${size} --format png
+        --output ${icon} ${CMAKE_SOURCE_DIR}/packaging/varnhold.svg
+      DEPENDS ${CMAKE_SOURCE_DIR}/packaging/varnhold.svg)
+    list(APPEND VARNHOLD_PNG_ICONS ${icon})
+    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+  endforeach()
+  add_custom_target(varnhold_icons ALL DEPENDS ${VARNHOLD_PNG_ICONS})
+else()
+  message(STATUS "rsvg-convert was not found (package librsvg2-bin): the game builds and installs "
+    "without its PNG menu icons, only the SVG one")
+endif()
 
 # Manual page and changelog compressed as Debian wants them: no name or
 # time stamp in the gzip header, so the same sources give the same bytes.

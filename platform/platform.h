@@ -7,17 +7,30 @@
 
 // ---- Window and GL context -------------------------------------------------
 // Each start-up step is its own call so that the caller can name the step
-// that failed; each teardown step reports whether it succeeded.
+// that failed, and each teardown step reports whether it succeeded: the
+// caller shows the one message of each failure; a backend shows none itself.
 
 // How the next window shows the game's picture: enlarged by scale (0: the
 // largest whole factor that suits the desktop), and whether it starts full
 // screen. Alt+Enter switches between full screen and the window later.
 void platform_request_display(int scale, bool full_screen);
+// Connects to the screen the window will open on. False when there is none
+// that shows a window (no box could show either): the backend has then said
+// in one line on stderr what the game needs, and the game ends.
+bool platform_open_display();
+// Start-up, in this order. The window class (on Windows; elsewhere the
+// window system it stands for).
+bool platform_register_window_class();
 // A borderless window at the screen's top-left corner for a picture of
 // width x height, enlarged as requested, double buffered with a depth buffer
 // of depth_bits, not yet shown. Whatever its real size, the game draws
 // width x height: sizes and mouse positions in events are the picture's.
 bool platform_create_window(const char* title, int width, int height, int depth_bits);
+// The window's device context, then a double-buffered RGBA pixel format
+// with that depth buffer: found, then set on it.
+bool platform_get_device_context();
+bool platform_choose_pixel_format();
+bool platform_set_pixel_format();
 // The GL rendering context for that window.
 bool platform_create_gl_context();
 // Makes the context current on this thread.
@@ -29,7 +42,9 @@ void platform_swap_buffers();
 // Teardown, in this order; each returns false when the step failed.
 bool platform_release_gl_current();
 bool platform_delete_gl_context();
+bool platform_release_device_context();
 bool platform_destroy_window();
+bool platform_unregister_window_class();
 
 // Moves the window so that its top-left corner is at (x, y) in screen
 // coordinates, with the given picture size (enlarged as the window is).
@@ -72,10 +87,16 @@ bool platform_key_down(int vk);
 void platform_cursor_screen_position(int* x, int* y);
 
 // ---- Messages ------------------------------------------------------------------
-// A modal message with an OK button; the same text also goes to stderr.
-void platform_message_box(const char* caption, const char* text);
-// A modal question; true when the answer is yes.
-bool platform_ask_yes_no(const char* caption, const char* text);
+// What a message is; the backend picks its buttons and icon from this alone.
+enum PlatformMessageKind {
+    platform_message_error,     // a start-up step failed (OK)
+    platform_message_stop,      // the game gives up at the player's word (OK)
+    platform_message_question,  // yes or no
+    platform_message_notice,    // something failed and the game goes on, as teardown does (OK)
+};
+// A modal message; the same caption and text also go to stderr. True only
+// when a question was answered yes.
+bool platform_message_box(PlatformMessageKind kind, const char* caption, const char* text);
 
 // ---- Time ---------------------------------------------------------------------
 void platform_sleep_ms(int milliseconds);

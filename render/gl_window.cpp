@@ -16,27 +16,38 @@
 namespace {
 
 // What start-up has reached, so that teardown releases only what exists.
+bool class_registered = false;
 bool window_exists = false;
+bool device_context_exists = false;
 bool render_context_exists = false;
 
 constexpr double field_of_view = 45.0;
 constexpr double near_plane = 0.1;
 constexpr double far_plane = 100.0;
 
-void start_failure(const char* text) { platform_message_box("ERROR", text); }
-void shutdown_failure(const char* text) { platform_message_box("SHUTDOWN ERROR", text); }
+void start_failure(const char* text) { platform_message_box(platform_message_error, "ERROR", text); }
+void shutdown_failure(const char* text) { platform_message_box(platform_message_notice, "SHUTDOWN ERROR", text); }
+
+// A step once the window class exists: when it failed, whatever exists is
+// torn down first (the display given back), then the step's own message.
+bool window_step(bool succeeded, const char* failure) {
+    if (succeeded) return true;
+    close_window();
+    start_failure(failure);
+    return false;
+}
 
 // There is no display mode to switch to, so a full-screen request is always
 // refused; the player may still take the window.
 bool settle_display_mode() {
     if (!fullscreen) return true;
-    if (platform_ask_yes_no("Kavo GL",
-                            "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-                            "Instead?")) {
+    if (platform_message_box(platform_message_question, "Kavo GL",
+                             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
+                             "Instead?")) {
         fullscreen = 0;
         return true;
     }
-    platform_message_box("ERROR", "Program Will Now Close.");
+    platform_message_box(platform_message_stop, "ERROR", "Program Will Now Close.");
     return false;
 }
 
@@ -80,37 +91,34 @@ void set_gl_state() {
 bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request) {
     (void)bits;  // the colour depth is the desktop's; only the depth buffer is asked for
     fullscreen = fullscreen_request ? 1 : 0;
+    // Without a screen no box can show: the backend has said so on stderr.
+    if (!platform_open_display()) return false;
+    if (!platform_register_window_class()) {
+        start_failure("Failed To Register The Window Class.");
+        return false;
+    }
+    class_registered = true;
     if (!settle_display_mode()) return false;
 
-    if (!platform_create_window(title, width, height, 16)) {
-        close_window();
-        start_failure("Window Creation Error.");
-        return false;
-    }
-    window_exists = true;
-    if (!platform_create_gl_context()) {
-        close_window();
-        start_failure("Can't Create A GL Rendering Context.");
-        return false;
-    }
-    render_context_exists = true;
-    if (!platform_make_gl_current()) {
-        close_window();
-        start_failure("Can't Activate The GL Rendering Context.");
-        return false;
-    }
+    window_exists = platform_create_window(title, width, height, 16);
+    if (!window_step(window_exists, "Window Creation Error.")) return false;
+    device_context_exists = platform_get_device_context();
+    if (!window_step(device_context_exists, "Can't Create A GL Device Context.")) return false;
+    if (!window_step(platform_choose_pixel_format(), "Can't Find A Suitable PixelFormat.")) return false;
+    if (!window_step(platform_set_pixel_format(), "Can't Set The PixelFormat.")) return false;
+    render_context_exists = platform_create_gl_context();
+    if (!window_step(render_context_exists, "Can't Create A GL Rendering Context.")) return false;
+    if (!window_step(platform_make_gl_current(), "Can't Activate The GL Rendering Context.")) return false;
 
     platform_show_window();
     set_start_projection(width, height);
     // The game does not run on half a world: out of memory, it stops here.
-    if (const char* failure = init_scene()) {
-        close_window();
-        start_failure(failure);
-        return false;
-    }
+    if (const char* failure = init_scene()) return window_step(false, failure);
     return true;
 }
 
+// Walks back down from whatever start-up reached; a step that fails is
+// reported and the rest still runs.
 void close_window() {
     if (fullscreen) platform_show_cursor(true);
     if (render_context_exists) {
@@ -118,9 +126,17 @@ void close_window() {
         if (!platform_delete_gl_context()) shutdown_failure("Release Rendering Context Failed.");
         render_context_exists = false;
     }
+    if (device_context_exists) {
+        if (!platform_release_device_context()) shutdown_failure("Release Device Context Failed.");
+        device_context_exists = false;
+    }
     if (window_exists) {
         if (!platform_destroy_window()) shutdown_failure("Could Not Release hWnd.");
         window_exists = false;
+    }
+    if (class_registered) {
+        if (!platform_unregister_window_class()) shutdown_failure("Could Not Unregister Class.");
+        class_registered = false;
     }
     free_world();
     release_path_search();

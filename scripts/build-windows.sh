@@ -37,5 +37,6 @@ rm -rf "$out/package" "$out/varnhold-windows.zip"
 mkdir -p "$package"
 cp -r "$out/varnhold.exe" "${data_folders[@]/#/$out/}" "$package/"
 sed 's/$/\r/' "$source_dir/platform/win32/readme-windows.txt" >"$package/README.txt"
+sed 's/$/\r/' "$source_dir/COPYING" >"$package/COPYING.txt"
 (cd "$out/package" && zip -qr -X "$out/varnhold-windows.zip" varnhold)
 echo "built $out/varnhold.exe and $out/varnhold-windows.zip"

@@ -105,11 +105,11 @@ TEST(DisplayMouse, LandsOnThePicturePixelUnderThePointerAndClampsAtTheEdges) {
 
 TEST(DisplayEntry, HandsTheCommandLinesSizeToThePlatform) {
     headless_reset();
-    headless_fail_step("window");  // the request comes before the window; nothing more is needed
+    headless_fail_step("display");  // the request comes before the window; nothing more is needed
     GameOptions options;
     options.scale = 3;
     options.fullscreen = true;
-    EXPECT_EQ(run_game(options), 0);
+    EXPECT_EQ(run_game(options), 1) << "exit status of a start without a display";
     EXPECT_EQ(headless_display_scale(), 3) << "scale";
     EXPECT_TRUE(headless_display_full_screen()) << "full screen";
     headless_reset();

@@ -11,6 +11,20 @@
 namespace {
 
 constexpr int event_capacity = 4096;
+constexpr int message_capacity = 32;
+
+// Every step the platform can be made to refuse, by its name.
+const char* const step_names[] = {
+    "display", "class", "window", "device context", "choose pixel format", "set pixel format", "context", "current",
+    "release current", "delete context", "release device context", "destroy window", "unregister class",
+};
+constexpr int step_count = sizeof step_names / sizeof step_names[0];
+
+struct HeadlessMessage {
+    PlatformMessageKind kind;
+    std::string caption;
+    std::string text;
+};
 
 struct HeadlessMachine {
     bool keys[256];
@@ -24,15 +38,14 @@ struct HeadlessMachine {
     int sound_count;
     std::string last_sound;
     int message_count;
-    std::string last_caption;
-    std::string last_text;
+    HeadlessMessage messages[message_capacity];
     bool yes_no_answer = false;
     bool window_open = false;
     bool cursor_visible = true;
     int window_x, window_y;
     int window_width, window_height;
     int swap_count;
-    std::string failing_step;
+    bool failing_steps[step_count];
     int display_scale;
     bool display_full_screen;
 };
@@ -43,7 +56,21 @@ EGLDisplay egl_display = EGL_NO_DISPLAY;
 EGLContext egl_context = EGL_NO_CONTEXT;
 EGLSurface egl_surface = EGL_NO_SURFACE;
 
-bool step_fails(const char* step) { return machine.failing_step == step; }
+int step_index(const char* step) {
+    for (int i = 0; i < step_count; ++i)
+        if (step && std::strcmp(step_names[i], step) == 0) return i;
+    return -1;
+}
+
+bool step_fails(const char* step) {
+    int index = step_index(step);
+    return index >= 0 && machine.failing_steps[index];
+}
+
+const HeadlessMessage* message_at(int index) {
+    if (index < 0 || index >= machine.message_count || index >= message_capacity) return nullptr;
+    return &machine.messages[index];
+}
 
 EGLDisplay open_offscreen_display() {
     auto get_platform_display =
@@ -62,6 +89,7 @@ void headless_reset() {
     int width = machine.window_width, height = machine.window_height;
     machine = HeadlessMachine();
     std::memset(machine.keys, 0, sizeof machine.keys);
+    std::memset(machine.failing_steps, 0, sizeof machine.failing_steps);
     machine.cursor_visible = true;
     machine.window_open = open;
     machine.window_width = width;
@@ -92,15 +120,32 @@ int headless_last_sleep_ms() { return machine.last_sleep_ms; }
 int headless_sound_count() { return machine.sound_count; }
 std::string headless_last_sound() { return machine.last_sound; }
 int headless_message_count() { return machine.message_count; }
-std::string headless_last_message_caption() { return machine.last_caption; }
-std::string headless_last_message_text() { return machine.last_text; }
+PlatformMessageKind headless_message_kind(int index) {
+    const HeadlessMessage* message = message_at(index);
+    return message ? message->kind : platform_message_error;
+}
+std::string headless_message_caption(int index) {
+    const HeadlessMessage* message = message_at(index);
+    return message ? message->caption : std::string();
+}
+std::string headless_message_text(int index) {
+    const HeadlessMessage* message = message_at(index);
+    return message ? message->text : std::string();
+}
+std::string headless_last_message_caption() { return headless_message_caption(machine.message_count - 1); }
+std::string headless_last_message_text() { return headless_message_text(machine.message_count - 1); }
 void headless_set_yes_no_answer(bool yes) { machine.yes_no_answer = yes; }
 bool headless_window_open() { return machine.window_open; }
 bool headless_cursor_visible() { return machine.cursor_visible; }
 int headless_window_x() { return machine.window_x; }
 int headless_window_y() { return machine.window_y; }
 int headless_swap_count() { return machine.swap_count; }
-void headless_fail_step(const char* step) { machine.failing_step = step ? step : ""; }
+bool headless_fail_step(const char* step) {
+    int index = step_index(step);
+    if (index < 0) return false;
+    machine.failing_steps[index] = true;
+    return true;
+}
 int headless_display_scale() { return machine.display_scale; }
 bool headless_display_full_screen() { return machine.display_full_screen; }
 
@@ -113,6 +158,10 @@ void platform_request_display(int scale, bool full_screen) {
     machine.display_full_screen = full_screen;
 }
 
+bool platform_open_display() { return !step_fails("display"); }
+
+bool platform_register_window_class() { return !step_fails("class"); }
+
 bool platform_create_window(const char*, int width, int height, int) {
     if (step_fails("window")) return false;
     machine.window_open = true;
@@ -122,6 +171,10 @@ bool platform_create_window(const char*, int width, int height, int) {
     machine.window_height = height;
     return true;
 }
+
+bool platform_get_device_context() { return !step_fails("device context"); }
+bool platform_choose_pixel_format() { return !step_fails("choose pixel format"); }
+bool platform_set_pixel_format() { return !step_fails("set pixel format"); }
 
 bool platform_create_gl_context() {
     if (step_fails("context")) return false;
@@ -159,8 +212,10 @@ void platform_swap_buffers() {
 }
 
 bool platform_release_gl_current() {
-    if (egl_display == EGL_NO_DISPLAY) return true;
-    return eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    bool released = true;
+    if (egl_display != EGL_NO_DISPLAY)
+        released = eglMakeCurrent(egl_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    return released && !step_fails("release current");
 }
 
 bool platform_delete_gl_context() {
@@ -171,14 +226,18 @@ bool platform_delete_gl_context() {
     egl_context = EGL_NO_CONTEXT;
     egl_surface = EGL_NO_SURFACE;
     egl_display = EGL_NO_DISPLAY;
-    return ok;
+    return ok && !step_fails("delete context");
 }
+
+bool platform_release_device_context() { return !step_fails("release device context"); }
 
 bool platform_destroy_window() {
     bool was_open = machine.window_open;
     machine.window_open = false;
-    return was_open;
+    return was_open && !step_fails("destroy window");
 }
+
+bool platform_unregister_window_class() { return !step_fails("unregister class"); }
 
 void platform_move_window(int x, int y, int width, int height) {
     machine.window_x = x;
@@ -207,16 +266,16 @@ void platform_cursor_screen_position(int* x, int* y) {
     *y = machine.cursor_y;
 }
 
-void platform_message_box(const char* caption, const char* text) {
+bool platform_message_box(PlatformMessageKind kind, const char* caption, const char* text) {
+    if (machine.message_count < message_capacity) {
+        HeadlessMessage& message = machine.messages[machine.message_count];
+        message.kind = kind;
+        message.caption = caption ? caption : "";
+        message.text = text ? text : "";
+    }
     ++machine.message_count;
-    machine.last_caption = caption ? caption : "";
-    machine.last_text = text ? text : "";
-    std::fprintf(stderr, "%s: %s\n", machine.last_caption.c_str(), machine.last_text.c_str());
-}
-
-bool platform_ask_yes_no(const char* caption, const char* text) {
-    platform_message_box(caption, text);
-    return machine.yes_no_answer;
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    return kind == platform_message_question && machine.yes_no_answer;
 }
 
 void platform_sleep_ms(int milliseconds) {

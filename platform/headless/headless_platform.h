@@ -31,8 +31,11 @@ int headless_last_sleep_ms();
 int headless_sound_count();
 std::string headless_last_sound();
 
-// Message boxes and questions shown.
+// Message boxes and questions shown, oldest first.
 int headless_message_count();
+PlatformMessageKind headless_message_kind(int index);
+std::string headless_message_caption(int index);
+std::string headless_message_text(int index);
 std::string headless_last_message_caption();
 std::string headless_last_message_text();
 void headless_set_yes_no_answer(bool yes);
@@ -47,6 +50,10 @@ int headless_swap_count();
 int headless_display_scale();
 bool headless_display_full_screen();
 
-// Makes a named start-up step fail, for the error paths: "window",
-// "context", "current" or "" for none.
-void headless_fail_step(const char* step);
+// Makes a platform step fail from now until headless_reset, for the error
+// paths; several may fail at once. Start-up: "display", "class", "window",
+// "device context", "choose pixel format", "set pixel format", "context",
+// "current". Teardown (the step is still done, only reported as failed):
+// "release current", "delete context", "release device context",
+// "destroy window", "unregister class". False for a name it does not know.
+bool headless_fail_step(const char* step);

@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_audio.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +19,38 @@ SDL_AudioSpec device_spec;
 
 constexpr long largest_wave_bytes = 64L * 1024 * 1024;
 
+// Once a run at most: the game plays on without its sound.
+bool said_no_sound = false;
+
+void say_no_sound() {
+    if (said_no_sound) return;
+    said_no_sound = true;
+    std::fprintf(stderr, "varnhold: no sound device (%s); the game plays on silently\n", SDL_GetError());
+    std::fflush(stderr);
+}
+
+// ALSA writes each failed look-up of a sound card to stderr: a page of them
+// on a machine without one. It has one error handler for the whole process,
+// which SDL's ALSA driver shares, so a silent one set here keeps it quiet;
+// the game says what matters itself, in one line. The library stays loaded
+// so that the handler stays set.
+void silent_alsa_error(const char*, int, const char*, int, const char*, ...) {}
+
+void quieten_alsa() {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa) return;  // then SDL cannot use ALSA either
+    using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetErrorHandler = int (*)(ErrorHandler);
+    auto set_handler = reinterpret_cast<SetErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set_handler) set_handler(silent_alsa_error);
+}
+
 bool start_audio() {
     if (!audio_tried) {
         audio_tried = true;
+        quieten_alsa();
         audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (!audio_ready) say_no_sound();
     }
     return audio_ready;
 }
@@ -60,7 +89,10 @@ bool open_device_for(const SDL_AudioSpec& wave_spec) {
     // No changes allowed: SDL converts to the device, the queue stays in the wave's format.
     SDL_AudioSpec obtained;
     audio_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (audio_device == 0) return false;
+    if (audio_device == 0) {
+        say_no_sound();
+        return false;
+    }
     device_spec = wanted;
     return true;
 }

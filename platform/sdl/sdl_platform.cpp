@@ -1,6 +1,9 @@
 #include "platform/sdl/sdl_platform.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -93,6 +96,14 @@ void map_to_picture(PlatformEvent* event) {
     display_window_point_to_picture(layout_now(), window_width, window_height, &event->x, &event->y);
 }
 
+// Why the last step failed, in SDL's words: it follows the step's own
+// message on stderr, so that the one line says both what and why.
+char failure_detail[256] = "";
+
+void note_failure(const char* what) {
+    std::snprintf(failure_detail, sizeof failure_detail, "%s: %s", what, SDL_GetError());
+}
+
 void clear_event(PlatformEvent* event) { std::memset(event, 0, sizeof *event); }
 
 void translate_window_event(const SDL_WindowEvent& window, PlatformEvent* event) {
@@ -121,15 +132,91 @@ int button_index(uint8_t sdl_button) {
     }
 }
 
-uint32_t message_icon(const char* caption) {
-    if (caption && std::strcmp(caption, "ERROR") == 0) return SDL_MESSAGEBOX_ERROR;
-    if (caption && std::strcmp(caption, "SHUTDOWN ERROR") == 0) return SDL_MESSAGEBOX_INFORMATION;
-    return SDL_MESSAGEBOX_WARNING;
+uint32_t message_icon(PlatformMessageKind kind) {
+    switch (kind) {
+    case platform_message_error:
+    case platform_message_stop: return SDL_MESSAGEBOX_ERROR;
+    case platform_message_question: return SDL_MESSAGEBOX_WARNING;
+    case platform_message_notice: return SDL_MESSAGEBOX_INFORMATION;
+    }
+    return SDL_MESSAGEBOX_ERROR;
 }
 
 void write_message_to_stderr(const char* caption, const char* text) {
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    if (failure_detail[0])
+        std::fprintf(stderr, "%s: %s (%s)\n", caption ? caption : "", text ? text : "", failure_detail);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
     std::fflush(stderr);
+    failure_detail[0] = 0;
+}
+
+bool has_text(const char* value) { return value && value[0]; }
+
+// A Wayland compositor listens on a socket in the runtime folder, named by
+// WAYLAND_DISPLAY (or wayland-0 when unnamed), or on an absolute path.
+bool wayland_socket_exists() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    if (!has_text(name)) name = "wayland-0";
+    if (name[0] == '/') return access(name, F_OK) == 0;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!has_text(runtime)) return false;
+    char path[512];
+    int length = std::snprintf(path, sizeof path, "%s/%s", runtime, name);
+    return length > 0 && length < static_cast<int>(sizeof path) && access(path, F_OK) == 0;
+}
+
+// SDL's drivers that show no window: a game on them would play on unseen.
+bool shows_nothing(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Also gives back whatever SDL took while it tried (its D-Bus connection);
+// the cause may be SDL's own error text, so it is copied first.
+void say_no_display(const char* cause) {
+    char copy[256] = "";
+    if (cause) std::snprintf(copy, sizeof copy, "%s", cause);
+    SDL_Quit();
+    std::fprintf(stderr,
+                 "varnhold: no display%s%s%s: the game needs an X11 or Wayland desktop (DISPLAY or WAYLAND_DISPLAY); "
+                 "without one, try: xvfb-run -a varnhold\n",
+                 cause ? " (" : "", copy, cause ? ")" : "");
+    std::fflush(stderr);
+}
+
+// Left to itself, SDL would try every window system it knows and end on its
+// offscreen driver, which shows nothing: the game would run unseen, at full
+// speed, for ever. So only the systems this machine has are tried, unless
+// the player names a driver in SDL_VIDEODRIVER, which is then obeyed.
+bool init_video() {
+    if (has_text(std::getenv("SDL_VIDEODRIVER"))) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        say_no_display(SDL_GetError());
+        return false;
+    }
+    const char* candidates[2];
+    int count = 0;
+    const char* x_display = std::getenv("DISPLAY");
+    if (has_text(x_display)) candidates[count++] = "x11";
+    if (wayland_socket_exists()) candidates[count++] = "wayland";
+    if (count == 0) {
+        say_no_display(nullptr);
+        return false;
+    }
+    char cause[256] = "";
+    for (int i = 0; i < count; ++i) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, candidates[i]);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            if (!shows_nothing(SDL_GetCurrentVideoDriver())) return true;
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+        if (std::strcmp(candidates[i], "x11") == 0)
+            std::snprintf(cause, sizeof cause, "the X display %s does not answer", x_display);
+        else
+            std::snprintf(cause, sizeof cause, "the Wayland compositor does not answer");
+    }
+    say_no_display(cause);
+    return false;
 }
 
 }  // namespace
@@ -174,11 +261,16 @@ void platform_request_display(int scale, bool full_screen_wanted) {
     full_screen_requested = full_screen_wanted;
 }
 
+bool platform_open_display() { return SDL_WasInit(SDL_INIT_VIDEO) != 0 || init_video(); }
+
+// SDL has no window class: the video system it registers with stands for it.
+bool platform_register_window_class() {
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
+    std::snprintf(failure_detail, sizeof failure_detail, "SDL video is not open");
+    return false;
+}
+
 bool platform_create_window(const char* title, int width, int height, int depth_bits) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
-        return false;
-    }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
@@ -192,8 +284,7 @@ bool platform_create_window(const char* title, int width, int height, int depth_
                                   SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
                                       SDL_WINDOW_ALLOW_HIGHDPI);
     if (!sdl_window) {
-        std::fprintf(stderr, "SDL window: %s\n", SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        note_failure("SDL window");
         return false;
     }
     // A key press is one key event: no text events beside it.
@@ -201,15 +292,25 @@ bool platform_create_window(const char* title, int width, int height, int depth_
     return true;
 }
 
+// SDL draws into the window itself and chose its pixel format with it, from
+// the attributes above: these steps hold as long as the window does.
+bool platform_get_device_context() { return sdl_window != nullptr; }
+bool platform_choose_pixel_format() { return sdl_window != nullptr; }
+bool platform_set_pixel_format() { return sdl_window != nullptr; }
+
 bool platform_create_gl_context() {
     if (!sdl_window) return false;
     gl_context = SDL_GL_CreateContext(sdl_window);
-    if (!gl_context) std::fprintf(stderr, "SDL GL context: %s\n", SDL_GetError());
+    if (!gl_context) note_failure("SDL GL context");
     return gl_context != nullptr;
 }
 
 bool platform_make_gl_current() {
-    if (!sdl_window || !gl_context || SDL_GL_MakeCurrent(sdl_window, gl_context) != 0) return false;
+    if (!sdl_window || !gl_context) return false;
+    if (SDL_GL_MakeCurrent(sdl_window, gl_context) != 0) {
+        note_failure("SDL GL current");
+        return false;
+    }
     display_start(picture_width, picture_height);
     return true;
 }
@@ -247,10 +348,17 @@ bool platform_delete_gl_context() {
     return true;
 }
 
+bool platform_release_device_context() { return true; }
+
 bool platform_destroy_window() {
     if (!sdl_window) return false;
     SDL_DestroyWindow(sdl_window);
     sdl_window = nullptr;
+    return true;
+}
+
+// The last step: the sound and the video system go, and SDL with them.
+bool platform_unregister_window_class() {
     sdl_close_audio();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_Quit();
@@ -296,20 +404,19 @@ void platform_cursor_screen_position(int* x, int* y) { SDL_GetGlobalMouseState(x
 // ---- Messages --------------------------------------------------------------------
 // Without a display the box cannot open; the text on stderr is what remains.
 
-void platform_message_box(const char* caption, const char* text) {
+bool platform_message_box(PlatformMessageKind kind, const char* caption, const char* text) {
     write_message_to_stderr(caption, text);
-    SDL_ShowSimpleMessageBox(message_icon(caption), caption, text, nullptr);
-}
-
-bool platform_ask_yes_no(const char* caption, const char* text) {
-    write_message_to_stderr(caption, text);
+    if (kind != platform_message_question) {
+        SDL_ShowSimpleMessageBox(message_icon(kind), caption, text, nullptr);
+        return false;
+    }
     const SDL_MessageBoxButtonData buttons[] = {
         {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
     };
     SDL_MessageBoxData box;
     std::memset(&box, 0, sizeof box);
-    box.flags = SDL_MESSAGEBOX_WARNING;
+    box.flags = message_icon(kind);
     box.title = caption;
     box.message = text;
     box.numbuttons = 2;

@@ -1,5 +1,6 @@
 // Windows entry: the same whole program as on Linux; the process ends with
-// the wParam of the last message the loop took, as a Windows program does.
+// the wParam of the last message the loop took, as a Windows program does,
+// or with 1 when the game could not start.
 #include <windows.h>
 
 #include <cstdlib>
@@ -12,6 +13,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GameOptions options;
     int exit_code = 0;
     if (handle_command_line(__argc, __argv, &options, &exit_code)) return exit_code;
-    run_game(options);
+    if (run_game(options) != 0) return 1;
     return win32_last_message_wparam();
 }

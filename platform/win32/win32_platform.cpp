@@ -19,7 +19,6 @@ HINSTANCE instance_handle = nullptr;
 HWND window_handle = nullptr;
 HDC device_context = nullptr;
 HGLRC render_context = nullptr;
-bool class_registered = false;
 WPARAM last_wparam = 0;
 
 // While DispatchMessageA runs, the event the loop is waiting for; the first
@@ -209,17 +208,14 @@ void write_message_to_stderr(const char* caption, const char* text) {
     std::fflush(stderr);
 }
 
-// Start-up failures warn, the one that gives up stops, teardown informs.
-UINT message_style(const char* caption, const char* text) {
-    if (caption && std::strcmp(caption, "SHUTDOWN ERROR") == 0) return MB_OK | MB_ICONINFORMATION;
-    if (text && std::strcmp(text, "Program Will Now Close.") == 0) return MB_OK | MB_ICONSTOP;
+UINT message_style(PlatformMessageKind kind) {
+    switch (kind) {
+    case platform_message_error: return MB_OK | MB_ICONEXCLAMATION;
+    case platform_message_stop: return MB_OK | MB_ICONSTOP;
+    case platform_message_question: return MB_YESNO | MB_ICONEXCLAMATION;
+    case platform_message_notice: return MB_OK | MB_ICONINFORMATION;
+    }
     return MB_OK | MB_ICONEXCLAMATION;
-}
-
-void unregister_class() {
-    if (!class_registered) return;
-    if (!UnregisterClassA(class_name, instance_handle)) platform_message_box("SHUTDOWN ERROR", "Could Not Unregister Class.");
-    class_registered = false;
 }
 
 // A double-buffered RGBA window format with a 16-bit depth buffer.
@@ -237,6 +233,8 @@ PIXELFORMATDESCRIPTOR pixel_format_request(int colour_bits, int depth_bits) {
 }
 
 int requested_depth_bits = 16;
+PIXELFORMATDESCRIPTOR format_request;
+int chosen_format = 0;
 
 }  // namespace
 
@@ -249,13 +247,9 @@ void platform_request_display(int scale, bool full_screen_wanted) {
     full_screen_requested = full_screen_wanted;
 }
 
-bool platform_create_window(const char* title, int width, int height, int depth_bits) {
-    requested_depth_bits = depth_bits;
-    declare_dpi_aware();
-    picture_width = width;
-    picture_height = height;
-    window_factor = choose_window_factor();
-    full_screen = false;
+bool platform_open_display() { return true; }
+
+bool platform_register_window_class() {
     instance_handle = GetModuleHandleA(nullptr);
     WNDCLASSA window_class;
     std::memset(&window_class, 0, sizeof window_class);
@@ -265,12 +259,16 @@ bool platform_create_window(const char* title, int width, int height, int depth_
     window_class.hIcon = LoadIcon(nullptr, IDI_WINLOGO);
     window_class.hCursor = LoadCursor(nullptr, IDC_CROSS);
     window_class.lpszClassName = class_name;
-    if (!RegisterClassA(&window_class)) {
-        platform_message_box("ERROR", "Failed To Register The Window Class.");
-        return false;
-    }
-    class_registered = true;
+    return RegisterClassA(&window_class) != 0;
+}
 
+bool platform_create_window(const char* title, int width, int height, int depth_bits) {
+    requested_depth_bits = depth_bits;
+    declare_dpi_aware();
+    picture_width = width;
+    picture_height = height;
+    window_factor = choose_window_factor();
+    full_screen = false;
     // No caption and no frame; the rectangle is adjusted all the same.
     const DWORD ex_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     const DWORD style = WS_POPUP;
@@ -279,34 +277,26 @@ bool platform_create_window(const char* title, int width, int height, int depth_
     window_handle = CreateWindowExA(ex_style, class_name, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                                     rectangle.right - rectangle.left, rectangle.bottom - rectangle.top, nullptr,
                                     nullptr, instance_handle, nullptr);
-    if (!window_handle) {
-        // The game tears down only a window that exists: the class goes here.
-        unregister_class();
-        return false;
-    }
-    return true;
+    return window_handle != nullptr;
 }
 
-// The device context, the pixel format and the rendering context; the steps
-// the game cannot name itself say which one failed.
+bool platform_get_device_context() {
+    device_context = window_handle ? GetDC(window_handle) : nullptr;
+    return device_context != nullptr;
+}
+
+bool platform_choose_pixel_format() {
+    format_request = pixel_format_request(16, requested_depth_bits);
+    chosen_format = device_context ? ChoosePixelFormat(device_context, &format_request) : 0;
+    return chosen_format != 0;
+}
+
+bool platform_set_pixel_format() {
+    return device_context && chosen_format != 0 && SetPixelFormat(device_context, chosen_format, &format_request);
+}
+
 bool platform_create_gl_context() {
-    if (!window_handle) return false;
-    device_context = GetDC(window_handle);
-    if (!device_context) {
-        platform_message_box("ERROR", "Can't Create A GL Device Context.");
-        return false;
-    }
-    PIXELFORMATDESCRIPTOR request = pixel_format_request(16, requested_depth_bits);
-    int format = ChoosePixelFormat(device_context, &request);
-    if (format == 0) {
-        platform_message_box("ERROR", "Can't Find A Suitable PixelFormat.");
-        return false;
-    }
-    if (!SetPixelFormat(device_context, format, &request)) {
-        platform_message_box("ERROR", "Can't Set The PixelFormat.");
-        return false;
-    }
-    render_context = wglCreateContext(device_context);
+    render_context = device_context ? wglCreateContext(device_context) : nullptr;
     return render_context != nullptr;
 }
 
@@ -347,15 +337,19 @@ bool platform_delete_gl_context() {
     return deleted;
 }
 
-bool platform_destroy_window() {
-    if (device_context && window_handle && !ReleaseDC(window_handle, device_context))
-        platform_message_box("SHUTDOWN ERROR", "Release Device Context Failed.");
+bool platform_release_device_context() {
+    bool released = device_context && window_handle && ReleaseDC(window_handle, device_context);
     device_context = nullptr;
+    return released;
+}
+
+bool platform_destroy_window() {
     bool destroyed = window_handle && DestroyWindow(window_handle);
     window_handle = nullptr;
-    unregister_class();
     return destroyed;
 }
+
+bool platform_unregister_window_class() { return UnregisterClassA(class_name, instance_handle) != FALSE; }
 
 void platform_move_window(int x, int y, int width, int height) {
     if (window_handle && !full_screen)
@@ -395,14 +389,10 @@ void platform_cursor_screen_position(int* x, int* y) {
 
 // ---- Messages --------------------------------------------------------------------
 
-void platform_message_box(const char* caption, const char* text) {
+bool platform_message_box(PlatformMessageKind kind, const char* caption, const char* text) {
     write_message_to_stderr(caption, text);
-    MessageBoxA(nullptr, text, caption, message_style(caption, text));
-}
-
-bool platform_ask_yes_no(const char* caption, const char* text) {
-    write_message_to_stderr(caption, text);
-    return MessageBoxA(nullptr, text, caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    int answer = MessageBoxA(nullptr, text, caption, message_style(kind));
+    return kind == platform_message_question && answer == IDYES;
 }
 
 // ---- Time and sound -----------------------------------------------------------------

@@ -51,7 +51,8 @@ rm -rf "$windows/unpacked"
 unzip -q "$windows/build/varnhold-windows.zip" -d "$windows/unpacked" || fail "cannot unpack the zip"
 game_folder="$windows/unpacked/varnhold"
 [ -f "$game_folder/README.txt" ] || fail "the zip has no README.txt"
-ok "cross-built varnhold.exe and packed it with its pictures, sound and README"
+grep -q "GNU GENERAL PUBLIC LICENSE" "$game_folder/COPYING.txt" 2>/dev/null || fail "the zip has no licence (COPYING.txt)"
+ok "cross-built varnhold.exe and packed it with its pictures, sound, README and licence"
 
 start_xserver
 timed prefix make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work/wineboot.log")"

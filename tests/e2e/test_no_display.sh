@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Started where there is no display (a terminal over ssh, a server), the game
+# says in one line what it needs and ends with status 1 at once, instead of
+# playing on in an invisible window; a display that is named but not there
+# ends the same way. A driver that shows nothing runs only when asked for by
+# name, and a display that is there is found without one being named.
+# Usage: test_no_display.sh BUILD_DIR SOURCE_DIR
+source "$(dirname "$0")/harness.sh"
+
+# run_without_display WHAT [VAR=VALUE...]: the game with no display in its
+# environment (plus the given variables), its output in stdout and stderr;
+# sets exit_code, or fails when it is still running after 20 s. There is no
+# desktop session either: libdbus, asked by SDL, would try to start a bus.
+run_without_display() {
+    local what=$1
+    shift
+    (
+        cd "$build" || exit 1
+        exec env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR -u SDL_VIDEODRIVER -u SDL_AUDIODRIVER \
+            DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$@" "${game_launcher[@]}" ./varnhold
+    ) >"$work/stdout" 2>"$work/stderr" &
+    game_pid=$!
+    wait_for_exit 20 || fail "$what: the game still runs after 20 s ($(head -c 300 "$work/stderr"))"
+}
+
+# expect_one_line WHAT: status 1, nothing on stdout, one line on stderr that
+# names the missing display and the way to run without one.
+expect_one_line() {
+    [ "$exit_code" -eq 1 ] || fail "$1: exit status $exit_code, expected 1 ($(head -c 300 "$work/stderr"))"
+    [ ! -s "$work/stdout" ] || fail "$1: wrote to stdout: $(head -c 300 "$work/stdout")"
+    local lines
+    lines=$(wc -l <"$work/stderr")
+    [ "$lines" -eq 1 ] || fail "$1: $lines lines on stderr, expected 1: $(head -n 20 "$work/stderr")"
+    grep -q "no display" "$work/stderr" || fail "$1: the line does not say there is no display: $(cat "$work/stderr")"
+    grep -q "DISPLAY" "$work/stderr" || fail "$1: the line does not name DISPLAY: $(cat "$work/stderr")"
+    grep -q "xvfb-run" "$work/stderr" || fail "$1: the line does not say how to run without one: $(cat "$work/stderr")"
+}
+
+run_without_display "no DISPLAY, no Wayland, no runtime folder"
+expect_one_line "no DISPLAY, no Wayland, no runtime folder"
+ok "with no display and no runtime folder: status 1 and one line: $(cat "$work/stderr")"
+
+mkdir -m 700 "$work/runtime"
+run_without_display "a runtime folder without a Wayland socket" XDG_RUNTIME_DIR="$work/runtime"
+expect_one_line "a runtime folder without a Wayland socket"
+ok "with a runtime folder but no Wayland socket: status 1 and one line"
+
+# An X display that is named but has no server: the window system is tried
+# and refuses, and no other one takes its place.
+free_display=64999
+[ -e "/tmp/.X11-unix/X$free_display" ] && fail "display :$free_display unexpectedly exists"
+run_without_display "DISPLAY naming no server" DISPLAY=":$free_display"
+expect_one_line "DISPLAY naming no server"
+ok "with DISPLAY naming no server: status 1 and one line"
+
+# Asked for by name, the offscreen driver is the player's choice: the game
+# starts on it and is still running when the others had long ended.
+(
+    cd "$build" || exit 1
+    exec env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy \
+        "${game_launcher[@]}" ./varnhold
+) >"$work/stdout" 2>"$work/stderr" &
+game_pid=$!
+if wait_for_exit 5; then
+    fail "with SDL_VIDEODRIVER=offscreen the game ended with $exit_code: $(head -c 300 "$work/stderr")"
+fi
+ok "SDL_VIDEODRIVER=offscreen, asked for by name, is obeyed"
+kill "$game_pid" 2>/dev/null
+wait "$game_pid" 2>/dev/null
+game_pid=""
+
+# And where there is a display, the game finds it by itself: no driver named.
+start_xserver
+unset SDL_VIDEODRIVER
+start_game
+expect_status_lines "DISPLAY alone"
+quit_with_escape "DISPLAY alone"
+ok "with DISPLAY alone and no driver named, the window opens and Escape ends with 0"
+finish

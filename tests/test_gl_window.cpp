@@ -1,0 +1,138 @@
+// The window's start-up and teardown through the platform contract: each
+// step refused in turn shows its one message after tearing down what was
+// reached, in the window's own order, and the game ends with status 1.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/input_state.h"
+#include "app/main_loop.h"
+#include "path/path_search.h"
+#include "platform/headless/headless_platform.h"
+#include "render/gl_window.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+// Teardown's steps and their messages, in the window's order.
+struct TeardownStep {
+    const char* step;
+    const char* text;
+};
+const TeardownStep teardown[] = {
+    {"release current", "Release Of DC And RC Failed."},
+    {"delete context", "Release Rendering Context Failed."},
+    {"release device context", "Release Device Context Failed."},
+    {"destroy window", "Could Not Release hWnd."},
+    {"unregister class", "Could Not Unregister Class."},
+};
+constexpr int teardown_count = sizeof teardown / sizeof teardown[0];
+
+// A start-up step, its message, and how many of teardown's last steps have
+// something to release when it fails.
+struct StartStep {
+    const char* step;
+    const char* text;
+    int reached;
+};
+const StartStep start_steps[] = {
+    {"class", "Failed To Register The Window Class.", 0},
+    {"window", "Window Creation Error.", 1},
+    {"device context", "Can't Create A GL Device Context.", 2},
+    {"choose pixel format", "Can't Find A Suitable PixelFormat.", 3},
+    {"set pixel format", "Can't Set The PixelFormat.", 3},
+    {"context", "Can't Create A GL Rendering Context.", 3},
+    {"current", "Can't Activate The GL Rendering Context.", 5},
+};
+
+// A start that wrongly went on would run the loop: Escape ends it there.
+int run_game_until_escape() {
+    PlatformEvent escape = {platform_event_key_down, vk_escape, 0, 0, 0};
+    headless_push_event(escape);
+    int status = run_game();
+    keys[vk_escape] = 0;
+    return status;
+}
+
+void expect_message(int index, PlatformMessageKind kind, const char* caption, const char* text,
+                    const std::string& what) {
+    EXPECT_EQ(headless_message_kind(index), kind) << what << ": kind of message " << index;
+    EXPECT_EQ(headless_message_caption(index), caption) << what << ": caption of message " << index;
+    EXPECT_EQ(headless_message_text(index), text) << what << ": text of message " << index;
+}
+
+}  // namespace
+
+TEST(WindowStartUp, EachRefusedStepShowsItsOneMessageAndEndsWithStatusOne) {
+    for (const StartStep& start : start_steps) {
+        headless_reset();
+        ASSERT_TRUE(headless_fail_step(start.step)) << start.step;
+        EXPECT_EQ(run_game_until_escape(), 1) << start.step << ": exit status";
+        EXPECT_EQ(headless_pending_events(), 1) << start.step << ": events left, the loop never ran";
+        EXPECT_EQ(headless_message_count(), 1) << start.step << ": messages shown";
+        expect_message(0, platform_message_error, "ERROR", start.text, start.step);
+        EXPECT_FALSE(headless_window_open()) << start.step << ": window left open";
+    }
+    headless_reset();
+}
+
+// With every teardown step failing too, the messages tell what teardown
+// reached: only what start-up made, in the window's order, and all of it
+// before the message of the step that failed.
+TEST(WindowStartUp, RefusedStepTearsDownWhatWasReachedBeforeItsMessage) {
+    for (const StartStep& start : start_steps) {
+        headless_reset();
+        for (const TeardownStep& step : teardown) ASSERT_TRUE(headless_fail_step(step.step)) << step.step;
+        ASSERT_TRUE(headless_fail_step(start.step)) << start.step;
+        EXPECT_EQ(run_game_until_escape(), 1) << start.step << ": exit status";
+        EXPECT_EQ(headless_message_count(), start.reached + 1) << start.step << ": messages shown";
+        for (int i = 0; i < start.reached; ++i)
+            expect_message(i, platform_message_notice, "SHUTDOWN ERROR",
+                           teardown[teardown_count - start.reached + i].text, start.step);
+        expect_message(start.reached, platform_message_error, "ERROR", start.text, start.step);
+    }
+    headless_reset();
+}
+
+TEST(WindowStartUp, NoDisplayEndsWithStatusOneAndNoBox) {
+    headless_reset();
+    ASSERT_TRUE(headless_fail_step("display"));
+    EXPECT_EQ(run_game_until_escape(), 1) << "exit status";
+    EXPECT_EQ(headless_message_count(), 0) << "messages shown: no box can show without a display";
+    EXPECT_EQ(headless_pending_events(), 1) << "events left, the loop never ran";
+    headless_reset();
+}
+
+// After a whole game every teardown step runs; each failure is reported and
+// the next step still runs, down to the world and the path search.
+TEST(WindowTeardown, ReportsEachFailedStepInOrderAndStillFreesEverything) {
+    headless_reset();
+    for (const TeardownStep& step : teardown) ASSERT_TRUE(headless_fail_step(step.step)) << step.step;
+    EXPECT_EQ(run_game_until_escape(), 0) << "exit status after the loop";
+    EXPECT_EQ(headless_message_count(), teardown_count) << "messages shown";
+    for (int i = 0; i < teardown_count; ++i)
+        expect_message(i, platform_message_notice, "SHUTDOWN ERROR", teardown[i].text, "teardown");
+    EXPECT_EQ(unit_table, nullptr) << "the world is freed";
+    EXPECT_EQ(path_search, nullptr) << "the path search is freed";
+    EXPECT_FALSE(headless_window_open()) << "window left open";
+    headless_reset();
+}
+
+// Full screen cannot be had; the question lets the player take the window,
+// and a no ends the start with the message that gives up.
+TEST(WindowStartUp, RefusedFullScreenAsksAndGivesUpOnNo) {
+    for (bool yes : {true, false}) {
+        const std::string what = yes ? "answered yes" : "answered no";
+        headless_reset();
+        headless_set_yes_no_answer(yes);
+        EXPECT_EQ(open_window("VARNHOLD", 640, 480, 16, true), yes) << what << ": window opened";
+        EXPECT_EQ(headless_message_count(), yes ? 1 : 2) << what << ": messages shown";
+        expect_message(0, platform_message_question, "Kavo GL",
+                       "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
+                       what);
+        if (!yes) expect_message(1, platform_message_stop, "ERROR", "Program Will Now Close.", what);
+        EXPECT_EQ(fullscreen, yes ? 0 : 1) << what << ": full-screen flag";
+        close_window();
+    }
+    headless_reset();
+}
