@@ -50,7 +50,9 @@ bool make_picture_texture(int width, int height) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    while (glGetError() != GL_NO_ERROR) {
+    // Earlier errors are nobody's now; a bounded loop, since some drivers
+    // keep reporting one while no context is current.
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
     }
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, wanted_width, wanted_height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     if (glGetError() != GL_NO_ERROR) return false;
@@ -70,7 +72,8 @@ void clear_rectangle(int x, int y, int width, int height) {
 void clear_corner_outside_picture(const DisplayLayout& layout) {
     const int w = layout.picture_width, h = layout.picture_height;
     if (layout.left > 0) clear_rectangle(0, 0, layout.left < w ? layout.left : w, h);
-    if (layout.bottom > 0 && layout.left < w) clear_rectangle(layout.left, 0, w - layout.left, layout.bottom < h ? layout.bottom : h);
+    if (layout.bottom > 0 && layout.left < w)
+        clear_rectangle(layout.left, 0, w - layout.left, layout.bottom < h ? layout.bottom : h);
 }
 
 void draw_enlarged_quad(const DisplayLayout& layout) {
@@ -105,8 +108,8 @@ void enlarge(const DisplayLayout& layout) {
     glPushMatrix();
     glLoadIdentity();
 
-    const GLenum off[] = {GL_SCISSOR_TEST, GL_DEPTH_TEST, GL_BLEND,     GL_ALPHA_TEST, GL_LIGHTING,
-                          GL_FOG,          GL_CULL_FACE,  GL_DITHER,    GL_COLOR_MATERIAL, GL_STENCIL_TEST};
+    const GLenum off[] = {GL_SCISSOR_TEST, GL_DEPTH_TEST, GL_BLEND,  GL_ALPHA_TEST,     GL_LIGHTING,
+                          GL_FOG,          GL_CULL_FACE,  GL_DITHER, GL_COLOR_MATERIAL, GL_STENCIL_TEST};
     for (GLenum capability : off) glDisable(capability);
     glViewport(0, 0, layout.drawable_width, layout.drawable_height);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

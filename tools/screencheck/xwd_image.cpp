@@ -139,7 +139,8 @@ int mixed_blocks(const XwdImage& screen, int left, int top, int factor, int widt
             bool one_colour = true;
             for (int dy = 0; dy < factor && one_colour; ++dy)
                 for (int dx = 0; dx < factor && one_colour; ++dx)
-                    one_colour = std::memcmp(first, pixel_at(screen, left + x * factor + dx, top + y * factor + dy), 3) == 0;
+                    one_colour =
+                        std::memcmp(first, pixel_at(screen, left + x * factor + dx, top + y * factor + dy), 3) == 0;
             mixed += !one_colour;
         }
     }
