@@ -94,9 +94,12 @@ void draw_enlarged_quad(const DisplayLayout& layout) {
 }
 
 // Copy the corner into the texture, black where the picture will not be,
-// and draw the texture enlarged. Every state touched is saved first.
+// and draw the texture enlarged. Every state touched is saved first: the
+// switches, viewport, scissor box, texture binding and mode, clear colour
+// and mask, matrix mode and the current texture coordinates.
 void enlarge(const DisplayLayout& layout) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushAttrib(GL_ENABLE_BIT | GL_VIEWPORT_BIT | GL_SCISSOR_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT |
+                 GL_TRANSFORM_BIT | GL_CURRENT_BIT);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
