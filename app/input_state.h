@@ -11,9 +11,29 @@ extern int32_t mouse_y;           // client pixels from the top edge
 extern uint8_t window_active;     // 0 while minimised: no frames run
 extern uint8_t fullscreen;        // forced to 0 at start
 
-// The keyboard read directly, not through the events.
+// The keyboard read directly, not through the events. Within a loop pass
+// (between begin_key_pass and end_key_pass) the first read of a key is kept
+// for the rest of the pass, so every step of one pass sees one keyboard and
+// a recording can say what the pass saw; outside a pass each call reads the
+// keyboard afresh. While a replay plays, both read replayed_direct_keys.
 bool key_down(int vk);
 bool key_up(int vk);
+
+void begin_key_pass();
+void end_key_pass();
+// What the open pass read of the key: 0 not read, 1 up, 2 down.
+uint8_t key_read_in_pass(int vk);
+
+// Set while a replay plays: key_down answers from replayed_direct_keys.
+extern bool direct_keys_replayed;
+extern uint8_t replayed_direct_keys[256];  // 1 while down
+
+// The pauses that pace the game and debounce held keys (the frame delay,
+// the scroll, E and H). The game sleeps them; a replay being watched counts
+// them instead (pauses_counted) and keeps its own pace from the count.
+void pause_ms(int milliseconds);
+extern bool pauses_counted;
+extern int64_t counted_pause_ms;
 
 // Virtual-key codes the game reads.
 constexpr int vk_backspace = 0x08;

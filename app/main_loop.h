@@ -4,6 +4,13 @@
 
 #include "app/options.h"
 
+// What a pass does once no event waits: the frame (while the window is
+// active), Escape, the swap, the view keys. The window's own loop swaps; a
+// replay watched swaps when it chooses; the rule steps alone draw nothing.
+enum PassKind { pass_in_window, pass_watched, pass_rules_only };
+// Returns true when the pass ends the game.
+bool run_pass_steps(PassKind kind);
+
 // One pass: one waiting event handed to the window procedure, or else one
 // frame (while the window is active), the swap and the view keys.
 // Returns true when the loop is to end.
@@ -12,6 +19,8 @@ bool run_loop_pass();
 int run_main_loop();
 // The view keys read after each swap, in their fixed order.
 void apply_view_keys();
-// The whole program: window and start-up, the loop, teardown. Returns the
-// exit code: 0 after the loop, 1 when the window could not be opened.
+// The whole program: window and start-up, the loop with its recording,
+// teardown; or, with a replay path, the replay watched (app/replay_window.h).
+// Returns the exit code: 0 after the loop, 1 when the window could not be
+// opened.
 int run_game(const GameOptions& options = GameOptions());

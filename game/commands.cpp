@@ -33,12 +33,19 @@ uint16_t clamp_to_map(int value) {
 // Single precision throughout, truncated toward zero: offset 0 covers the
 // two middle fortieths of the window in each direction.
 void update_cursor() {
-    cursor_dx = static_cast<int32_t>(static_cast<float>(mouse_x) / static_cast<float>(screen_width) *
-                                         cursor_span_tiles -
-                                     cursor_half_span);
-    cursor_dy = static_cast<int32_t>(static_cast<float>(screen_height - mouse_y) /
-                                         static_cast<float>(screen_height) * cursor_span_tiles -
-                                     cursor_half_span);
+    cursor_dx = cursor_offset_for_column(mouse_x);
+    cursor_dy = cursor_offset_for_row(mouse_y);
+}
+
+int32_t cursor_offset_for_column(int32_t column) {
+    return static_cast<int32_t>(static_cast<float>(column) / static_cast<float>(screen_width) * cursor_span_tiles -
+                                cursor_half_span);
+}
+
+int32_t cursor_offset_for_row(int32_t row) {
+    return static_cast<int32_t>(static_cast<float>(screen_height - row) / static_cast<float>(screen_height) *
+                                    cursor_span_tiles -
+                                cursor_half_span);
 }
 
 bool recruit_attempt(int unit, int empire) {

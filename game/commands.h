@@ -9,6 +9,9 @@ extern int32_t cursor_dx;
 extern int32_t cursor_dy;
 
 void update_cursor();
+// The offsets update_cursor computes from a mouse column and row.
+int32_t cursor_offset_for_column(int32_t column);
+int32_t cursor_offset_for_row(int32_t row);
 void handle_left_button();
 void handle_right_button();
 // One paid recruiting draw on unit for empire; shared with the computer.

@@ -22,7 +22,7 @@ constexpr int terrain_radius = 20;
 
 // The only pace besides the swap: 0, 6, 12 or 18 ms, chosen with F5 to F8.
 void pace_frame() {
-    if (game_speed > 1) platform_sleep_ms((game_speed - 1) * pace_step_ms);
+    if (game_speed > 1) pause_ms((game_speed - 1) * pace_step_ms);
 }
 
 // While M is held the window's top-left corner follows the mouse cursor.
@@ -87,4 +87,15 @@ bool run_frame() {
     draw_status_and_screens();
     finish_overlay_present();
     return true;
+}
+
+void draw_still_frame() {
+    clear_scene();
+    apply_camera();
+    draw_world();
+    draw_unit_pass();
+    draw_cursor_marker(cursor_dx, cursor_dy);
+    begin_overlay_present();
+    draw_screens();
+    finish_overlay_present();
 }

@@ -3,3 +3,7 @@
 #pragma once
 
 bool run_frame();
+// The frame's picture of the game as it stands, drawn again without
+// advancing or reading anything: for a replay that stops between the
+// frames it shows.
+void draw_still_frame();

@@ -5,6 +5,7 @@
 #include "game/commands.h"
 #include "game/economy.h"
 #include "game/opponent.h"
+#include "game/screens.h"
 #include "game/units.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -54,8 +55,10 @@ void apply_function_keys() {
     if (key_down(vk_f8)) game_speed = 4;
 }
 
+bool census_frame() { return periodic(census_period); }
+
 void census_when_due() {
-    if (periodic(census_period)) census();
+    if (census_frame()) census();
 }
 
 // The census runs first, so the frame that ends a game pays nothing.
@@ -78,4 +81,6 @@ void run_rule_steps() {
     apply_function_keys();
     census_when_due();
     economy_and_opponent();
+    toggle_help();
+    close_help_when_over();
 }

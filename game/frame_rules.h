@@ -18,10 +18,13 @@ void handle_mouse_buttons();
 void apply_function_keys();
 // Every 30 frames the census, which may end the game.
 void census_when_due();
+// True while frame_counter says the census is due (mod 30 = 1).
+bool census_frame();
 // Unless the game is over: income and the computer's recruiting every 30
 // frames, the computer's plan every 500.
 void economy_and_opponent();
 
 // Every rule step above in the frame's order, without the drawing between
-// them: the simulator's frame.
+// them, and last what the screens change (the help toggle, the help closed
+// after a game; game/screens.h): the simulator's frame.
 void run_rule_steps();

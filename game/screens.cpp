@@ -2,7 +2,6 @@
 
 #include "app/input_state.h"
 #include "game/commands.h"
-#include "platform/platform.h"
 #include "render/overlay.h"
 #include "world/game_state.h"
 #include "world/world_arrays.h"
@@ -40,13 +39,6 @@ const char* const help_lines[] = {
 void draw_white(int x, int y) { draw_text(x, y, 255, 255, 255); }
 
 int line_y(int line) { return first_line_y - line * line_step; }
-
-// Holding H flips the help in every frame, each time with the pause.
-void toggle_help() {
-    if (!key_down(vk_h)) return;
-    help_visible = help_visible ? 0 : 1;
-    platform_sleep_ms(help_sleep_ms);
-}
 
 void draw_help() {
     int line = 0;
@@ -87,20 +79,35 @@ void draw_end_lines() {
     }
 }
 
-// The picture goes over the end lines; the help is closed again, so after
-// a game it only shows in frames in which H is down.
+// The picture goes over the end lines.
 void draw_end_screen() {
     if (!game_over()) return;
     draw_image(intro_x, intro_y, intro_slot);
     format_text("Press F1 to start a new game.");
     draw_white(end_x, new_game_line_y);
-    help_visible = 0;
 }
 
 }  // namespace
 
+// Holding H flips the help in every frame, each time with the pause.
+void toggle_help() {
+    if (!key_down(vk_h)) return;
+    help_visible = help_visible ? 0 : 1;
+    pause_ms(help_sleep_ms);
+}
+
+// So after a game the help only shows in frames in which H is down.
+void close_help_when_over() {
+    if (game_over()) help_visible = 0;
+}
+
 void draw_status_and_screens() {
     toggle_help();
+    draw_screens();
+    close_help_when_over();
+}
+
+void draw_screens() {
     if (help_visible)
         draw_help();
     else

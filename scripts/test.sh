@@ -4,8 +4,9 @@
 #                 the game under valgrind here
 #   build-asan/   the same code and tests with AddressSanitizer and
 #                 UndefinedBehaviorSanitizer (g++), leaks checked by LSan
-#   build-fuzz/   the picture loader's libFuzzer target (clang), run for
-#                 VARNHOLD_FUZZ_SECONDS (60 by default)
+#   build-fuzz/   the libFuzzer targets (clang) of the picture loader and
+#                 the replay reader, each run for VARNHOLD_FUZZ_SECONDS (60
+#                 by default)
 # Every stage runs even when an earlier one failed; the exit code is non-zero
 # if any did. The end-to-end tests (real windows on a virtual X server) are
 # marked to run one at a time, so that none is starved of the CPU.
@@ -69,7 +70,7 @@ stage "normal tests" run_suite build
 stage "sanitizer build" configure_and_build build-asan -DVARNHOLD_SANITIZE=ON
 stage "sanitizer tests" run_suite build-asan
 
-build_targets=(--target fuzz_loader)
+build_targets=(--target fuzz_loader --target fuzz_replay)
 stage "fuzz build" configure_and_build build-fuzz -DVARNHOLD_FUZZ=ON -DVARNHOLD_FUZZ_SECONDS="$fuzz_seconds" \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 stage "fuzz" bash -c 'cd build-fuzz && ctest --output-on-failure -R "^fuzz_"'

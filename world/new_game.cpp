@@ -93,7 +93,19 @@ void reset_view() {
 
 }  // namespace
 
+namespace {
+
+uint32_t deals_made = 0;
+uint32_t latest_seed = 0;
+
+}  // namespace
+
+uint32_t deal_count() { return deals_made; }
+uint32_t last_deal_seed() { return latest_seed; }
+
 void new_game_from_seed(uint32_t seed) {
+    ++deals_made;
+    latest_seed = seed;
     rng::srand(seed);
     clear_every_slot();
     deal_creatures();
@@ -118,6 +130,8 @@ void choose_next_deal_seed(uint32_t seed) {
     next_seed = seed;
     next_seed_pending = true;
 }
+
+bool deal_seed_pending() { return next_seed_pending; }
 
 void new_game() {
     uint32_t seed = static_cast<uint32_t>(platform_calendar_seconds());

@@ -10,6 +10,12 @@ void new_game();
 void new_game_from_seed(uint32_t seed);
 // The next new_game deals from this seed instead of the clock, once.
 void choose_next_deal_seed(uint32_t seed);
+// Whether a chosen seed still waits for its deal.
+bool deal_seed_pending();
+// Deals made since the program started (either call above), and the seed of
+// the latest: what a recording keeps of each deal.
+uint32_t deal_count();
+uint32_t last_deal_seed();
 
 // The sound of a new game, relative to the data folders.
 extern const char* const new_game_sound_path;

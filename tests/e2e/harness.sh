@@ -9,6 +9,8 @@ source_dir=$(cd "$2" && pwd)
 check="$build/tools/screencheck/screencheck"
 work=$(mktemp -d)
 chmod 755 "$work"
+# The replays the games keep stay in the test's own folder, not in a home.
+export XDG_DATA_HOME="$work/data"
 xvfb_pid="" game_pid="" window="" exit_code="" passed=0 background_pids=()
 sanitized=no
 grep -q '^VARNHOLD_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null && sanitized=yes

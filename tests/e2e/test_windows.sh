@@ -90,6 +90,15 @@ grep -q "ERROR" "$work/game.log" && fail "the game reported an error"
 ok "Escape ends the game with the key's code, 27"
 timings+=("first run $((SECONDS - run_started)) s")
 
+# The game kept its replay under %APPDATA%; the Linux simulator plays it
+# through the same rules, digest by digest.
+replays="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/varnhold/replays"
+kept=$(find "$replays" -name '*.vrp' 2>/dev/null | head -n1)
+[ -n "$kept" ] || fail "the Windows game kept no replay in $replays"
+"$build/varnhold-sim" --replay "$kept" >"$work/sim.log" 2>&1 ||
+    fail "the Windows game's replay does not check: $(tail -n 3 "$work/sim.log")"
+ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work/sim.log")"
+
 # ---- full screen: the picture centred at factor 1 on this 1024 x 768 screen,
 # black around it, and Alt+Enter back to today's window -----------------------------
 run_started=$SECONDS

@@ -12,6 +12,7 @@
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "tools/sim/sim_player.h"
+#include "tools/sim/sim_replay.h"
 #include "tools/sim/sim_report.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -30,7 +31,10 @@ struct SimOptions {
 void print_usage() {
     std::fprintf(stderr,
                  "usage: varnhold-sim --seed S --frames N [--player idle|attack|random] [--dump FILE] [--check]\n"
-                 "  --check  test the game's invariants after every frame; exit 3 at the first broken one\n");
+                 "       varnhold-sim --replay FILE\n"
+                 "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
+                 "  --replay  play a replay through the rule steps and check its digests; exit 0 only\n"
+                 "            when all match to the game's end\n");
 }
 
 bool parse_options(int argc, char** argv, SimOptions* options) {
@@ -103,6 +107,13 @@ void count_living(int living[3]) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && !std::strcmp(argv[1], "--replay")) {
+        if (argc != 3) {
+            print_usage();
+            return 2;
+        }
+        return check_replay(argv[2]);
+    }
     SimOptions options;
     if (!parse_options(argc, argv, &options)) {
         print_usage();

@@ -1,0 +1,51 @@
+// Reading a replay back, one record at a time, treating every file as
+// hostile: bounded lines, bounded numbers, nothing allocated from what the
+// file says, and every failure one line of text.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "replay/replay_format.h"
+#include "replay/state_digest.h"
+
+constexpr int replay_error_capacity = 256;
+
+struct ReplayHeader {
+    int format_version;
+    char game_version[replay_version_capacity + 1];
+    uint32_t first_seed;
+};
+
+enum ReplayRecordType {
+    record_pass,    // one pass; the inputs now hold it
+    record_run,     // run passes like the last one
+    record_digest,  // the state after the last pass
+    record_end,     // the state when the game ended; nothing follows
+    record_cut,     // the file stops here without its end (a cut-off game)
+    record_bad,     // the file is damaged here; error says how
+};
+
+struct ReplayRecord {
+    ReplayRecordType type;
+    uint32_t run;
+    uint64_t frame;
+    StateDigest digest;
+};
+
+struct ReplayReader {
+    std::FILE* file;
+    uint64_t line_number;
+    bool finished;  // end, cut or bad seen: every later call says the same
+    ReplayRecordType last_type;
+    uint32_t file_hash;  // of every byte before the line being read
+    char error[replay_error_capacity];
+};
+
+// Opens the file and reads its header. False with reader->error set (one
+// line, naming the file) when it cannot be read or is not a replay of ours.
+bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header);
+// The next record. A pass line's changes are applied to *inputs only when
+// the whole line is sound. On record_bad, reader->error says what is wrong.
+ReplayRecordType reader_next(ReplayReader* reader, PassInput* inputs, ReplayRecord* record);
+void reader_close(ReplayReader* reader);

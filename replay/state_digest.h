@@ -1,0 +1,32 @@
+// The digest of the whole game state: a 64-bit FNV-1a hash over every field
+// written out one by one, and a short fingerprint that says what moved.
+#pragma once
+
+#include <cstdint>
+
+#include "world/settings.h"
+
+// The fingerprint holds one hex digit per game field, one per unit field
+// (over every slot), and one per group of slots, in that order.
+constexpr int digest_game_fields = 17;
+constexpr int digest_unit_fields = 20;
+constexpr int digest_slots_per_group = 8;
+constexpr int digest_slot_groups = max_units / digest_slots_per_group;
+constexpr int digest_fingerprint_length = digest_game_fields + digest_unit_fields + digest_slot_groups;
+
+struct StateDigest {
+    uint64_t whole;
+    char fingerprint[digest_fingerprint_length + 1];  // lower-case hex, NUL-terminated
+};
+
+// The state as it is now: every unit slot, the generator, the clock, the
+// end flags, the selection, the help, the picture size, the frame delay, the
+// view and the cursor. Never raw struct bytes: padding is not the game's.
+StateDigest digest_game_state();
+
+// The name of fingerprint digit i for i below digest_game_fields +
+// digest_unit_fields ("frame_counter", ..., "hp", ...).
+const char* digest_field_name(int i);
+// Writes the value of that field as the game has it now, for a unit field of
+// the given slot, into text (at most size bytes).
+void describe_field(int i, int slot, char* text, int size);

@@ -1,0 +1,527 @@
+// Replays: a game played through the real loop with scripted events is
+// recorded and played back through the rule steps with every digest
+// matching; a state that moves is found at the next census and named; cut,
+// changed and hostile files end with one clear message; the digest covers
+// each field and no padding; the writer survives a full disk; the replay
+// folder keeps the newest 50 of its own files and nothing else.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "game/commands.h"
+#include "path/path_search.h"
+#include "render/gl_window.h"
+#include "replay/recording.h"
+#include "replay/replay_folder.h"
+#include "replay/replay_player.h"
+#include "replay/replay_writer.h"
+#include "tests/support/world_fixture.h"
+#include "world/new_game.h"
+
+namespace {
+
+std::string read_all(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_all(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// CTest runs each case in a process of its own, side by side: one name each.
+std::string temp_file(const char* name) {
+    return ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid()) + "_" + name;
+}
+
+// Whatever this process wrote goes when it ends.
+class RemoveTempFiles : public ::testing::Environment {
+public:
+    void TearDown() override {
+        const std::string ours = "varnhold_replay_" + std::to_string(getpid()) + "_";
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir(), error))
+            if (entry.path().filename().string().rfind(ours, 0) == 0) std::filesystem::remove_all(entry.path(), error);
+    }
+};
+const auto* const remove_temp_files = ::testing::AddGlobalTestEnvironment(new RemoveTempFiles);
+
+// What a fresh program has before its first deal.
+void start_as_the_program_does() {
+    headless_reset();
+    std::memset(keys, 0, sizeof keys);
+    std::memset(mouse_buttons, 0, sizeof mouse_buttons);
+    mouse_x = mouse_y = 0;
+    window_active = 1;
+    selected_unit = 0;
+    help_visible = 0;
+    game_speed = 1;
+    unit_size = unit_size_normal;
+}
+
+// splitmix64: the script's own choices.
+struct Dice {
+    uint64_t state;
+    uint64_t next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
+};
+
+void key(int vk, bool down) {
+    headless_set_key(vk, down);
+    headless_push_event({down ? platform_event_key_down : platform_event_key_up, vk, 0, 0, 0});
+}
+
+// Everything the rules read from outside, pressed, moved and released at
+// random: keys of both kinds, buttons, the mouse, minimising, F1 with the
+// clock moving on.
+void play_scripted_frame(Dice* dice, int frame, bool* held, bool* minimised) {
+    static const int toggled[] = {vk_backspace, vk_0,    vk_space, vk_h,    vk_shift, vk_up,  vk_right,
+                                  vk_page_down, vk_f2,   vk_f4,    vk_f5,   vk_f6,    vk_f8,  vk_e,
+                                  vk_left,      vk_down, vk_page_up, vk_f3,    vk_f7};
+    constexpr int toggled_count = sizeof toggled / sizeof toggled[0];
+    headless_set_calendar_seconds(1700000000 + frame / 60);
+    if (dice->below(100) < 6) {
+        const int which = dice->below(toggled_count);
+        held[which] = !held[which];
+        key(toggled[which], held[which]);
+    }
+    // F1 is tapped: held, it deals in every frame and no census comes.
+    if (held[31] && dice->below(3) == 0) key(vk_f1, held[31] = false);
+    else if (!held[31] && dice->below(1000) < 3) key(vk_f1, held[31] = true);
+    if (dice->below(100) < 25)
+        headless_push_event({platform_event_mouse_move, 0, 0, dice->below(screen_width), dice->below(screen_height)});
+    if (dice->below(100) < 4) {
+        const int button = dice->below(2) * 2;
+        headless_push_event({mouse_buttons[button] ? platform_event_button_up : platform_event_button_down, 0, button, 0, 0});
+    }
+    if (dice->below(1000) < 8) {
+        *minimised = !*minimised;
+        headless_push_event({*minimised ? platform_event_minimized : platform_event_restored, 0, 0, 0, 0});
+    }
+}
+
+// One pass per waiting event, then the pass that swaps.
+void run_loop_frame() {
+    const int swaps = headless_swap_count();
+    while (headless_swap_count() == swaps) ASSERT_FALSE(run_loop_pass());
+}
+
+constexpr uint32_t script_seed = 424242;
+constexpr int script_frames = 1500;
+
+// The real loop in the offscreen window, recording into path, then Escape.
+void record_scripted_game(const std::string& path) {
+    start_as_the_program_does();
+    choose_next_deal_seed(script_seed);
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    start_recording(path.c_str(), false);
+    Dice dice{7};
+    bool held[32] = {};
+    bool minimised = false;
+    for (int frame = 1; frame <= script_frames; ++frame) {
+        play_scripted_frame(&dice, frame, held, &minimised);
+        ASSERT_NO_FATAL_FAILURE(run_loop_frame());
+    }
+    key(vk_escape, true);
+    for (int pass = 0; pass < 100 && !run_loop_pass(); ++pass) {
+    }
+    stop_recording();
+    close_window();
+    start_as_the_program_does();
+}
+
+// The simulator's way: the world without a window, the rule steps alone.
+struct RulesWorld {
+    RulesWorld() {
+        start_as_the_program_does();
+        alloc_world();
+        init_face_table();
+        init_map_cells();
+        path_search = new PathSearch;
+        path_search->create_buffers();
+    }
+    ~RulesWorld() {
+        path_search->release_buffers();
+        delete path_search;
+        path_search = nullptr;
+        free_world();
+        start_as_the_program_does();
+    }
+};
+
+bool rules_pass() { return run_pass_steps(pass_rules_only); }
+
+std::function<void()> poke_after_pass;
+int poke_at_pass = -1;
+int passes_run = 0;
+bool poking_pass() {
+    const bool ended = rules_pass();
+    if (++passes_run == poke_at_pass) poke_after_pass();
+    return ended;
+}
+
+// Opens, deals the first game from the header and plays to the first
+// step that is not a plain pass. False when the file would not open.
+bool play_replay(const std::string& path, ReplayPlayer* player, ReplayStep* step, ReplayPassFunction pass = rules_pass) {
+    RulesWorld world;
+    if (!replay_open(player, path.c_str())) return false;
+    choose_next_deal_seed(player->header.first_seed);
+    new_game();
+    EXPECT_TRUE(replay_check_first_deal(player)) << player->message;
+    do *step = replay_play_pass(player, pass);
+    while (*step == replay_step_played);
+    replay_close(player);
+    return true;
+}
+
+int count_lines_starting(const std::string& text, const char* start) {
+    int count = 0;
+    for (size_t at = 0; at < text.size();) {
+        if (text.compare(at, std::strlen(start), start) == 0) ++count;
+        const size_t end = text.find('\n', at);
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return count;
+}
+
+// The recorded game, made once for the suite.
+class RecordedGame : public ::testing::Test {
+protected:
+    static std::string path;
+    static std::string text;
+    static void SetUpTestSuite() {
+        path = temp_file("scripted.vrp");
+        record_scripted_game(path);
+        text = read_all(path);
+    }
+};
+std::string RecordedGame::path;
+std::string RecordedGame::text;
+
+ReplayPlayer player;
+
+TEST_F(RecordedGame, PlaysBackThroughTheRuleStepsWithEveryDigestMatching) {
+    ASSERT_FALSE(text.empty());
+    ReplayStep step;
+    ASSERT_TRUE(play_replay(path, &player, &step)) << player.message;
+    EXPECT_EQ(step, replay_step_finished) << player.message;
+    EXPECT_EQ(static_cast<int>(player.digests_checked), count_lines_starting(text, "d ") + 1) << "digests_checked";
+    EXPECT_GT(player.digests_checked, 20u) << "digests_checked";
+    EXPECT_EQ(player.frames, recorded_frames()) << "frames";
+}
+
+// The script reached every kind of input, so the round trip above covers them.
+TEST_F(RecordedGame, HoldsEveryKindOfInput) {
+    const char* kinds[][2] = {{" a0", "a minimised pass"}, {" b+0", "the left button"}, {" b+2", "the right button"},
+                              {" d+20", "Space read directly"}, {" x", "the spin's column"}, {" s", "an F1 deal"},
+                              {" k+21", "Page Up from the events"}, {" d+10", "Shift read directly"},
+                              {" c", "the cursor tile"}, {"\nr ", "a run of unchanged passes"}};
+    for (const auto& kind : kinds) EXPECT_NE(text.find(kind[0]), std::string::npos) << kind[1];
+}
+
+// A state that moves, as a rule changed between recording and replay would
+// move it, is found at the next census and named by field and slots.
+TEST_F(RecordedGame, AMovedStateIsFoundAtTheNextCensusAndNamed) {
+    struct Poke {
+        const char* field;
+        std::function<void()> change;
+    };
+    const Poke pokes[] = {
+        {"hp", [] { unit_table[5].hp += 0.25f; }},
+        {"tile_x", [] { unit_table[40].tile_x ^= 1; }},
+        {"rand_state", [] { rng::rand(); }},
+        {"map_sx", [] { map_sx += 1; }},
+        {"help_visible", [] { help_visible = !help_visible; }},
+        {"camera_zoom", [] { camera_zoom += 0.25f; }},
+        {"owner", [] { unit_table[70].owner = 1 - unit_table[70].owner; }},
+    };
+    for (const Poke& poke : pokes) {
+        poke_after_pass = poke.change;
+        poke_at_pass = 400;
+        passes_run = 0;
+        ReplayStep step;
+        ASSERT_TRUE(play_replay(path, &player, &step, poking_pass));
+        EXPECT_EQ(step, replay_step_differs) << poke.field;
+        EXPECT_TRUE(player.differs_by_digest) << poke.field;
+        EXPECT_LE(player.differs_at_frame, 400u + 30u) << poke.field;
+        std::string moved;
+        for (int i = 0; i < digest_game_fields + digest_unit_fields; ++i)
+            if (player.recorded.fingerprint[i] != player.replayed.fingerprint[i]) moved += digest_field_name(i) + std::string(" ");
+        EXPECT_NE(moved.find(std::string(poke.field) + " "), std::string::npos) << poke.field << " among: " << moved;
+    }
+    poke_at_pass = -1;
+}
+
+// Cut after a digest, or one byte into the line after it (every line is
+// longer): played to that digest's frame and told as ending early.
+TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
+    size_t at = 0;
+    for (int d = 0; d < 5; ++d) at = text.find("\nd ", at + 1);
+    ASSERT_NE(at, std::string::npos);
+    const size_t line_end = text.find('\n', at + 1);
+    const uint64_t frame = std::strtoull(text.c_str() + at + 3, nullptr, 10);
+    const std::string cut_path = temp_file("cut.vrp");
+    for (size_t extra : {size_t(0), size_t(1)}) {
+        write_all(cut_path, text.substr(0, line_end + 1 + extra));
+        ReplayStep step;
+        ASSERT_TRUE(play_replay(cut_path, &player, &step));
+        EXPECT_EQ(step, replay_step_cut) << "cut " << extra << " bytes after the digest";
+        EXPECT_EQ(player.frames, frame) << "cut " << extra << " bytes after the digest";
+        EXPECT_NE(std::string(player.message).find("ends early"), std::string::npos) << player.message;
+    }
+}
+
+TEST_F(RecordedGame, CutAnywhereItEndsEarlyOrWillNotOpen) {
+    Dice dice{99};
+    const std::string cut_path = temp_file("cut_anywhere.vrp");
+    for (int i = 0; i < 12; ++i) {
+        const size_t length = dice.below(static_cast<int>(text.size()));
+        write_all(cut_path, text.substr(0, length));
+        ReplayStep step = replay_step_played;
+        if (!play_replay(cut_path, &player, &step)) continue;  // inside the header
+        EXPECT_EQ(step, replay_step_cut) << "cut at byte " << length << ": " << player.message;
+    }
+}
+
+// Every changed byte is found: the inputs by the hash of the file on the
+// next digest line, the digest lines by their own fields.
+TEST_F(RecordedGame, AnyChangedByteIsFound) {
+    Dice dice{1234};
+    const std::string changed_path = temp_file("changed.vrp");
+    for (int i = 0; i < 24; ++i) {
+        std::string changed = text;
+        const size_t at = dice.below(static_cast<int>(changed.size()));
+        changed[at] = static_cast<char>(changed[at] ^ (1 + dice.below(255)));
+        write_all(changed_path, changed);
+        ReplayStep step = replay_step_played;
+        const bool opened = play_replay(changed_path, &player, &step);
+        if (opened) {
+            EXPECT_NE(step, replay_step_finished) << "byte " << at << " changed, yet: " << player.message;
+        }
+        EXPECT_NE(std::string(player.message).find(changed_path), std::string::npos) << "byte " << at;
+    }
+}
+
+// ---- Files that were never replays ------------------------------------------
+
+struct Hostile {
+    const char* name;
+    std::string bytes;
+    const char* said;  // in the one line
+};
+
+const std::string header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
+
+std::vector<Hostile> hostile_files() {
+    std::string garbage;
+    Dice dice{5};
+    for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
+    return {
+        {"empty", "", "empty"},
+        {"not ours", "hello\n", "not a varnhold replay"},
+        {"another format", "varnhold-replay 2\ngame 9.0\nseed 1\n", "format 2"},
+        {"header cut", "varnhold-replay 1\ngame 1.0.0\n", "ends inside its header"},
+        {"binary garbage", garbage, "not a varnhold replay"},
+        {"seed too big", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
+        {"version too long", "varnhold-replay 1\ngame " + std::string(200, '1') + "\nseed 1\n", "version"},
+        {"garbage after the header", header + garbage, "damaged"},
+        {"a line of megabytes", header + "p" + std::string(3 << 20, ' ') + "\n", "longer"},
+        {"a huge run", header + "r 99999999999999999999\n", "run line"},
+        {"a run of a million frames", header + "r 1000000\n", "census"},
+        {"a cursor off any screen", header + "p c99999,0\n", "change"},
+        {"a key past the table", header + "p k+1g\n", "change"},
+        {"a button that is none", header + "p b+3\n", "change"},
+        {"two deals in one pass", header + "p s1 s2\n", "change"},
+        {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
+        {"a digest in the wrong place", header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length, '0') + " 00000000\n", "changed"},
+        {"only a header", header, "ends early"},
+        {"a line we do not know", header + "z\n", "does not know"},
+    };
+}
+
+TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
+    const std::string path = temp_file("hostile.vrp");
+    for (const Hostile& file : hostile_files()) {
+        write_all(path, file.bytes);
+        ReplayStep step = replay_step_played;
+        const bool opened = play_replay(path, &player, &step);
+        if (opened) {
+            EXPECT_NE(step, replay_step_finished) << file.name;
+        }
+        EXPECT_NE(std::string(player.message).find(file.said), std::string::npos)
+            << file.name << ": " << player.message;
+        EXPECT_EQ(std::strchr(player.message, '\n'), nullptr) << file.name;
+        EXPECT_LE(player.frames, 30u) << file.name;
+    }
+    EXPECT_FALSE(play_replay(temp_file("missing.vrp"), &player, nullptr)) << "a missing file";
+    EXPECT_NE(std::string(player.message).find("cannot open"), std::string::npos) << player.message;
+}
+
+// ---- The digest ------------------------------------------------------------------
+
+class Digest : public WorldTest {};
+
+// Struct padding and the bytes under it are not the game's.
+TEST_F(Digest, DependsOnTheFieldsNotOnTheBytesBetweenThem) {
+    // Every field zero, every byte between them 0xAB.
+    std::memset(unit_table, 0xAB, sizeof(Unit) * max_units);
+    for (int i = 0; i < max_units; ++i) {
+        Unit& u = unit_table[i];
+        u.active = 0, u.owner = 0, u.tile_x = 0, u.tile_y = 0, u.level = 0, u.goal_x = 0, u.goal_y = 0;
+        u.next_x = 0, u.next_y = 0, u.target_unit = 0, u.order = 0, u.blocks_path = 0, u.kind = 0;
+        u.mobility = 0, u.mining = 0, u.gold = 0.0f, u.max_hp = 0.0f, u.hp = 0.0f, u.dead = 0, u.attack = 0;
+    }
+    const uint64_t over_garbage = digest_game_state().whole;
+    std::memset(unit_table, 0, sizeof(Unit) * max_units);
+    EXPECT_EQ(digest_game_state().whole, over_garbage) << "digest";
+}
+
+TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
+    place_unit(9, owner_computer, 33, 12, 14);
+    struct Change {
+        const char* field;
+        std::function<void()> apply;
+    };
+    Unit& u = unit_table[9];
+    const Change changes[] = {
+        {"frame_counter", [] { ++frame_counter; }}, {"rand_state", [] { rng::rand(); }},
+        {"selected_unit", [] { selected_unit = 9; }}, {"empire_0_won", [] { empire_0_won = 1; }},
+        {"empire_1_won", [] { empire_1_won = 1; }}, {"tie", [] { tie = 1; }},
+        {"help_visible", [] { help_visible = 1; }}, {"game_speed", [] { game_speed = 3; }},
+        {"unit_size", [] { unit_size = unit_size_large; }}, {"camera_zoom", [] { camera_zoom -= 0.12f; }},
+        {"camera_pitch", [] { camera_pitch += 0.5f; }}, {"camera_yaw", [] { camera_yaw -= 0.5f; }},
+        {"camera_spin", [] { camera_spin = 90.0f; }}, {"map_sx", [] { ++map_sx; }}, {"map_sy", [] { --map_sy; }},
+        {"cursor_dx", [] { ++cursor_dx; }}, {"cursor_dy", [] { --cursor_dy; }},
+        {"active", [&] { u.active = 0; }}, {"owner", [&] { u.owner = 0; }}, {"tile_x", [&] { ++u.tile_x; }},
+        {"tile_y", [&] { ++u.tile_y; }}, {"level", [&] { u.level = 1; }}, {"goal_x", [&] { u.goal_x = 5; }},
+        {"goal_y", [&] { u.goal_y = 5; }}, {"next_x", [&] { u.next_x = 6; }}, {"next_y", [&] { u.next_y = 6; }},
+        {"target_unit", [&] { u.target_unit = -1; }}, {"order", [&] { u.order = order_attack; }},
+        {"blocks_path", [&] { u.blocks_path = 1; }}, {"kind", [&] { u.kind = 34; }},
+        {"mobility", [&] { u.mobility = 2; }}, {"mining", [&] { u.mining = 1; }},
+        {"gold", [&] { u.gold += 0.5f; }}, {"max_hp", [&] { u.max_hp += 1.0f; }},
+        {"hp", [&] { u.hp -= 0.01f; }}, {"dead", [&] { u.dead = 1; }}, {"attack", [&] { ++u.attack; }},
+    };
+    for (const Change& change : changes) {
+        const StateDigest before = digest_game_state();
+        change.apply();
+        const StateDigest after = digest_game_state();
+        EXPECT_NE(after.whole, before.whole) << change.field;
+    }
+}
+
+// ---- Writing where it cannot ----------------------------------------------------
+
+TEST(ReplayWriting, AFullDiskCostsOneLineAndStopsTheRecording) {
+    struct stat full;
+    if (stat("/dev/full", &full) != 0) GTEST_SKIP() << "no /dev/full here";
+    ReplayWriter writer;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(writer_open(&writer, "/dev/full", "1.0.0", 1)) << "open";
+    PassInput input;
+    clear_pass_input(&input);
+    writer_pass(&writer, input);
+    writer_digest(&writer, 1, StateDigest());
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("cannot write the replay /dev/full"), std::string::npos) << said;
+    EXPECT_FALSE(writer_is_open(writer)) << "writer open";
+}
+
+TEST(ReplayWriting, AFolderThatIsNotThereCostsOneLine) {
+    ReplayWriter writer;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(writer_open(&writer, "/nonexistent-folder/x.vrp", "1.0.0", 1)) << "open";
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// ---- The replay folder ------------------------------------------------------------
+
+TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
+    const struct {
+        const char* name;
+        bool ours;
+    } names[] = {{"2026-12-07_01-39-13.vrp", true},      {"2026-12-07_01-39-13-2.vrp", true},
+                 {"2026-12-07_01-39-13-17.vrp", true},   {"2026-12-07_01-39-1.vrp", false},
+                 {"2026-12-07_01-39-13.vrp.bak", false}, {"2026-12-07_01-39-13-.vrp", false},
+                 {"notes.txt", false},                   {"2026-12-07 01-39-13.vrp", false}};
+    for (const auto& n : names) EXPECT_EQ(is_replay_name(n.name), n.ours) << n.name;
+}
+
+TEST(ReplayFolder, KeepsTheNewestAndTouchesNothingElse) {
+    const std::string folder = temp_file("folder");
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    std::filesystem::create_directories(folder, error);
+    for (int i = 0; i < 55; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", i % 28 + 1);
+        if (i >= 28) std::snprintf(name, sizeof name, "/2026-02-%02d_10-00-00.vrp", i - 27);
+        write_all(folder + name, "x");
+    }
+    write_all(folder + "/notes.txt", "mine");
+    write_all(folder + "/2025-01-01_00-00-00.vrp.bak", "mine");
+    prune_replays(folder.c_str(), 50);
+    struct stat info;
+    for (int day = 1; day <= 5; ++day) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", day);
+        EXPECT_NE(stat((folder + name).c_str(), &info), 0) << name << " should be gone";
+    }
+    EXPECT_EQ(stat((folder + "/2026-01-06_10-00-00.vrp").c_str(), &info), 0) << "the oldest kept";
+    EXPECT_EQ(stat((folder + "/2026-02-27_10-00-00.vrp").c_str(), &info), 0) << "the newest";
+    EXPECT_EQ(stat((folder + "/notes.txt").c_str(), &info), 0) << "another file";
+    EXPECT_EQ(stat((folder + "/2025-01-01_00-00-00.vrp.bak").c_str(), &info), 0) << "another file";
+}
+
+TEST(ReplayFolder, LivesUnderTheDataHome) {
+    const char* saved_data = std::getenv("XDG_DATA_HOME");
+    const char* saved_home = std::getenv("HOME");
+    const std::string old_data = saved_data ? saved_data : "", old_home = saved_home ? saved_home : "";
+    const std::string base = temp_file("home");
+    char path[4096];
+
+    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+    ASSERT_TRUE(new_replay_path(path, sizeof path));
+    EXPECT_EQ(std::string(path).rfind(base + "/data/varnhold/replays/", 0), 0u) << path;
+    struct stat info;
+    EXPECT_EQ(stat((base + "/data/varnhold/replays").c_str(), &info), 0) << "folder made";
+
+    setenv("XDG_DATA_HOME", "relative/data", 1);  // not absolute: ignored
+    setenv("HOME", base.c_str(), 1);
+    ASSERT_TRUE(new_replay_path(path, sizeof path));
+    EXPECT_EQ(std::string(path).rfind(base + "/.local/share/varnhold/replays/", 0), 0u) << path;
+
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("HOME");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(new_replay_path(path, sizeof path)) << "no home at all";
+    ::testing::internal::GetCapturedStderr();
+
+    if (saved_data) setenv("XDG_DATA_HOME", old_data.c_str(), 1);
+    if (saved_home) setenv("HOME", old_home.c_str(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include "tools/sim/sim_replay.h"
+
+#include <time.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_loop.h"
+#include "app/options.h"
+#include "path/path_search.h"
+#include "platform/headless/headless_platform.h"
+#include "replay/replay_player.h"
+#include "world/game_state.h"
+#include "world/new_game.h"
+#include "world/world_arrays.h"
+
+namespace {
+
+constexpr double frames_per_second = 60.0;
+
+// Time this thread spent running, so that another process taking the core
+// does not count as the checking's own work.
+double thread_cpu_seconds() {
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1.0e9;
+}
+
+bool rules_pass() { return run_pass_steps(pass_rules_only); }
+
+// One deal: where it began, and how its game ended if it did.
+struct DealReport {
+    uint32_t seed;
+    uint64_t dealt_at;  // frame of the replay in which it was dealt (0: at start)
+    bool over;
+    int32_t over_at;    // the deal's own frame when the census ended it
+    uint64_t over_at_replay;
+    char winner[48];
+};
+
+uint32_t replaced_at_once = 0;
+uint32_t deals_printed = 0;
+
+void print_deal(const DealReport& deal, uint64_t frames_now, bool replaced) {
+    const uint64_t played = frames_now - deal.dealt_at;
+    // While F1 is held every frame deals again; those deals never play.
+    if (replaced && played <= 1 && !deal.over) {
+        ++replaced_at_once;
+        return;
+    }
+    std::printf("deal %" PRIu32 " (seed %" PRIu32 ", dealt at frame %" PRIu64 "): ", ++deals_printed, deal.seed,
+                deal.dealt_at);
+    if (deal.over)
+        std::printf("%s at its frame %d (frame %" PRIu64 " of the replay)\n", deal.winner, deal.over_at,
+                    deal.over_at_replay);
+    else
+        std::printf("unfinished after %" PRIu64 " frames%s\n", played, replaced ? ", dealt again" : "");
+}
+
+void note_outcome(DealReport* deal, uint64_t frames_now) {
+    if (deal->over || !game_over()) return;
+    deal->over = true;
+    deal->over_at = frame_counter;
+    deal->over_at_replay = frames_now;
+    const char* winner = tie ? "a tie" : empire_0_won ? "the player won" : "the computer won";
+    std::snprintf(deal->winner, sizeof deal->winner, "%s", winner);
+}
+
+void start_deal(DealReport* deal, uint64_t frames_now) {
+    *deal = DealReport();
+    deal->seed = last_deal_seed();
+    deal->dealt_at = frames_now;
+}
+
+bool start_world(uint32_t seed) {
+    headless_reset();
+    if (!alloc_world()) return false;
+    path_search = new PathSearch();
+    if (!path_search->create_buffers()) return false;
+    init_face_table();
+    init_map_cells();
+    choose_next_deal_seed(seed);
+    new_game();
+    return true;
+}
+
+void stop_world() {
+    if (path_search) {
+        path_search->release_buffers();
+        delete path_search;
+        path_search = nullptr;
+    }
+    free_world();
+}
+
+// What moved, from the two fingerprints: the fields by name, the slots by
+// group, and the replayed values of the moved fields in the moved slots.
+void print_difference(const ReplayPlayer& player) {
+    const char* recorded = player.recorded.fingerprint;
+    const char* replayed = player.replayed.fingerprint;
+    if (!player.differs_by_digest) {
+        std::printf("first difference at frame %" PRIu64 "\n", player.differs_at_frame);
+        return;
+    }
+    std::printf("first difference at frame %" PRIu64 ": digest %016" PRIx64 ", recorded %016" PRIx64 "\n",
+                player.differs_at_frame, player.replayed.whole, player.recorded.whole);
+    const int fields = digest_game_fields + digest_unit_fields;
+    std::printf("fields moved:");
+    for (int i = 0; i < fields; ++i)
+        if (recorded[i] != replayed[i]) std::printf(" %s", digest_field_name(i));
+    std::printf("\nslots moved:");
+    for (int g = 0; g < digest_slot_groups; ++g)
+        if (recorded[fields + g] != replayed[fields + g])
+            std::printf(" %d-%d", g * digest_slots_per_group, (g + 1) * digest_slots_per_group - 1);
+    std::printf("\n");
+    char value[64];
+    bool any = false;
+    for (int i = 0; i < digest_game_fields; ++i) {
+        if (recorded[i] == replayed[i]) continue;
+        describe_field(i, 0, value, sizeof value);
+        std::printf("%s%s", any ? " " : "game as replayed: ", value);
+        any = true;
+    }
+    if (any) std::printf("\n");
+    for (int g = 0; g < digest_slot_groups; ++g) {
+        if (recorded[fields + g] == replayed[fields + g]) continue;
+        for (int slot = g * digest_slots_per_group; slot < (g + 1) * digest_slots_per_group; ++slot) {
+            if (!unit_table[slot].active) continue;
+            std::printf("unit %d as replayed:", slot);
+            for (int i = digest_game_fields; i < fields; ++i) {
+                if (recorded[i] == replayed[i]) continue;
+                describe_field(i, slot, value, sizeof value);
+                std::printf(" %s", value);
+            }
+            std::printf("\n");
+        }
+    }
+}
+
+}  // namespace
+
+int check_replay(const char* path) {
+    static ReplayPlayer player;
+    if (!replay_open(&player, path)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
+        return 1;
+    }
+    std::printf("replay %s: format %d, recorded by varnhold %s, first seed %" PRIu32 "\n", path,
+                player.header.format_version, player.header.game_version, player.header.first_seed);
+    const char* ours = std::strchr(version_text(), ' ');
+    if (ours && std::strcmp(ours + 1, player.header.game_version) != 0)
+        std::printf("recorded by another version (this is %s): a rule that changed between them shows as a "
+                    "replay that differs\n",
+                    ours + 1);
+    if (!start_world(player.header.first_seed)) {
+        std::fprintf(stderr, "varnhold-sim: out of memory\n");
+        replay_close(&player);
+        return 1;
+    }
+    if (!replay_check_first_deal(&player)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
+        stop_world();
+        replay_close(&player);
+        return 1;
+    }
+    DealReport deal;
+    uint32_t deals_seen = deal_count();
+    start_deal(&deal, 0);
+    const auto started = std::chrono::steady_clock::now();
+    const double cpu_started = thread_cpu_seconds();
+    ReplayStep step = replay_step_played;
+    while (step == replay_step_played) {
+        step = replay_play_pass(&player, rules_pass);
+        if (deal_count() != deals_seen) {
+            print_deal(deal, player.frames, true);
+            deals_seen = deal_count();
+            start_deal(&deal, player.frames);
+        }
+        note_outcome(&deal, player.frames);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double cpu_seconds = thread_cpu_seconds() - cpu_started;
+    print_deal(deal, player.frames, false);
+    if (replaced_at_once > 0)
+        std::printf("(%" PRIu32 " deals dealt again at once while F1 was held)\n", replaced_at_once);
+    std::printf("frames %" PRIu64 ", passes %" PRIu64 "\n", player.frames, player.passes);
+    std::printf("digests checked %" PRIu32 "\n", player.digests_checked);
+    if (step == replay_step_finished) {
+        std::printf("all %" PRIu32 " digests match\n", player.digests_checked);
+        std::printf("final state %016" PRIx64 ", as the game left it\n", player.replayed.whole);
+    } else if (step == replay_step_differs) {
+        print_difference(player);
+    }
+    const double played_seconds = static_cast<double>(player.frames) / frames_per_second;
+    std::printf("checked in %.3f s (%.3f s of CPU): %.0f times real time at %.0f frames a second (%.0f on the CPU)\n",
+                seconds, cpu_seconds, seconds > 0.0 ? played_seconds / seconds : 0.0, frames_per_second,
+                cpu_seconds > 0.0 ? played_seconds / cpu_seconds : 0.0);
+    if (step != replay_step_finished) std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
+    stop_world();
+    replay_close(&player);
+    return step == replay_step_finished ? 0 : 1;
+}
