@@ -93,6 +93,10 @@ int run_main_loop() {
 }
 
 int run_game(const GameOptions& options) {
+    // The game's own full-screen flag stays 0 (it would ask for a display
+    // mode); the enlarged window and the desktop-sized full screen are the
+    // platform's display, for a game as for a replay watched.
+    platform_request_display(options.scale, options.fullscreen);
     if (options.replay_path) return watch_replay(options);
     if (options.has_seed) choose_next_deal_seed(options.seed);
     fullscreen = 0;

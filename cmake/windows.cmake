@@ -11,7 +11,7 @@ include(${CMAKE_SOURCE_DIR}/cmake/core_library.cmake)
 target_link_libraries(varnhold_core PUBLIC glu32 opengl32)
 
 file(GLOB VARNHOLD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
-add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES})
+add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/platform/common/display.cpp)
 target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32)
 # One file to ship: no compiler runtime DLLs beside it.
 target_link_options(varnhold PRIVATE -static -static-libgcc -static-libstdc++)

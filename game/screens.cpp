@@ -33,6 +33,7 @@ const char* const help_lines[] = {
     "ESC quit.",
     "F5-F8 change speed.",
     "M move window.",
+    "Alt+Enter full screen.",
 };
 
 void draw_white(int x, int y) { draw_text(x, y, 255, 255, 255); }

@@ -10,6 +10,10 @@
 // that failed, and each teardown step reports whether it succeeded: the
 // caller shows the one message of each failure; a backend shows none itself.
 
+// How the next window shows the game's picture: enlarged by scale (0: the
+// largest whole factor that suits the desktop), and whether it starts full
+// screen. Alt+Enter switches between full screen and the window later.
+void platform_request_display(int scale, bool full_screen);
 // Connects to the screen the window will open on. False when there is none
 // that shows a window (no box could show either): the backend has then said
 // in one line on stderr what the game needs, and the game ends.
@@ -17,8 +21,10 @@ bool platform_open_display();
 // Start-up, in this order. The window class (on Windows; elsewhere the
 // window system it stands for).
 bool platform_register_window_class();
-// A borderless window at the screen's top-left corner, width x height,
-// double buffered with a depth buffer of depth_bits, not yet shown.
+// A borderless window at the screen's top-left corner for a picture of
+// width x height, enlarged as requested, double buffered with a depth buffer
+// of depth_bits, not yet shown. Whatever its real size, the game draws
+// width x height: sizes and mouse positions in events are the picture's.
 bool platform_create_window(const char* title, int width, int height, int depth_bits);
 // The window's device context, then a double-buffered RGBA pixel format
 // with that depth buffer: found, then set on it.
@@ -41,7 +47,8 @@ bool platform_destroy_window();
 bool platform_unregister_window_class();
 
 // Moves the window so that its top-left corner is at (x, y) in screen
-// coordinates, with the given size.
+// coordinates, with the given picture size (enlarged as the window is).
+// Full screen stays where it is.
 void platform_move_window(int x, int y, int width, int height);
 // Shows or hides the mouse cursor over the window.
 void platform_show_cursor(bool visible);
@@ -52,12 +59,12 @@ enum PlatformEventType {
     platform_event_quit,         // the window was closed
     platform_event_key_down,     // key: Windows virtual-key code
     platform_event_key_up,
-    platform_event_mouse_move,   // x, y: client pixels from the top-left corner
+    platform_event_mouse_move,   // x, y: picture pixels from the top-left corner
     platform_event_button_down,  // button: 0 left, 1 middle, 2 right
     platform_event_button_up,
     platform_event_minimized,
     platform_event_restored,
-    platform_event_resized,      // x, y: the new client width and height
+    platform_event_resized,      // x, y: the picture's width and height
     platform_event_other,        // anything else; the loop still spends its pass on it
 };
 

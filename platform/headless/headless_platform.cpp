@@ -46,6 +46,8 @@ struct HeadlessMachine {
     int window_width, window_height;
     int swap_count;
     bool failing_steps[step_count];
+    int display_scale;
+    bool display_full_screen;
 };
 
 HeadlessMachine machine;
@@ -144,8 +146,17 @@ bool headless_fail_step(const char* step) {
     machine.failing_steps[index] = true;
     return true;
 }
+int headless_display_scale() { return machine.display_scale; }
+bool headless_display_full_screen() { return machine.display_full_screen; }
 
 // ---- the contract ----------------------------------------------------------------
+
+// The offscreen surface is the picture's size whatever is asked: the request
+// is only kept, for the tests to read.
+void platform_request_display(int scale, bool full_screen) {
+    machine.display_scale = scale;
+    machine.display_full_screen = full_screen;
+}
 
 bool platform_open_display() { return !step_fails("display"); }
 

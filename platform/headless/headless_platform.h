@@ -46,6 +46,9 @@ bool headless_cursor_visible();
 int headless_window_x();
 int headless_window_y();
 int headless_swap_count();
+// What the game last asked of the display: the scale and full screen.
+int headless_display_scale();
+bool headless_display_full_screen();
 
 // Makes a platform step fail from now until headless_reset, for the error
 // paths; several may fail at once. Start-up: "display", "class", "window",

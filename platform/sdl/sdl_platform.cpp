@@ -9,6 +9,7 @@
 
 #include <GL/gl.h>
 
+#include "platform/common/display.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_keys.h"
 
@@ -16,6 +17,85 @@ namespace {
 
 SDL_Window* sdl_window = nullptr;
 SDL_GLContext gl_context = nullptr;
+
+// The display: the picture's size, the window's whole factor (in points),
+// full screen or not, and the window's place to go back to from full screen.
+int requested_scale = 0;
+bool full_screen_requested = false;
+int picture_width = 640, picture_height = 480;
+int window_factor = 1;
+bool full_screen = false;
+int windowed_x = 0, windowed_y = 0;
+
+DisplayLayout layout_now() {
+    int width = picture_width, height = picture_height;
+    if (sdl_window) SDL_GL_GetDrawableSize(sdl_window, &width, &height);
+    return display_layout(picture_width, picture_height, width, height);
+}
+
+// The desktop the window opens on: the one holding the screen's top-left corner.
+int display_at_origin() {
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.x <= 0 && bounds.y <= 0 && bounds.x + bounds.w > 0 &&
+            bounds.y + bounds.h > 0)
+            return i;
+    }
+    return 0;
+}
+
+int choose_window_factor() {
+    if (requested_scale > 0) return requested_scale;
+    SDL_Rect usable;
+    if (SDL_GetDisplayUsableBounds(display_at_origin(), &usable) != 0) return 1;
+    return display_window_factor(picture_width, picture_height, usable.w, usable.h);
+}
+
+// Full screen is the desktop's own resolution, never a mode change; leaving
+// it gives back the window as it was, size and place. The window is first
+// made to cover its desktop by itself: without a window manager (a kiosk, a
+// bare X server) nobody answers SDL's full-screen request, and SDL would
+// still take the desktop's size for the drawable's.
+void set_full_screen(bool on) {
+    if (!sdl_window || on == full_screen) return;
+    if (on) {
+        SDL_GetWindowPosition(sdl_window, &windowed_x, &windowed_y);
+        int display = SDL_GetWindowDisplayIndex(sdl_window);
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) != 0) return;
+        SDL_SetWindowPosition(sdl_window, bounds.x, bounds.y);
+        SDL_SetWindowSize(sdl_window, bounds.w, bounds.h);
+        // Refused or not, the window now covers the desktop: that is full screen.
+        SDL_SetWindowFullscreen(sdl_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(sdl_window, 0);
+        SDL_SetWindowSize(sdl_window, picture_width * window_factor, picture_height * window_factor);
+        SDL_SetWindowPosition(sdl_window, windowed_x, windowed_y);
+    }
+    full_screen = on;
+}
+
+// Alt+Enter switches full screen and is no key of the game's; a held
+// Alt+Enter switches once.
+bool is_full_screen_toggle(const SDL_Event& sdl_event) {
+    return sdl_event.type == SDL_KEYDOWN && sdl_event.key.keysym.sym == SDLK_RETURN &&
+           (sdl_event.key.keysym.mod & KMOD_ALT) != 0;
+}
+
+// Positions and sizes reach the game in picture pixels.
+void map_to_picture(PlatformEvent* event) {
+    if (event->type == platform_event_resized) {
+        event->x = picture_width;
+        event->y = picture_height;
+        return;
+    }
+    if (event->type != platform_event_mouse_move && event->type != platform_event_button_down &&
+        event->type != platform_event_button_up)
+        return;
+    int window_width = 0, window_height = 0;
+    SDL_GetWindowSize(sdl_window, &window_width, &window_height);
+    display_window_point_to_picture(layout_now(), window_width, window_height, &event->x, &event->y);
+}
 
 // Why the last step failed, in SDL's words: it follows the step's own
 // message on stderr, so that the one line says both what and why.
@@ -177,6 +257,11 @@ void sdl_translate_event(const SDL_Event& sdl_event, PlatformEvent* event) {
 
 // ---- Window and GL context ---------------------------------------------------
 
+void platform_request_display(int scale, bool full_screen_wanted) {
+    requested_scale = scale;
+    full_screen_requested = full_screen_wanted;
+}
+
 bool platform_open_display() { return SDL_WasInit(SDL_INIT_VIDEO) != 0 || init_video(); }
 
 // SDL has no window class: the video system it registers with stands for it.
@@ -190,8 +275,15 @@ bool platform_create_window(const char* title, int width, int height, int depth_
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    sdl_window = SDL_CreateWindow(title, 0, 0, width, height,
-                                  SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    picture_width = width;
+    picture_height = height;
+    window_factor = choose_window_factor();
+    full_screen = false;
+    windowed_x = 0;
+    windowed_y = 0;
+    sdl_window = SDL_CreateWindow(title, 0, 0, width * window_factor, height * window_factor,
+                                  SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
+                                      SDL_WINDOW_ALLOW_HIGHDPI);
     if (!sdl_window) {
         note_failure("SDL window");
         return false;
@@ -216,14 +308,18 @@ bool platform_create_gl_context() {
 
 bool platform_make_gl_current() {
     if (!sdl_window || !gl_context) return false;
-    if (SDL_GL_MakeCurrent(sdl_window, gl_context) == 0) return true;
-    note_failure("SDL GL current");
-    return false;
+    if (SDL_GL_MakeCurrent(sdl_window, gl_context) != 0) {
+        note_failure("SDL GL current");
+        return false;
+    }
+    display_start(picture_width, picture_height);
+    return true;
 }
 
 void platform_show_window() {
     if (!sdl_window) return;
     SDL_ShowWindow(sdl_window);
+    if (full_screen_requested) set_full_screen(true);
     SDL_RaiseWindow(sdl_window);
     SDL_SetWindowInputFocus(sdl_window);
     SDL_StopTextInput();
@@ -234,11 +330,17 @@ void platform_show_window() {
 // game and grow its memory or its input lag while it runs for hours.
 void platform_swap_buffers() {
     if (!sdl_window) return;
+    int width = picture_width, height = picture_height;
+    SDL_GL_GetDrawableSize(sdl_window, &width, &height);
+    display_present(width, height);
     glFinish();
     SDL_GL_SwapWindow(sdl_window);
 }
 
-bool platform_release_gl_current() { return SDL_GL_MakeCurrent(sdl_window, nullptr) == 0; }
+bool platform_release_gl_current() {
+    display_stop();
+    return SDL_GL_MakeCurrent(sdl_window, nullptr) == 0;
+}
 
 bool platform_delete_gl_context() {
     if (!gl_context) return false;
@@ -265,9 +367,9 @@ bool platform_unregister_window_class() {
 }
 
 void platform_move_window(int x, int y, int width, int height) {
-    if (!sdl_window) return;
+    if (!sdl_window || full_screen) return;
     SDL_SetWindowPosition(sdl_window, x, y);
-    SDL_SetWindowSize(sdl_window, width, height);
+    SDL_SetWindowSize(sdl_window, width * window_factor, height * window_factor);
 }
 
 void platform_show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
@@ -277,7 +379,14 @@ void platform_show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : 
 bool platform_poll_event(PlatformEvent* event) {
     SDL_Event sdl_event;
     if (!SDL_PollEvent(&sdl_event)) return false;
+    if (is_full_screen_toggle(sdl_event)) {
+        if (!sdl_event.key.repeat) set_full_screen(!full_screen);
+        clear_event(event);
+        event->type = platform_event_other;
+        return true;
+    }
     sdl_translate_event(sdl_event, event);
+    map_to_picture(event);
     return true;
 }
 

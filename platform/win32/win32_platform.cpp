@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/common/display.h"
 #include "platform/win32/win32_files.h"
 
 namespace {
@@ -60,6 +61,78 @@ PlatformEvent button_event(PlatformEventType type, int button) {
     return event;
 }
 
+// The display: the picture's size, the window's whole factor, full screen or
+// not, and the window's rectangle to go back to from full screen.
+int requested_scale = 0;
+bool full_screen_requested = false;
+int picture_width = 640, picture_height = 480;
+int window_factor = 1;
+bool full_screen = false;
+RECT windowed_rectangle = {0, 0, 640, 480};
+
+void client_size(int* width, int* height) {
+    RECT client = {0, 0, picture_width, picture_height};
+    if (window_handle) GetClientRect(window_handle, &client);
+    *width = client.right - client.left;
+    *height = client.bottom - client.top;
+}
+
+DisplayLayout layout_now() {
+    int width = 0, height = 0;
+    client_size(&width, &height);
+    return display_layout(picture_width, picture_height, width, height);
+}
+
+// Windows would otherwise stretch the window blurred on a high-DPI desktop
+// and report its sizes in scaled points. Looked up by name: older systems
+// lack the call and are never scaled.
+void declare_dpi_aware() {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32) return;
+    typedef BOOL(WINAPI * SetAwareFunction)();
+    SetAwareFunction set_aware = reinterpret_cast<SetAwareFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(user32, "SetProcessDPIAware")));
+    if (set_aware) set_aware();
+}
+
+// The largest factor whose window fits the work area (the desktop less the
+// taskbar) of the primary monitor, where (0, 0) lies.
+int choose_window_factor() {
+    if (requested_scale > 0) return requested_scale;
+    RECT work = {0, 0, 0, 0};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) return 1;
+    return display_window_factor(picture_width, picture_height, work.right - work.left, work.bottom - work.top);
+}
+
+// Full screen is a borderless window over the whole monitor at the desktop's
+// resolution, never a mode change; leaving it gives back the window's place
+// and size.
+void set_full_screen(bool on) {
+    if (!window_handle || on == full_screen) return;
+    if (on) {
+        MONITORINFO monitor;
+        std::memset(&monitor, 0, sizeof monitor);
+        monitor.cbSize = sizeof monitor;
+        if (!GetWindowRect(window_handle, &windowed_rectangle) ||
+            !GetMonitorInfoA(MonitorFromWindow(window_handle, MONITOR_DEFAULTTONEAREST), &monitor))
+            return;
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(window_handle, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    } else {
+        const RECT& area = windowed_rectangle;
+        SetWindowPos(window_handle, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    full_screen = on;
+}
+
+// Alt+Enter: the context code (bit 29) says Alt is down; bit 30 says the key
+// was already down, a repeat, which switches nothing.
+bool is_full_screen_toggle(UINT message, WPARAM wparam, LPARAM lparam) {
+    return message == WM_SYSKEYDOWN && wparam == VK_RETURN && (lparam & (1L << 29)) != 0;
+}
+
 // What the game makes of one message; handled tells whether the message is
 // one of the window's own (answered with 0) or goes to DefWindowProcA.
 PlatformEvent translate_message(UINT message, WPARAM wparam, LPARAM lparam, bool* handled) {
@@ -83,13 +156,30 @@ PlatformEvent translate_message(UINT message, WPARAM wparam, LPARAM lparam, bool
         event.key = static_cast<int>(wparam);
         return event;
     }
-    case WM_SIZE:
-    case WM_MOUSEMOVE: {
-        PlatformEvent event = make_event(message == WM_SIZE ? platform_event_resized : platform_event_mouse_move);
-        event.x = LOWORD(lparam);
-        event.y = HIWORD(lparam);
+    // Whatever the window's real size, the game draws and reads its picture.
+    case WM_SIZE: {
+        PlatformEvent event = make_event(platform_event_resized);
+        event.x = picture_width;
+        event.y = picture_height;
         return event;
     }
+    case WM_MOUSEMOVE: {
+        PlatformEvent event = make_event(platform_event_mouse_move);
+        event.x = LOWORD(lparam);
+        event.y = HIWORD(lparam);
+        int width = 0, height = 0;
+        client_size(&width, &height);
+        display_window_point_to_picture(layout_now(), width, height, &event.x, &event.y);
+        return event;
+    }
+    case WM_SYSKEYDOWN:
+        if (!is_full_screen_toggle(message, wparam, lparam)) break;
+        if ((lparam & (1L << 30)) == 0) set_full_screen(!full_screen);
+        return make_event(platform_event_other);
+    case WM_SYSCHAR:
+        // The character of Alt+Enter would only ring the menu's bell.
+        if (wparam == '\r') return make_event(platform_event_other);
+        break;
     case WM_LBUTTONDOWN: return button_event(platform_event_button_down, 0);
     case WM_LBUTTONUP: return button_event(platform_event_button_up, 0);
     case WM_MBUTTONDOWN: return button_event(platform_event_button_down, 1);
@@ -152,6 +242,11 @@ int win32_last_message_wparam() { return static_cast<int>(last_wparam); }
 
 // ---- Window and GL context ---------------------------------------------------
 
+void platform_request_display(int scale, bool full_screen_wanted) {
+    requested_scale = scale;
+    full_screen_requested = full_screen_wanted;
+}
+
 bool platform_open_display() { return true; }
 
 bool platform_register_window_class() {
@@ -169,10 +264,15 @@ bool platform_register_window_class() {
 
 bool platform_create_window(const char* title, int width, int height, int depth_bits) {
     requested_depth_bits = depth_bits;
+    declare_dpi_aware();
+    picture_width = width;
+    picture_height = height;
+    window_factor = choose_window_factor();
+    full_screen = false;
     // No caption and no frame; the rectangle is adjusted all the same.
     const DWORD ex_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     const DWORD style = WS_POPUP;
-    RECT rectangle = {0, 0, width, height};
+    RECT rectangle = {0, 0, width * window_factor, height * window_factor};
     AdjustWindowRectEx(&rectangle, style, FALSE, ex_style);
     window_handle = CreateWindowExA(ex_style, class_name, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                                     rectangle.right - rectangle.left, rectangle.bottom - rectangle.top, nullptr,
@@ -201,12 +301,15 @@ bool platform_create_gl_context() {
 }
 
 bool platform_make_gl_current() {
-    return device_context && render_context && wglMakeCurrent(device_context, render_context);
+    if (!device_context || !render_context || !wglMakeCurrent(device_context, render_context)) return false;
+    display_start(picture_width, picture_height);
+    return true;
 }
 
 void platform_show_window() {
     if (!window_handle) return;
     ShowWindow(window_handle, SW_SHOW);
+    if (full_screen_requested) set_full_screen(true);
     SetForegroundWindow(window_handle);
     SetFocus(window_handle);
 }
@@ -215,11 +318,17 @@ void platform_show_window() {
 // no driver piles frames (memory, input lag) behind the game.
 void platform_swap_buffers() {
     if (!device_context) return;
+    int width = 0, height = 0;
+    client_size(&width, &height);
+    display_present(width, height);
     glFinish();
     SwapBuffers(device_context);
 }
 
-bool platform_release_gl_current() { return wglMakeCurrent(nullptr, nullptr) != FALSE; }
+bool platform_release_gl_current() {
+    display_stop();
+    return wglMakeCurrent(nullptr, nullptr) != FALSE;
+}
 
 bool platform_delete_gl_context() {
     if (!render_context) return false;
@@ -243,7 +352,8 @@ bool platform_destroy_window() {
 bool platform_unregister_window_class() { return UnregisterClassA(class_name, instance_handle) != FALSE; }
 
 void platform_move_window(int x, int y, int width, int height) {
-    if (window_handle) MoveWindow(window_handle, x, y, width, height, TRUE);
+    if (window_handle && !full_screen)
+        MoveWindow(window_handle, x, y, width * window_factor, height * window_factor, TRUE);
 }
 
 void platform_show_cursor(bool visible) { ShowCursor(visible ? TRUE : FALSE); }

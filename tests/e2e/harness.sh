@@ -63,11 +63,13 @@ if [ "$sanitized" = yes ]; then
     export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 fi
 
+# start_xserver [WIDTHxHEIGHT]: 1024x768 unless told, where the game's
+# window is today's 640 x 480 (the largest factor that fits is 1).
 start_xserver() {
     # Xvfb picks a free display itself and writes its number to fd 3. Without
     # -noreset it resets whenever its last client leaves, and a game started
     # in that moment finds no display.
-    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 "${1:-1024x768}x24" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local tries=0
     until [ -s "$work/display" ] || [ $((tries += 1)) -gt 100 ]; do sleep 0.1; done
@@ -130,7 +132,10 @@ start_game() {
 }
 
 dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
-shows() { dump && "$check" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
+# Where the game's picture lies in the window when it is enlarged:
+# (--picture LEFT TOP FACTOR), empty for today's window.
+picture_args=()
+shows() { dump && "$check" "${picture_args[@]}" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
 
 # wait_for_text X Y TEXT SECONDS
 wait_for_text() {
@@ -149,7 +154,7 @@ expect_status_lines() {
 }
 
 # The scroll position's x as the status line reads it.
-scroll_x() { dump && "$check" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=32" 0 99; }
+scroll_x() { dump && "$check" "${picture_args[@]}" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=32" 0 99; }
 
 hold_key() { xdotool keydown "$1" sleep "$2" keyup "$1"; }
 

@@ -4,6 +4,8 @@
 # is the benchmark's to judge, not this test's). The intro picture is drawn
 # while frame_counter < 3000: it must show, then be gone once 3000 frames
 # have been swapped. Every swap must wait for its frame to finish first.
+# Then the rate of the picture enlarged: windows at factors 2 and 3 and full
+# screen on a 1920 x 1080 screen, each on a fresh virtual screen.
 # Usage: test_frame_rate.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 intro="$build/bmp_scr/intro1.bmp"
@@ -26,7 +28,7 @@ started=$(date +%s.%N)
 sleep 10
 read -r frames_after _ <<<"$(swap_figures)"
 rate=$(awk -v f=$((frames_after - frames_before)) -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", f / (b - a) }')
-echo "measured: $((frames_after - frames_before)) frames in 10 s at the opening view, $rate frames a second"
+echo "measured: factor 1, the 640 x 480 window: $((frames_after - frames_before)) frames in 10 s at the opening view, $rate frames a second"
 
 deadline=$((SECONDS + 250))
 while [ "$(frames)" -lt 3010 ]; do
@@ -41,4 +43,35 @@ ok "the intro picture is gone after 3000 frames"
 expect_every_swap_waited
 ok "each of $swaps swaps but $unwaited waited for its frame to finish"
 quit_with_escape "frame rate"
+
+# measure_enlarged SCREEN LEFT TOP FACTOR WHAT OPTION...: the game on a fresh
+# virtual screen, its frames counted over 10 s at the opening view.
+measure_enlarged() {
+    local screen=$1 what=$5
+    picture_args=(--picture "$2" "$3" "$4")
+    shift 5
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    rm -f "$work/display"  # the new server writes its own number there
+    start_xserver "$screen"
+    start_game "$build" "${game_launcher[@]}" ./varnhold "$@"
+    expect_status_lines "$what"
+    sleep 2
+    read -r frames_before _ <<<"$(swap_figures)"
+    started=$(date +%s.%N)
+    sleep 10
+    read -r frames_after _ <<<"$(swap_figures)"
+    rate=$(awk -v f=$((frames_after - frames_before)) -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", f / (b - a) }')
+    echo "measured: $what: $((frames_after - frames_before)) frames in 10 s at the opening view, $rate frames a second"
+    expect_every_swap_waited
+    quit_with_escape "$what"
+    ok "$what: frames counted, each swap waited for its frame"
+}
+
+# Figures from the sanitizer build would say nothing about the game's speed.
+if [ "$sanitized" = no ]; then
+    measure_enlarged 1920x1080 0 0 2 "factor 2, the 1280 x 960 window" --scale 2
+    measure_enlarged 2560x1600 0 0 3 "factor 3, the 1920 x 1440 window" --scale 3
+    measure_enlarged 1920x1080 320 60 2 "full screen on 1920 x 1080, factor 2" --fullscreen
+fi
 finish

@@ -22,10 +22,11 @@ timed() {
     return $status
 }
 
-# start_wine_game FOLDER EXE: a key held in one run must not leak into the next.
+# start_wine_game FOLDER EXE [OPTION...]: a key held in one run must not leak
+# into the next.
 start_wine_game() {
     timeout 60 wineserver -w
-    start_game "$1" timeout 180 wine "$2"
+    start_game "$1" timeout 180 wine "${@:2}"
 }
 intro_per_mille() { dump && "$check" picture "$work/screen.xwd" 200 200 "$game_folder/bmp_scr/intro1.bmp"; }
 
@@ -93,6 +94,35 @@ kept=$(find "$replays" -name '*.vrp' 2>/dev/null | head -n1)
 "$build/varnhold-sim" --replay "$kept" >"$work/sim.log" 2>&1 ||
     fail "the Windows game's replay does not check: $(tail -n 3 "$work/sim.log")"
 ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work/sim.log")"
+
+# ---- full screen: the picture centred at factor 1 on this 1024 x 768 screen,
+# black around it, and Alt+Enter back to today's window -----------------------------
+run_started=$SECONDS
+geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
+wait_for_geometry() {
+    local deadline=$((SECONDS + $2))
+    until [ "$(geometry)" = "$1" ]; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.2
+    done
+}
+start_wine_game "$windows/unpacked" varnhold/varnhold.exe --fullscreen
+wait_for_geometry "0,0 1024x768" 30 || fail "--fullscreen gave the window $(geometry), not 0,0 1024x768"
+picture_args=(--picture 192 144 1)
+expect_status_lines "full screen under Wine"
+lit=$(dump && "$check" outside "$work/screen.xwd" 192 144 640 480) || fail "cannot read the bars"
+[ "$lit" -eq 0 ] || fail "$lit pixels around the centred picture are not black"
+ok "--fullscreen under Wine: the picture centred, black around it"
+xdotool key alt+Return
+wait_for_geometry "0,0 640x480" 30 || fail "Alt+Enter under Wine gave $(geometry), not the window 0,0 640x480"
+picture_args=()
+expect_status_lines "back in the window under Wine"
+ok "Alt+Enter under Wine gives back the 640 x 480 window"
+xdotool keydown Escape
+wait_for_exit 60 || fail "Escape did not end the game after full screen"
+xdotool keyup Escape
+[ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
+timings+=("full screen run $((SECONDS - run_started)) s")
 
 # ---- no pictures: two folders missing, two empty (where an open that creates
 # its file would leave empty pictures behind); closed from outside -------------------

@@ -100,3 +100,61 @@ void release_xwd(XwdImage* image) {
     std::free(image->rgb);
     std::memset(image, 0, sizeof *image);
 }
+
+namespace {
+
+bool picture_inside(const XwdImage& screen, int left, int top, int factor, int width, int height) {
+    return factor >= 1 && width > 0 && height > 0 && left >= 0 && top >= 0 &&
+           static_cast<long>(left) + static_cast<long>(width) * factor <= screen.width &&
+           static_cast<long>(top) + static_cast<long>(height) * factor <= screen.height;
+}
+
+const uint8_t* pixel_at(const XwdImage& screen, int x, int y) {
+    return screen.rgb + (static_cast<size_t>(y) * screen.width + x) * 3;
+}
+
+}  // namespace
+
+bool take_picture(const XwdImage& screen, int left, int top, int factor, int width, int height,
+                  XwdImage* picture) {
+    std::memset(picture, 0, sizeof *picture);
+    if (!picture_inside(screen, left, top, factor, width, height)) return false;
+    picture->rgb = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(width) * height * 3));
+    if (!picture->rgb) return false;
+    picture->width = width;
+    picture->height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            std::memcpy(picture->rgb + (static_cast<size_t>(y) * width + x) * 3,
+                        pixel_at(screen, left + x * factor, top + y * factor), 3);
+    return true;
+}
+
+int mixed_blocks(const XwdImage& screen, int left, int top, int factor, int width, int height) {
+    if (!picture_inside(screen, left, top, factor, width, height)) return -1;
+    int mixed = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* first = pixel_at(screen, left + x * factor, top + y * factor);
+            bool one_colour = true;
+            for (int dy = 0; dy < factor && one_colour; ++dy)
+                for (int dx = 0; dx < factor && one_colour; ++dx)
+                    one_colour =
+                        std::memcmp(first, pixel_at(screen, left + x * factor + dx, top + y * factor + dy), 3) == 0;
+            mixed += !one_colour;
+        }
+    }
+    return mixed;
+}
+
+int lit_pixels_outside(const XwdImage& screen, int left, int top, int width, int height) {
+    int lit = 0;
+    for (int y = 0; y < screen.height; ++y) {
+        for (int x = 0; x < screen.width; ++x) {
+            bool inside = x >= left && x < left + width && y >= top && y < top + height;
+            const uint8_t* p = pixel_at(screen, x, y);
+            lit += !inside && (p[0] | p[1] | p[2]) != 0;
+        }
+    }
+    return lit;
+}
