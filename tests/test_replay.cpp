@@ -6,7 +6,6 @@
 // folder keeps the newest 50 of its own files and nothing else.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,7 +17,6 @@
 #include <functional>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "app/main_loop.h"
 #include "game/commands.h"
@@ -26,8 +24,8 @@
 #include "render/gl_window.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
-#include "replay/replay_player.h"
 #include "replay/replay_writer.h"
+#include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "world/new_game.h"
 
@@ -45,47 +43,17 @@ void write_all(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-// CTest runs each case in a process of its own, side by side: one name each.
-std::string temp_file(const char* name) {
-    return ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid()) + "_" + name;
-}
-
-// Whatever this process wrote goes when it ends.
-class RemoveTempFiles : public ::testing::Environment {
-public:
-    void TearDown() override {
-        const std::string ours = "varnhold_replay_" + std::to_string(getpid()) + "_";
+// CTest runs each case in a process of its own, side by side: a folder each,
+// removed when the process ends.
+struct TempFolder {
+    std::string path = ::testing::TempDir() + "varnhold_replay_" + std::to_string(getpid());
+    TempFolder() { std::filesystem::create_directories(path); }
+    ~TempFolder() {
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir(), error))
-            if (entry.path().filename().string().rfind(ours, 0) == 0) std::filesystem::remove_all(entry.path(), error);
+        std::filesystem::remove_all(path, error);
     }
-};
-const auto* const remove_temp_files = ::testing::AddGlobalTestEnvironment(new RemoveTempFiles);
-
-// What a fresh program has before its first deal.
-void start_as_the_program_does() {
-    headless_reset();
-    std::memset(keys, 0, sizeof keys);
-    std::memset(mouse_buttons, 0, sizeof mouse_buttons);
-    mouse_x = mouse_y = 0;
-    window_active = 1;
-    selected_unit = 0;
-    help_visible = 0;
-    game_speed = 1;
-    unit_size = unit_size_normal;
-}
-
-// splitmix64: the script's own choices.
-struct Dice {
-    uint64_t state;
-    uint64_t next() {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<uint64_t>(n)); }
-};
+} temp_folder;
+std::string temp_file(const char* name) { return temp_folder.path + "/" + name; }
 
 void key(int vk, bool down) {
     headless_set_key(vk, down);
@@ -121,27 +89,20 @@ void play_scripted_frame(Dice* dice, int frame, bool* held, bool* minimised) {
     }
 }
 
-// One pass per waiting event, then the pass that swaps.
-void run_loop_frame() {
-    const int swaps = headless_swap_count();
-    while (headless_swap_count() == swaps) ASSERT_FALSE(run_loop_pass());
-}
-
-constexpr uint32_t script_seed = 424242;
-constexpr int script_frames = 1500;
-
-// The real loop in the offscreen window, recording into path, then Escape.
+// The real loop in the offscreen window, recording into path: each frame one
+// pass per waiting event, then the pass that swaps; then Escape.
 void record_scripted_game(const std::string& path) {
     start_as_the_program_does();
-    choose_next_deal_seed(script_seed);
+    choose_next_deal_seed(424242);
     ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
     start_recording(path.c_str(), false);
     Dice dice{7};
     bool held[32] = {};
     bool minimised = false;
-    for (int frame = 1; frame <= script_frames; ++frame) {
+    for (int frame = 1; frame <= 1500; ++frame) {
         play_scripted_frame(&dice, frame, held, &minimised);
-        ASSERT_NO_FATAL_FAILURE(run_loop_frame());
+        const int swaps = headless_swap_count();
+        while (headless_swap_count() == swaps) ASSERT_FALSE(run_loop_pass());
     }
     key(vk_escape, true);
     for (int pass = 0; pass < 100 && !run_loop_pass(); ++pass) {
@@ -150,27 +111,6 @@ void record_scripted_game(const std::string& path) {
     close_window();
     start_as_the_program_does();
 }
-
-// The simulator's way: the world without a window, the rule steps alone.
-struct RulesWorld {
-    RulesWorld() {
-        start_as_the_program_does();
-        alloc_world();
-        init_face_table();
-        init_map_cells();
-        path_search = new PathSearch;
-        path_search->create_buffers();
-    }
-    ~RulesWorld() {
-        path_search->release_buffers();
-        delete path_search;
-        path_search = nullptr;
-        free_world();
-        start_as_the_program_does();
-    }
-};
-
-bool rules_pass() { return run_pass_steps(pass_rules_only); }
 
 std::function<void()> poke_after_pass;
 int poke_at_pass = -1;
@@ -181,29 +121,22 @@ bool poking_pass() {
     return ended;
 }
 
-// Opens, deals the first game from the header and plays to the first
-// step that is not a plain pass. False when the file would not open.
+// The file played to its end through the rule steps, in the world the
+// simulator makes: no window. False when the file would not open.
 bool play_replay(const std::string& path, ReplayPlayer* player, ReplayStep* step, ReplayPassFunction pass = rules_pass) {
-    RulesWorld world;
-    if (!replay_open(player, path.c_str())) return false;
-    choose_next_deal_seed(player->header.first_seed);
-    new_game();
-    EXPECT_TRUE(replay_check_first_deal(player)) << player->message;
-    do *step = replay_play_pass(player, pass);
-    while (*step == replay_step_played);
-    replay_close(player);
-    return true;
-}
-
-int count_lines_starting(const std::string& text, const char* start) {
-    int count = 0;
-    for (size_t at = 0; at < text.size();) {
-        if (text.compare(at, std::strlen(start), start) == 0) ++count;
-        const size_t end = text.find('\n', at);
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return count;
+    start_as_the_program_does();
+    alloc_world();
+    init_face_table();
+    init_map_cells();
+    path_search = new PathSearch;
+    path_search->create_buffers();
+    const bool opened = play_replay_file(path.c_str(), player, step, pass, UINT64_MAX);
+    path_search->release_buffers();
+    delete path_search;
+    path_search = nullptr;
+    free_world();
+    start_as_the_program_does();
+    return opened;
 }
 
 // The recorded game, made once for the suite.
@@ -223,32 +156,20 @@ std::string RecordedGame::text;
 ReplayPlayer player;
 
 TEST_F(RecordedGame, PlaysBackThroughTheRuleStepsWithEveryDigestMatching) {
-    ASSERT_FALSE(text.empty()) << "recorded replay text";
     ReplayStep step;
     ASSERT_TRUE(play_replay(path, &player, &step)) << player.message;
     EXPECT_EQ(step, replay_step_finished) << player.message;
-    EXPECT_EQ(static_cast<int>(player.digests_checked), count_lines_starting(text, "d ") + 1) << "digests_checked";
+    uint32_t digest_lines = 1;  // the end's
+    for (size_t at = text.find("\nd "); at != std::string::npos; at = text.find("\nd ", at + 1)) ++digest_lines;
+    EXPECT_EQ(player.digests_checked, digest_lines) << "digests_checked";
     EXPECT_GT(player.digests_checked, 20u) << "digests_checked";
     EXPECT_EQ(player.frames, recorded_frames()) << "frames";
-}
-
-// The script reached every kind of input, so the round trip above covers them.
-TEST_F(RecordedGame, HoldsEveryKindOfInput) {
-    const char* kinds[][2] = {{" a0", "a minimised pass"}, {" b+0", "the left button"}, {" b+2", "the right button"},
-                              {" d+20", "Space read directly"}, {" x", "the spin's column"}, {" s", "an F1 deal"},
-                              {" k+21", "Page Up from the events"}, {" d+10", "Shift read directly"},
-                              {" c", "the cursor tile"}, {"\nr ", "a run of unchanged passes"}};
-    for (const auto& kind : kinds) EXPECT_NE(text.find(kind[0]), std::string::npos) << kind[1];
 }
 
 // A state that moves, as a rule changed between recording and replay would
 // move it, is found at the next census and named by field and slots.
 TEST_F(RecordedGame, AMovedStateIsFoundAtTheNextCensusAndNamed) {
-    struct Poke {
-        const char* field;
-        std::function<void()> change;
-    };
-    const Poke pokes[] = {
+    const std::pair<const char*, std::function<void()>> pokes[] = {
         {"hp", [] { unit_table[5].hp += 0.25f; }},
         {"tile_x", [] { unit_table[40].tile_x ^= 1; }},
         {"rand_state", [] { rng::rand(); }},
@@ -257,25 +178,26 @@ TEST_F(RecordedGame, AMovedStateIsFoundAtTheNextCensusAndNamed) {
         {"camera_zoom", [] { camera_zoom += 0.25f; }},
         {"owner", [] { unit_table[70].owner = 1 - unit_table[70].owner; }},
     };
-    for (const Poke& poke : pokes) {
-        poke_after_pass = poke.change;
+    for (const auto& poke : pokes) {
+        poke_after_pass = poke.second;
         poke_at_pass = 400;
         passes_run = 0;
         ReplayStep step;
         ASSERT_TRUE(play_replay(path, &player, &step, poking_pass));
-        EXPECT_EQ(step, replay_step_differs) << poke.field;
-        EXPECT_TRUE(player.differs_by_digest) << poke.field;
-        EXPECT_LE(player.differs_at_frame, 400u + 30u) << poke.field;
+        EXPECT_EQ(step, replay_step_differs) << poke.first;
+        EXPECT_TRUE(player.differs_by_digest) << poke.first;
+        EXPECT_LE(player.differs_at_frame, 400u + 30u) << poke.first;
         std::string moved;
         for (int i = 0; i < digest_game_fields + digest_unit_fields; ++i)
             if (player.recorded.fingerprint[i] != player.replayed.fingerprint[i]) moved += digest_field_name(i) + std::string(" ");
-        EXPECT_NE(moved.find(std::string(poke.field) + " "), std::string::npos) << poke.field << " among: " << moved;
+        EXPECT_NE(moved.find(std::string(poke.first) + " "), std::string::npos) << poke.first << " among: " << moved;
     }
     poke_at_pass = -1;
 }
 
 // Cut after a digest, or one byte into the line after it (every line is
-// longer): played to that digest's frame and told as ending early.
+// longer): played to that digest's frame and told as ending early. Cut
+// anywhere else: ends early, or will not open when the header is cut.
 TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
     size_t at = 0;
     for (int d = 0; d < 5; ++d) at = text.find("\nd ", at + 1);
@@ -291,11 +213,7 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
         EXPECT_EQ(player.frames, frame) << "cut " << extra << " bytes after the digest";
         EXPECT_NE(std::string(player.message).find("ends early"), std::string::npos) << player.message;
     }
-}
-
-TEST_F(RecordedGame, CutAnywhereItEndsEarlyOrWillNotOpen) {
     Dice dice{99};
-    const std::string cut_path = temp_file("cut_anywhere.vrp");
     for (int i = 0; i < 12; ++i) {
         const size_t length = dice.below(static_cast<int>(text.size()));
         write_all(cut_path, text.substr(0, length));
@@ -317,28 +235,22 @@ TEST_F(RecordedGame, AnyChangedByteIsFound) {
         write_all(changed_path, changed);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(changed_path, &player, &step);
-        if (opened) {
-            EXPECT_NE(step, replay_step_finished) << "byte " << at << " changed, yet: " << player.message;
-        }
+        EXPECT_FALSE(opened && step == replay_step_finished) << "byte " << at << " changed, yet: " << player.message;
         EXPECT_NE(std::string(player.message).find(changed_path), std::string::npos) << "byte " << at;
     }
 }
 
-// ---- Files that were never replays ------------------------------------------
-
-struct Hostile {
-    const char* name;
-    std::string bytes;
-    const char* said;  // in the one line
-};
-
-const std::string header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
-
-std::vector<Hostile> hostile_files() {
+// Files that were never replays: one clear line each, never played to an end.
+TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
+    const std::string header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
     std::string garbage;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
-    return {
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* said;  // in the one line
+    } files[] = {
         {"empty", "", "empty"},
         {"not ours", "hello\n", "not a varnhold replay"},
         {"another format", "varnhold-replay 2\ngame 9.0\nseed 1\n", "format 2"},
@@ -358,25 +270,18 @@ std::vector<Hostile> hostile_files() {
         {"a digest in the wrong place", header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length, '0') + " 00000000\n", "changed"},
         {"only a header", header, "ends early"},
         {"a line we do not know", header + "z\n", "does not know"},
+        {"a missing file", "", "cannot open"},
     };
-}
-
-TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
-    const std::string path = temp_file("hostile.vrp");
-    for (const Hostile& file : hostile_files()) {
-        write_all(path, file.bytes);
+    for (const auto& file : files) {
+        const std::string path = temp_file(file.name);
+        if (std::strcmp(file.name, "a missing file") != 0) write_all(path, file.bytes);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(path, &player, &step);
-        if (opened) {
-            EXPECT_NE(step, replay_step_finished) << file.name;
-        }
-        EXPECT_NE(std::string(player.message).find(file.said), std::string::npos)
-            << file.name << ": " << player.message;
+        EXPECT_FALSE(opened && step == replay_step_finished) << file.name << " played to its end";
+        EXPECT_NE(std::string(player.message).find(file.said), std::string::npos) << file.name << ": " << player.message;
         EXPECT_EQ(std::strchr(player.message, '\n'), nullptr) << file.name;
         EXPECT_LE(player.frames, 30u) << file.name;
     }
-    EXPECT_FALSE(play_replay(temp_file("missing.vrp"), &player, nullptr)) << "a missing file";
-    EXPECT_NE(std::string(player.message).find("cannot open"), std::string::npos) << player.message;
 }
 
 // ---- The digest ------------------------------------------------------------------
@@ -431,33 +336,24 @@ TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
     }
 }
 
-// ---- Writing where it cannot ----------------------------------------------------
+// ---- Where a replay cannot be written, and the replay folder --------------------
 
-TEST(ReplayWriting, AFullDiskCostsOneLineAndStopsTheRecording) {
-    struct stat full;
-    if (stat("/dev/full", &full) != 0) GTEST_SKIP() << "no /dev/full here";
-    ReplayWriter writer;
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(writer_open(&writer, "/dev/full", "1.0.0", 1)) << "open";
-    PassInput input;
-    clear_pass_input(&input);
-    writer_pass(&writer, input);
-    writer_digest(&writer, 1, StateDigest());
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_NE(said.find("cannot write the replay /dev/full"), std::string::npos) << said;
-    EXPECT_FALSE(writer_is_open(writer)) << "writer open";
+// A full disk or a missing folder: one line, and the recording stops.
+TEST(ReplayWriting, WhereItCannotBeWrittenCostsOneLine) {
+    for (const char* path : {"/dev/full", "/nonexistent-folder/x.vrp"}) {
+        ReplayWriter writer;
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(writer_open(&writer, path, "1.0.0", 1)) << path;
+        PassInput input;
+        clear_pass_input(&input);
+        writer_pass(&writer, input);
+        writer_digest(&writer, 1, StateDigest());
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(std::string("cannot write the replay ") + path), std::string::npos) << said;
+        EXPECT_FALSE(writer_is_open(writer)) << path;
+    }
 }
-
-TEST(ReplayWriting, AFolderThatIsNotThereCostsOneLine) {
-    ReplayWriter writer;
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(writer_open(&writer, "/nonexistent-folder/x.vrp", "1.0.0", 1)) << "open";
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-}
-
-// ---- The replay folder ------------------------------------------------------------
 
 TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
     const struct {
@@ -470,32 +366,27 @@ TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
     for (const auto& n : names) EXPECT_EQ(is_replay_name(n.name), n.ours) << n.name;
 }
 
+// 55 replays, 28 days of January and 27 of February, and two other files.
 TEST(ReplayFolder, KeepsTheNewestAndTouchesNothingElse) {
     const std::string folder = temp_file("folder");
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
-    std::filesystem::create_directories(folder, error);
+    std::filesystem::create_directories(folder);
+    char name[64];
     for (int i = 0; i < 55; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", i % 28 + 1);
-        if (i >= 28) std::snprintf(name, sizeof name, "/2026-02-%02d_10-00-00.vrp", i - 27);
+        std::snprintf(name, sizeof name, "/2026-%02d-%02d_10-00-00.vrp", i / 28 + 1, i % 28 + 1);
         write_all(folder + name, "x");
     }
     write_all(folder + "/notes.txt", "mine");
     write_all(folder + "/2025-01-01_00-00-00.vrp.bak", "mine");
     prune_replays(folder.c_str(), 50);
-    struct stat info;
     for (int day = 1; day <= 5; ++day) {
-        char name[64];
         std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", day);
-        EXPECT_NE(stat((folder + name).c_str(), &info), 0) << name << " should be gone";
+        EXPECT_FALSE(std::filesystem::exists(folder + name)) << name << " should be gone";
     }
-    EXPECT_EQ(stat((folder + "/2026-01-06_10-00-00.vrp").c_str(), &info), 0) << "the oldest kept";
-    EXPECT_EQ(stat((folder + "/2026-02-27_10-00-00.vrp").c_str(), &info), 0) << "the newest";
-    EXPECT_EQ(stat((folder + "/notes.txt").c_str(), &info), 0) << "another file";
-    EXPECT_EQ(stat((folder + "/2025-01-01_00-00-00.vrp.bak").c_str(), &info), 0) << "another file";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-01-06_10-00-00.vrp")) << "the oldest kept";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-02-27_10-00-00.vrp")) << "the newest";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/notes.txt")) << "another file";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/2025-01-01_00-00-00.vrp.bak")) << "another file";
 }
-
 TEST(ReplayFolder, LivesUnderTheDataHome) {
     const char* saved_data = std::getenv("XDG_DATA_HOME");
     const char* saved_home = std::getenv("HOME");
@@ -506,8 +397,7 @@ TEST(ReplayFolder, LivesUnderTheDataHome) {
     setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
     ASSERT_TRUE(new_replay_path(path, sizeof path));
     EXPECT_EQ(std::string(path).rfind(base + "/data/varnhold/replays/", 0), 0u) << path;
-    struct stat info;
-    EXPECT_EQ(stat((base + "/data/varnhold/replays").c_str(), &info), 0) << "folder made";
+    EXPECT_TRUE(std::filesystem::is_directory(base + "/data/varnhold/replays")) << "folder made";
 
     setenv("XDG_DATA_HOME", "relative/data", 1);  // not absolute: ignored
     setenv("HOME", base.c_str(), 1);
