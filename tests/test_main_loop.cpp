@@ -6,6 +6,7 @@
 
 #include <GL/gl.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,17 +31,8 @@ PlatformEvent event_of(PlatformEventType type, int key = 0, int x = 0, int y = 0
 
 void push(PlatformEventType type, int key = 0) { headless_push_event(event_of(type, key)); }
 
-// One pixel's colour, compared whole and printed as red, green, blue.
-struct Rgb {
-    int red, green, blue;
-    bool operator==(const Rgb& other) const {
-        return red == other.red && green == other.green && blue == other.blue;
-    }
-    bool operator!=(const Rgb& other) const { return !(*this == other); }
-};
-std::ostream& operator<<(std::ostream& out, const Rgb& c) {
-    return out << "rgb(" << c.red << ", " << c.green << ", " << c.blue << ")";
-}
+// One pixel's red, green and blue, compared whole and printed by GoogleTest.
+using Rgb = std::array<int, 3>;
 const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
 
 class GameWindow : public ::testing::Test {
@@ -240,7 +232,7 @@ TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
     EXPECT_GT(at(x, y)[0], 20) << "red on the marked tile";
     landing(-1.5f, 0.5f, 0.0f, &x, &y);
     const Rgb beside = colour(x, y);
-    EXPECT_NE(beside, (Rgb{beside.red, 0, 0})) << "the tile beside the marked one: only the cursor's tile is red";
+    EXPECT_NE(beside, (Rgb{beside[0], 0, 0})) << "the tile beside the marked one: only the cursor's tile is red";
     glTranslatef(5.0f, 5.0f, 0.0f);  // back from the marker's tile to the centre's
     for (int i = 0; i < 3; ++i) {
         const Unit& unit = unit_table[slots[i]];
