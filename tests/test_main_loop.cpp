@@ -163,21 +163,6 @@ TEST_F(GameWindow, WindowProcedureKeepsTheInputState) {
     EXPECT_EQ(viewport[3], 1) << "viewport height: a height of 0 is taken as 1";
 }
 
-// Failed starts are the window's own suite's (test_gl_window).
-TEST(Entry, RunsTheWholeProgram) {
-    headless_reset();
-    headless_push_event(event_of(platform_event_key_down, vk_escape));
-    GameOptions keep_no_replay;  // a test writes nothing into the home
-    keep_no_replay.no_record = true;
-    EXPECT_EQ(run_game(keep_no_replay), 0) << "exit code";
-    EXPECT_EQ(frame_counter, 1) << "frames before Escape ended the game";
-    EXPECT_FALSE(headless_window_open()) << "window open after the end";
-    EXPECT_EQ(unit_table, nullptr) << "unit_table after the end";
-    EXPECT_EQ(path_search, nullptr) << "path_search after the end";
-    keys[vk_escape] = 0;
-    headless_reset();
-}
-
 // The frame paces and drags the window first, then draws; the overlay
 // covers the scene where written and leaves the ground showing elsewhere.
 TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {

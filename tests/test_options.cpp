@@ -29,10 +29,6 @@ TEST(Options, NoArgumentsStartTheDefaultGame) {
     EXPECT_EQ(p.result, options_run) << "result";
     EXPECT_FALSE(p.options.has_seed) << "has_seed";
     EXPECT_EQ(p.options.scale, 0) << "scale: 0 picks from the desktop";
-    EXPECT_FALSE(p.options.fullscreen) << "fullscreen";
-    EXPECT_FALSE(p.options.no_record) << "no_record";
-    EXPECT_EQ(p.options.record_path, nullptr) << "record_path";
-    EXPECT_EQ(p.options.replay_path, nullptr) << "replay_path";
 }
 
 TEST(Options, ValuesInBothSpellings) {
