@@ -63,43 +63,29 @@ void expect_message(int index, PlatformMessageKind kind, const char* caption, co
 
 }  // namespace
 
-TEST(WindowStartUp, EachRefusedStepShowsItsOneMessageAndEndsWithStatusOne) {
-    for (const StartStep& start : start_steps) {
-        headless_reset();
-        ASSERT_TRUE(headless_fail_step(start.step)) << start.step;
-        EXPECT_EQ(run_game_until_escape(), 1) << start.step << ": exit status";
-        EXPECT_EQ(headless_pending_events(), 1) << start.step << ": events left, the loop never ran";
-        EXPECT_EQ(headless_message_count(), 1) << start.step << ": messages shown";
-        expect_message(0, platform_message_error, "ERROR", start.text, start.step);
-        EXPECT_FALSE(headless_window_open()) << start.step << ": window left open";
+// Each step refused in turn: one message when teardown goes well; with
+// every teardown step failing too, the messages tell what teardown reached:
+// only what start-up made, in the window's order, all before the message of
+// the step that failed.
+TEST(WindowStartUp, EachRefusedStepTearsDownWhatWasReachedThenShowsItsOneMessage) {
+    for (bool teardown_fails : {false, true}) {
+        for (const StartStep& start : start_steps) {
+            const int reached = teardown_fails ? start.reached : 0;
+            const std::string what = std::string(start.step) + (teardown_fails ? ", teardown failing" : "");
+            headless_reset();
+            for (int i = 0; teardown_fails && i < teardown_count; ++i)
+                ASSERT_TRUE(headless_fail_step(teardown[i].step)) << teardown[i].step;
+            ASSERT_TRUE(headless_fail_step(start.step)) << what;
+            EXPECT_EQ(run_game_until_escape(), 1) << what << ": exit status";
+            EXPECT_EQ(headless_pending_events(), 1) << what << ": events left, the loop never ran";
+            EXPECT_EQ(headless_message_count(), reached + 1) << what << ": messages shown";
+            for (int i = 0; i < reached; ++i)
+                expect_message(i, platform_message_notice, "SHUTDOWN ERROR",
+                               teardown[teardown_count - reached + i].text, what);
+            expect_message(reached, platform_message_error, "ERROR", start.text, what);
+            EXPECT_FALSE(headless_window_open()) << what << ": window left open";
+        }
     }
-    headless_reset();
-}
-
-// With every teardown step failing too, the messages tell what teardown
-// reached: only what start-up made, in the window's order, and all of it
-// before the message of the step that failed.
-TEST(WindowStartUp, RefusedStepTearsDownWhatWasReachedBeforeItsMessage) {
-    for (const StartStep& start : start_steps) {
-        headless_reset();
-        for (const TeardownStep& step : teardown) ASSERT_TRUE(headless_fail_step(step.step)) << step.step;
-        ASSERT_TRUE(headless_fail_step(start.step)) << start.step;
-        EXPECT_EQ(run_game_until_escape(), 1) << start.step << ": exit status";
-        EXPECT_EQ(headless_message_count(), start.reached + 1) << start.step << ": messages shown";
-        for (int i = 0; i < start.reached; ++i)
-            expect_message(i, platform_message_notice, "SHUTDOWN ERROR",
-                           teardown[teardown_count - start.reached + i].text, start.step);
-        expect_message(start.reached, platform_message_error, "ERROR", start.text, start.step);
-    }
-    headless_reset();
-}
-
-TEST(WindowStartUp, NoDisplayEndsWithStatusOneAndNoBox) {
-    headless_reset();
-    ASSERT_TRUE(headless_fail_step("display"));
-    EXPECT_EQ(run_game_until_escape(), 1) << "exit status";
-    EXPECT_EQ(headless_message_count(), 0) << "messages shown: no box can show without a display";
-    EXPECT_EQ(headless_pending_events(), 1) << "events left, the loop never ran";
     headless_reset();
 }
 

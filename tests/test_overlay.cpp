@@ -12,6 +12,7 @@
 
 #include "render/image_table.h"
 #include "render/overlay.h"
+#include "tests/support/world_fixture.h"
 #include "world/world_arrays.h"
 
 namespace {
@@ -27,13 +28,12 @@ Points written() {
 
 const uint8_t* at(int x, int y) { return overlay_pixels + (y * screen_width + x) * 4; }
 
-class Overlay : public ::testing::Test {
+class Overlay : public WorldTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(alloc_world());
+        WorldTest::SetUp();
         ASSERT_TRUE(alloc_image_table());
     }
-    void TearDown() override { free_world(); }
     static void draw(const char* text, void (*writer)(int, int, uint8_t, uint8_t, uint8_t), int x, int y) {
         clear_overlay();
         format_text("%s", text);

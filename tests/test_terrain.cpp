@@ -6,18 +6,13 @@
 #include <string>
 
 #include "terrain/terrain_mesh.h"
+#include "tests/support/world_fixture.h"
 #include "world/world_arrays.h"
 
 namespace {
 
-class Terrain : public ::testing::Test {
+class Terrain : public WorldTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(alloc_world());
-        init_face_table();
-        init_map_cells();
-    }
-    void TearDown() override { free_world(); }
     static void build(int cx, int cy, int radius = 20) {
         vertex_count = triangle_count = 0;
         build_terrain_mesh(0, cx, cy, radius);

@@ -3,7 +3,7 @@
 # default window at factor 2 read back block by block, a click landing on the
 # tile under the pointer, M dragging the enlarged window, --scale 1 giving
 # today's window; full screen centred with black bars, the mouse clamped in
-# the bars, and Alt+Enter back to the window and again to full screen.
+# the bars, and Alt+Enter back to the window.
 # Usage: test_display.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 start_xserver 1920x1080
@@ -39,10 +39,6 @@ ok "one pixel of each 2 x 2 block shows the status lines glyph for glyph"
 mixed=$(figure blocks "$work/screen.xwd" 0 0 2) || fail "cannot count the blocks"
 [ "$mixed" -eq 0 ] || fail "$mixed blocks of 2 x 2 pixels hold two colours: the picture is not enlarged pixel-sharp"
 ok "every 2 x 2 block is one colour"
-intro=$(figure --picture 0 0 2 picture "$work/screen.xwd" 200 200 "$build/bmp_scr/intro1.bmp") ||
-    fail "cannot compare the intro picture"
-[ "$intro" -ge 900 ] || fail "the intro picture is not where it belongs in the enlarged picture ($intro per mille)"
-ok "the intro picture shows in the enlarged picture ($intro per mille)"
 
 # Picture pixel (500, 100) is enlarged at (1000, 200): the cursor tile is
 # 32 + trunc(500 / 16 - 20), 32 + trunc(380 / 12 - 20) = 43, 43.
@@ -51,10 +47,6 @@ wait_for_text 40 340 "map_ex=43 map_ey=43" 10 ||
     fail "a click at (1001, 201) did not give the cursor tile 43, 43: $(figure --picture 0 0 2 read "$work/screen.xwd" 40 340 'map_ex=%d map_ey=43' 0 99)"
 ok "a click at the enlarged position of tile 43, 43 lands on it"
 
-open_help || fail "H did not bring up the help text"
-shows 40 180 "Alt+Enter full screen." || fail "the help does not mention Alt+Enter"
-ok "the help text names Alt+Enter"
-hold_key h 0.1
 
 # M drags the window's top-left corner to the mouse, at its enlarged size.
 xdotool mousemove 100 50 keydown m sleep 0.5 keyup m
@@ -69,11 +61,9 @@ wait_for_geometry "0,0 1920x1080" 10 || fail "--fullscreen gave the window $(geo
 picture_args=(--picture 320 60 2)
 expect_status_lines "full screen"
 ok "--fullscreen covers the screen with the picture centred at factor 2"
-mixed=$(figure blocks "$work/screen.xwd" 320 60 2) || fail "cannot count the blocks"
-[ "$mixed" -eq 0 ] || fail "$mixed blocks of 2 x 2 pixels hold two colours in full screen"
 lit=$(figure outside "$work/screen.xwd" 320 60 1280 960) || fail "cannot read the bars"
 [ "$lit" -eq 0 ] || fail "$lit pixels of the bars around the picture are not black"
-ok "full screen: every block one colour, the bars black"
+ok "full screen: the bars black"
 
 # In the left bar the mouse is clamped to the picture's left edge:
 # 32 + trunc(0 / 16 - 20) = 12; row (540 - 60) / 2 = 240 gives 32.
@@ -86,15 +76,6 @@ wait_for_geometry "0,0 1280x960" 10 || fail "Alt+Enter left full screen for $(ge
 picture_args=(--picture 0 0 2)
 expect_status_lines "back in the window"
 ok "Alt+Enter gives back the default window, with the picture at factor 2"
-
-xdotool key alt+Return
-wait_for_geometry "0,0 1920x1080" 10 || fail "a second Alt+Enter did not go full screen again: $(geometry)"
-picture_args=(--picture 320 60 2)
-expect_status_lines "full screen again"
-sleep 0.5
-lit=$(figure outside "$work/screen.xwd" 320 60 1280 960) || fail "cannot read the bars"
-[ "$lit" -eq 0 ] || fail "$lit pixels of the bars are not black after coming back to full screen"
-ok "Alt+Enter again: full screen with black bars"
-quit_with_escape "full screen"
-ok "Escape ends the game in full screen with exit code 0"
+quit_with_escape "back in the window"
+ok "Escape ends the game with exit code 0"
 finish
