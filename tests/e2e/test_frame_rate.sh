@@ -23,12 +23,16 @@ until [ "$(intro_per_mille)" -ge 900 ] 2>/dev/null; do
 done
 ok "the intro picture shows"
 
-read -r frames_before _ <<<"$(swap_figures)"
-started=$(date +%s.%N)
-sleep 10
-read -r frames_after _ <<<"$(swap_figures)"
-rate=$(awk -v f=$((frames_after - frames_before)) -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", f / (b - a) }')
-echo "measured: factor 1, the 640 x 480 window: $((frames_after - frames_before)) frames in 10 s at the opening view, $rate frames a second"
+# measure WHAT: frames swapped over 10 s, printed with their rate.
+measure() {
+    local before after started
+    before=$(frames) started=$(date +%s.%N)
+    sleep 10
+    after=$(frames)
+    echo "measured: $1: $((after - before)) frames in 10 s at the opening view," \
+        "$(awk -v f=$((after - before)) -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", f / (b - a) }') frames a second"
+}
+measure "factor 1, the 640 x 480 window"
 
 deadline=$((SECONDS + 250))
 while [ "$(frames)" -lt 3010 ]; do
@@ -57,12 +61,7 @@ measure_enlarged() {
     start_game "$build" "${game_launcher[@]}" ./varnhold "$@"
     expect_status_lines "$what"
     sleep 2
-    read -r frames_before _ <<<"$(swap_figures)"
-    started=$(date +%s.%N)
-    sleep 10
-    read -r frames_after _ <<<"$(swap_figures)"
-    rate=$(awk -v f=$((frames_after - frames_before)) -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", f / (b - a) }')
-    echo "measured: $what: $((frames_after - frames_before)) frames in 10 s at the opening view, $rate frames a second"
+    measure "$what"
     expect_every_swap_waited
     quit_with_escape "$what"
     ok "$what: frames counted, each swap waited for its frame"

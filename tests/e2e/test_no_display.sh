@@ -36,22 +36,19 @@ expect_one_line() {
     grep -q "xvfb-run" "$work/stderr" || fail "$1: the line does not say how to run without one: $(cat "$work/stderr")"
 }
 
-run_without_display "no DISPLAY, no Wayland, no runtime folder"
-expect_one_line "no DISPLAY, no Wayland, no runtime folder"
-ok "with no display and no runtime folder: status 1 and one line: $(cat "$work/stderr")"
-
+# No display at all; a runtime folder without a Wayland socket; an X
+# display that is named but has no server (the window system is tried and
+# refuses, and no other one takes its place).
 mkdir -m 700 "$work/runtime"
-run_without_display "a runtime folder without a Wayland socket" XDG_RUNTIME_DIR="$work/runtime"
-expect_one_line "a runtime folder without a Wayland socket"
-ok "with a runtime folder but no Wayland socket: status 1 and one line"
-
-# An X display that is named but has no server: the window system is tried
-# and refuses, and no other one takes its place.
 free_display=64999
 [ -e "/tmp/.X11-unix/X$free_display" ] && fail "display :$free_display unexpectedly exists"
-run_without_display "DISPLAY naming no server" DISPLAY=":$free_display"
-expect_one_line "DISPLAY naming no server"
-ok "with DISPLAY naming no server: status 1 and one line"
+for case in "no DISPLAY, no Wayland, no runtime folder|" "a runtime folder without a Wayland socket|XDG_RUNTIME_DIR=$work/runtime" \
+    "DISPLAY naming no server|DISPLAY=:$free_display"; do
+    what=${case%%|*} setting=${case#*|}
+    run_without_display "$what" ${setting:+"$setting"}
+    expect_one_line "$what"
+    ok "$what: status 1 and one line: $(cat "$work/stderr")"
+done
 
 # Asked for by name, the offscreen driver is the player's choice: the game
 # starts on it and is still running when the others had long ended.

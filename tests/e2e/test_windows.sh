@@ -13,14 +13,6 @@ export WINEPREFIX="$windows/wineprefix" WINEDEBUG=-all
 # No .NET or Gecko installers, no desktop menu entries, no sound server.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winealsa.drv,winepulse.drv=d"
 trap 'timeout 20 wineserver -k 2>/dev/null; cleanup' EXIT
-timings=()
-timed() {
-    local started=$SECONDS
-    "${@:2}"
-    local status=$?
-    timings+=("$1 $((SECONDS - started)) s")
-    return $status
-}
 
 # start_wine_game FOLDER EXE [OPTION...]: a key held in one run must not leak
 # into the next.
@@ -41,7 +33,7 @@ make_prefix() {
 }
 
 mkdir -p "$windows"
-timed cross-build timeout 600 "$source_dir/scripts/build-windows.sh" "$windows/build" "$build" >"$work/build.log" 2>&1 ||
+timeout 600 "$source_dir/scripts/build-windows.sh" "$windows/build" "$build" >"$work/build.log" 2>&1 ||
     fail "cross-build failed: $(tail -n 20 "$work/build.log")"
 rm -rf "$windows/unpacked"
 unzip -q "$windows/build/varnhold-windows.zip" -d "$windows/unpacked" || fail "cannot unpack the zip"
@@ -51,11 +43,10 @@ grep -q "GNU GENERAL PUBLIC LICENSE" "$game_folder/COPYING.txt" 2>/dev/null || f
 ok "cross-built varnhold.exe and packed it with its pictures, sound, README and licence"
 
 start_xserver
-timed prefix make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work/wineboot.log")"
+make_prefix || fail "cannot make a Wine prefix: $(tail -n 20 "$work/wineboot.log")"
 
 # ---- from the zip: pictures, status, Right held, help, Escape -------------------------
 # Started from the folder above the game's: the pictures are found beside it.
-run_started=$SECONDS
 start_wine_game "$windows/unpacked" varnhold/varnhold.exe
 expect_status_lines "from the zip"
 intro=$(intro_per_mille) || fail "cannot compare the intro picture"
@@ -84,7 +75,6 @@ xdotool keyup Escape
 [ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
 grep -q "ERROR" "$work/game.log" && fail "the game reported an error"
 ok "Escape ends the game with the key's code, 27"
-timings+=("first run $((SECONDS - run_started)) s")
 
 # The game kept its replay under %APPDATA%; the Linux simulator plays it
 # through the same rules, digest by digest.
@@ -97,7 +87,6 @@ ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work
 
 # ---- full screen: the picture centred at factor 1 on this 1024 x 768 screen,
 # black around it, and Alt+Enter back to today's window -----------------------------
-run_started=$SECONDS
 geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
 wait_for_geometry() {
     local deadline=$((SECONDS + $2))
@@ -122,11 +111,9 @@ xdotool keydown Escape
 wait_for_exit 60 || fail "Escape did not end the game after full screen"
 xdotool keyup Escape
 [ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
-timings+=("full screen run $((SECONDS - run_started)) s")
 
 # ---- no pictures: two folders missing, two empty (where an open that creates
 # its file would leave empty pictures behind); closed from outside -------------------
-run_started=$SECONDS
 bare="$windows/bare"
 rm -rf "$bare"
 mkdir -p "$bare/bmp_floor" "$bare/bmp_unit"
@@ -142,7 +129,5 @@ wait_for_exit 60 || fail "closing the window did not end the game"
 after=$(cd "$bare" && find . | sort)
 [ "$after" = "$before" ] || fail "files appeared: $(comm -13 <(echo "$before") <(echo "$after") | tr '\n' ' ')"
 ok "without pictures it draws its text, creates no file and ends with 0 when closed"
-timings+=("second run $((SECONDS - run_started)) s")
 
-echo "timings: $(printf '%s, ' "${timings[@]}" | sed 's/, $//')"
 finish
