@@ -13,6 +13,7 @@
 #include "platform/headless/headless_platform.h"
 #include "tools/sim/sim_player.h"
 #include "tools/sim/sim_replay.h"
+#include "tools/sim/sim_world.h"
 #include "tools/sim/sim_report.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -68,25 +69,6 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
     return true;
 }
 
-bool start_world(uint32_t seed) {
-    headless_reset();
-    if (!alloc_world()) return false;
-    path_search = new PathSearch();
-    if (!path_search->create_buffers()) return false;
-    init_face_table();
-    init_map_cells();
-    new_game_from_seed(seed);
-    return true;
-}
-
-void stop_world() {
-    if (path_search) {
-        path_search->release_buffers();
-        delete path_search;
-        path_search = nullptr;
-    }
-    free_world();
-}
 
 // Time this thread spent running, so that another process taking the core
 // does not count as the game's own work.
@@ -123,7 +105,7 @@ int main(int argc, char** argv) {
         print_usage();
         return 2;
     }
-    if (!start_world(options.seed)) {
+    if (!start_sim_world(options.seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         return 1;
     }
@@ -155,7 +137,7 @@ int main(int argc, char** argv) {
         if (options.check) {
             if (const char* broken = broken_invariant()) {
                 std::fprintf(stderr, "varnhold-sim: frame %lld: %s\n", frames_run + 1, broken);
-                stop_world();
+                stop_sim_world();
                 return 3;
             }
             remember_units();
@@ -175,7 +157,7 @@ int main(int argc, char** argv) {
                 frames_run ? total_cpu_ms / frames_run : 0.0, worst_cpu_ms, worst_cpu_frame);
 
     bool dumped = !options.dump_path || write_unit_dump(options.dump_path);
-    stop_world();
+    stop_sim_world();
     if (!dumped) {
         std::fprintf(stderr, "varnhold-sim: cannot write %s\n", options.dump_path);
         return 1;

@@ -12,6 +12,7 @@
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
+#include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 #include "world/world_arrays.h"
@@ -74,26 +75,6 @@ void start_deal(DealReport* deal, uint64_t frames_now) {
     deal->dealt_at = frames_now;
 }
 
-bool start_world(uint32_t seed) {
-    headless_reset();
-    if (!alloc_world()) return false;
-    path_search = new PathSearch();
-    if (!path_search->create_buffers()) return false;
-    init_face_table();
-    init_map_cells();
-    choose_next_deal_seed(seed);
-    new_game();
-    return true;
-}
-
-void stop_world() {
-    if (path_search) {
-        path_search->release_buffers();
-        delete path_search;
-        path_search = nullptr;
-    }
-    free_world();
-}
 
 // What moved, from the two fingerprints: the fields by name, the slots by
 // group, and the replayed values of the moved fields in the moved slots.
@@ -154,14 +135,14 @@ int check_replay(const char* path) {
         std::printf("recorded by another version (this is %s): a rule that changed between them shows as a "
                     "replay that differs\n",
                     ours + 1);
-    if (!start_world(player.header.first_seed)) {
+    if (!start_sim_world(player.header.first_seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         replay_close(&player);
         return 1;
     }
     if (!replay_check_first_deal(&player)) {
         std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
-        stop_world();
+        stop_sim_world();
         replay_close(&player);
         return 1;
     }
@@ -198,7 +179,7 @@ int check_replay(const char* path) {
                 seconds, cpu_seconds, seconds > 0.0 ? played_seconds / seconds : 0.0, frames_per_second,
                 cpu_seconds > 0.0 ? played_seconds / cpu_seconds : 0.0);
     if (step != replay_step_finished) std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
-    stop_world();
+    stop_sim_world();
     replay_close(&player);
     return step == replay_step_finished ? 0 : 1;
 }
