@@ -11,19 +11,19 @@
 namespace {
 
 // One option's spelling and whether it takes a value.
-struct OptionSpec {
+struct OptionForm {
     const char* name;
     bool takes_value;
 };
 
-constexpr OptionSpec option_specs[] = {
+constexpr OptionForm option_forms[] = {
     {"help", false},   {"version", false}, {"seed", true},  {"record", true},
     {"replay", true},  {"no-record", false}, {"scale", true}, {"fullscreen", false},
 };
 
-const OptionSpec* find_spec(const char* name, size_t length) {
-    for (const OptionSpec& spec : option_specs)
-        if (std::strlen(spec.name) == length && std::strncmp(spec.name, name, length) == 0) return &spec;
+const OptionForm* find_form(const char* name, size_t length) {
+    for (const OptionForm& form : option_forms)
+        if (std::strlen(form.name) == length && std::strncmp(form.name, name, length) == 0) return &form;
     return nullptr;
 }
 
@@ -38,14 +38,14 @@ bool parse_unsigned(const char* text, unsigned long long limit, unsigned long lo
     return true;
 }
 
-bool apply_option(const OptionSpec& spec, const char* value, GameOptions* options, char* error_text,
+bool apply_option(const OptionForm& form, const char* value, GameOptions* options, char* error_text,
                   size_t error_size) {
     unsigned long long number = 0;
-    if (!std::strcmp(spec.name, "help")) {
+    if (!std::strcmp(form.name, "help")) {
         options->show_help = true;
-    } else if (!std::strcmp(spec.name, "version")) {
+    } else if (!std::strcmp(form.name, "version")) {
         options->show_version = true;
-    } else if (!std::strcmp(spec.name, "seed")) {
+    } else if (!std::strcmp(form.name, "seed")) {
         if (!parse_unsigned(value, 0xFFFFFFFFull, &number)) {
             std::snprintf(error_text, error_size, "--seed needs a whole number from 0 to 4294967295, not '%s'",
                           value);
@@ -53,20 +53,20 @@ bool apply_option(const OptionSpec& spec, const char* value, GameOptions* option
         }
         options->has_seed = true;
         options->seed = static_cast<uint32_t>(number);
-    } else if (!std::strcmp(spec.name, "record")) {
+    } else if (!std::strcmp(form.name, "record")) {
         options->record_path = value;
-    } else if (!std::strcmp(spec.name, "replay")) {
+    } else if (!std::strcmp(form.name, "replay")) {
         options->replay_path = value;
-    } else if (!std::strcmp(spec.name, "no-record")) {
+    } else if (!std::strcmp(form.name, "no-record")) {
         options->no_record = true;
-    } else if (!std::strcmp(spec.name, "scale")) {
+    } else if (!std::strcmp(form.name, "scale")) {
         if (!parse_unsigned(value, max_scale, &number) || number < 1) {
             std::snprintf(error_text, error_size, "--scale needs a whole number from 1 to %d, not '%s'", max_scale,
                           value);
             return false;
         }
         options->scale = static_cast<int>(number);
-    } else if (!std::strcmp(spec.name, "fullscreen")) {
+    } else if (!std::strcmp(form.name, "fullscreen")) {
         options->fullscreen = true;
     }
     return true;
@@ -100,30 +100,30 @@ OptionsResult parse_options(int argc, const char* const* argv, GameOptions* opti
         const char* name = arg + 2;
         const char* equals = std::strchr(name, '=');
         size_t name_length = equals ? static_cast<size_t>(equals - name) : std::strlen(name);
-        const OptionSpec* spec = find_spec(name, name_length);
-        if (!spec) {
+        const OptionForm* form = find_form(name, name_length);
+        if (!form) {
             std::snprintf(error_text, error_size, "unknown option '--%.*s'", static_cast<int>(name_length), name);
             return options_bad;
         }
         const char* value = nullptr;
-        if (spec->takes_value) {
+        if (form->takes_value) {
             if (equals) {
                 value = equals + 1;
             } else if (i + 1 < argc) {
                 value = argv[++i];
             } else {
-                std::snprintf(error_text, error_size, "--%s needs a value", spec->name);
+                std::snprintf(error_text, error_size, "--%s needs a value", form->name);
                 return options_bad;
             }
             if (*value == '\0') {
-                std::snprintf(error_text, error_size, "--%s needs a value", spec->name);
+                std::snprintf(error_text, error_size, "--%s needs a value", form->name);
                 return options_bad;
             }
         } else if (equals) {
-            std::snprintf(error_text, error_size, "--%s takes no value", spec->name);
+            std::snprintf(error_text, error_size, "--%s takes no value", form->name);
             return options_bad;
         }
-        if (!apply_option(*spec, value, options, error_text, error_size)) return options_bad;
+        if (!apply_option(*form, value, options, error_text, error_size)) return options_bad;
     }
     if (options->show_help || options->show_version) return options_exit_ok;
     if (!check_combination(*options, error_text, error_size)) return options_bad;

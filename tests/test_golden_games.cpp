@@ -15,6 +15,7 @@
 #include "game/commands.h"
 #include "game/frame_rules.h"
 #include "render/gl_window.h"
+#include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "tools/sim/sim_player.h"
 #include "world/new_game.h"
@@ -191,19 +192,6 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
     ADD_FAILURE() << game << " at frame " << pinned.frame << ": digest " << now.digest << ", pinned "
                   << pinned.digest << "\nunit fields moved:" << moved_fields << "\nrows moved, as they are now:\n"
                   << moved_rows;
-}
-
-// What a new game keeps from before it, as a fresh program has it.
-void start_as_the_program_does() {
-    headless_reset();
-    std::memset(keys, 0, sizeof keys);
-    std::memset(mouse_buttons, 0, sizeof mouse_buttons);
-    mouse_x = mouse_y = 0;
-    window_active = 1;
-    selected_unit = 0;
-    help_visible = 0;
-    game_speed = 1;
-    unit_size = unit_size_normal;
 }
 
 // ---- Games through the rule steps -------------------------------------------

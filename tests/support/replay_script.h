@@ -1,6 +1,6 @@
-// What the replay tests and the replay fuzz target share: the input a fresh
-// program starts with, the scripts' dice, and a file played back through
-// the rule steps as varnhold-sim --replay plays it.
+// What the replay tests, the replay fuzz target and the golden games share:
+// the input a fresh program starts with, the scripts' dice, and a file played
+// back through the rule steps as varnhold-sim --replay plays it.
 #pragma once
 
 #include <cstdint>
