@@ -157,3 +157,45 @@ void describe_field(int i, int slot, char* text, int size) {
         std::snprintf(text, static_cast<size_t>(size), "%s=%u", name, value);
     }
 }
+
+void print_digest_difference(const StateDigest& before, const StateDigest& now, const char* now_is,
+                             std::FILE* out) {
+    const char* was = before.fingerprint;
+    const char* is = now.fingerprint;
+    const int fields = digest_game_fields + digest_unit_fields;
+    std::fprintf(out, "fields moved:");
+    for (int i = 0; i < fields; ++i)
+        if (was[i] != is[i]) std::fprintf(out, " %s", digest_field_name(i));
+    std::fprintf(out, "\nslots moved:");
+    for (int g = 0; g < digest_slot_groups; ++g)
+        if (was[fields + g] != is[fields + g])
+            std::fprintf(out, " %d-%d", g * digest_slots_per_group, (g + 1) * digest_slots_per_group - 1);
+    std::fprintf(out, "\n");
+    char value[64];
+    bool any = false;
+    for (int i = 0; i < digest_game_fields; ++i) {
+        if (was[i] == is[i]) continue;
+        describe_field(i, 0, value, sizeof value);
+        if (!any) std::fprintf(out, "game %s:", now_is);
+        std::fprintf(out, " %s", value);
+        any = true;
+    }
+    if (any) std::fprintf(out, "\n");
+    // One hex digit a column: a moved column keeps its digit one time in
+    // sixteen, and then the moved slots show every field.
+    bool column_moved = false;
+    for (int i = digest_game_fields; i < fields; ++i) column_moved = column_moved || was[i] != is[i];
+    for (int g = 0; g < digest_slot_groups; ++g) {
+        if (was[fields + g] == is[fields + g]) continue;
+        for (int slot = g * digest_slots_per_group; slot < (g + 1) * digest_slots_per_group; ++slot) {
+            if (!unit_table[slot].active) continue;
+            std::fprintf(out, "unit %d %s:", slot, now_is);
+            for (int i = digest_game_fields; i < fields; ++i) {
+                if (column_moved && was[i] == is[i]) continue;
+                describe_field(i, slot, value, sizeof value);
+                std::fprintf(out, " %s", value);
+            }
+            std::fprintf(out, "\n");
+        }
+    }
+}

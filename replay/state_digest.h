@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "world/settings.h"
 
@@ -30,3 +31,9 @@ const char* digest_field_name(int i);
 // Writes the value of that field as the game has it now, for a unit field of
 // the given slot, into text (at most size bytes).
 void describe_field(int i, int slot, char* text, int size);
+// What moved from `before` to `now`, the state as it is now, on lines of
+// out: the fields by name, the slots by group of digest_slots_per_group, and
+// the moved fields' values now ("unit 3 as replayed: hp=19.5"; `now_is`
+// says which state now is).
+void print_digest_difference(const StateDigest& before, const StateDigest& now, const char* now_is,
+                             std::FILE* out);

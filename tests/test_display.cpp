@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/main_loop.h"
 #include "platform/common/display.h"
 #include "platform/headless/headless_platform.h"
 
@@ -93,19 +92,6 @@ TEST(DisplayMouse, LandsOnThePicturePixelUnderThePointerAndClampsAtTheEdges) {
         EXPECT_EQ(x, c.picture_x) << c.name << ": x";
         EXPECT_EQ(y, c.picture_y) << c.name << ": y";
     }
-}
-
-TEST(DisplayEntry, HandsTheCommandLinesSizeToThePlatform) {
-    headless_reset();
-    headless_fail_step("display");  // the request comes before the window; nothing more is needed
-    GameOptions options;
-    options.scale = 3;
-    options.fullscreen = true;
-    EXPECT_EQ(run_game(options), 1) << "exit status of a start without a display";
-    EXPECT_EQ(headless_display_scale(), 3) << "scale";
-    EXPECT_TRUE(headless_display_full_screen()) << "full screen";
-    EXPECT_EQ(headless_message_count(), 0) << "messages shown: no box can show without a display";
-    headless_reset();
 }
 
 // ---- the enlargement on a real context ------------------------------------------

@@ -131,6 +131,17 @@ start_game() {
     xdotool windowfocus "$window" 2>/dev/null
 }
 
+# "X,Y WIDTHxHEIGHT" of the game's window.
+geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
+# wait_for_geometry WANTED SECONDS
+wait_for_geometry() {
+    local deadline=$((SECONDS + $2))
+    until [ "$(geometry)" = "$1" ]; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+}
+
 dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
 # Where the game's picture lies in the window when it is enlarged:
 # (--picture LEFT TOP FACTOR), empty for today's window.

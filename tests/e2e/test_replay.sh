@@ -177,6 +177,10 @@ kept=$(find "$XDG_DATA_HOME/varnhold/replays" -name '*.vrp' 2>/dev/null)
 [ "$(echo "$kept" | grep -c .)" -eq 1 ] || fail "not one replay kept in the data home: $kept"
 "$sim" --replay "$kept" >/dev/null 2>&1 || fail "the replay kept by default does not check: $kept"
 ok "a game is kept by default as $(basename "$kept") under \$XDG_DATA_HOME/varnhold/replays and checks"
+# Without a data home of its own (or a relative one) the game keeps it under HOME.
+XDG_DATA_HOME=relative HOME="$work/home" short_game "recording under HOME"
+[ "$(find "$work/home/.local/share/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "no replay under HOME"
+ok "without an absolute \$XDG_DATA_HOME the replay is kept under \$HOME/.local/share/varnhold/replays"
 
 short_game "--no-record" --no-record
 [ "$(find "$XDG_DATA_HOME/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "--no-record kept a replay"

@@ -76,48 +76,15 @@ void start_deal(DealReport* deal, uint64_t frames_now) {
 }
 
 
-// What moved, from the two fingerprints: the fields by name, the slots by
-// group, and the replayed values of the moved fields in the moved slots.
+// The first difference: where, and what moved from the recorded state.
 void print_difference(const ReplayPlayer& player) {
-    const char* recorded = player.recorded.fingerprint;
-    const char* replayed = player.replayed.fingerprint;
     if (!player.differs_by_digest) {
         std::printf("first difference at frame %" PRIu64 "\n", player.differs_at_frame);
         return;
     }
     std::printf("first difference at frame %" PRIu64 ": digest %016" PRIx64 ", recorded %016" PRIx64 "\n",
                 player.differs_at_frame, player.replayed.whole, player.recorded.whole);
-    const int fields = digest_game_fields + digest_unit_fields;
-    std::printf("fields moved:");
-    for (int i = 0; i < fields; ++i)
-        if (recorded[i] != replayed[i]) std::printf(" %s", digest_field_name(i));
-    std::printf("\nslots moved:");
-    for (int g = 0; g < digest_slot_groups; ++g)
-        if (recorded[fields + g] != replayed[fields + g])
-            std::printf(" %d-%d", g * digest_slots_per_group, (g + 1) * digest_slots_per_group - 1);
-    std::printf("\n");
-    char value[64];
-    bool any = false;
-    for (int i = 0; i < digest_game_fields; ++i) {
-        if (recorded[i] == replayed[i]) continue;
-        describe_field(i, 0, value, sizeof value);
-        std::printf("%s%s", any ? " " : "game as replayed: ", value);
-        any = true;
-    }
-    if (any) std::printf("\n");
-    for (int g = 0; g < digest_slot_groups; ++g) {
-        if (recorded[fields + g] == replayed[fields + g]) continue;
-        for (int slot = g * digest_slots_per_group; slot < (g + 1) * digest_slots_per_group; ++slot) {
-            if (!unit_table[slot].active) continue;
-            std::printf("unit %d as replayed:", slot);
-            for (int i = digest_game_fields; i < fields; ++i) {
-                if (recorded[i] == replayed[i]) continue;
-                describe_field(i, slot, value, sizeof value);
-                std::printf(" %s", value);
-            }
-            std::printf("\n");
-        }
-    }
+    print_digest_difference(player.recorded, player.replayed, "as replayed", stdout);
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 //   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
 //   screencheck read DUMP X Y FORMAT FROM TO prints the %d in FORMAT that matches best
 //   screencheck picture DUMP X Y BMP         prints how much of the picture (per mille) is at X, Y
-//   screencheck blocks DUMP LEFT TOP FACTOR  prints how many FACTOR x FACTOR blocks of the
-//                                            enlarged picture at LEFT, TOP hold two colours
-//   screencheck outside DUMP LEFT TOP W H    prints how many pixels outside the rectangle are not black
 //   screencheck close WINDOW_ID              asks the window to close, as a desktop's close button does
 // Positions are overlay coordinates: x from the left, y from the bottom.
 // With "--picture LEFT TOP FACTOR" first, shows, read and picture
@@ -181,31 +178,6 @@ int picture_shown_per_mille(const Dump& screen, int x, int y, const char* path) 
     return lit ? static_cast<int>(shown * 1000 / lit) : 0;
 }
 
-int mixed_blocks(const Dump& screen, int left, int top, int factor) {
-    if (!picture_inside(screen, left, top, factor)) return -1;
-    int mixed = 0;
-    for (int y = 0; y < screen_height; ++y)
-        for (int x = 0; x < screen_width; ++x) {
-            const int bx = left + x * factor, by = top + y * factor;
-            bool one_colour = true;
-            for (int dy = 0; dy < factor; ++dy)
-                for (int dx = 0; dx < factor; ++dx)
-                    one_colour = one_colour && std::memcmp(screen.at(bx, by), screen.at(bx + dx, by + dy), 3) == 0;
-            mixed += !one_colour;
-        }
-    return mixed;
-}
-
-int lit_pixels_outside(const Dump& screen, int left, int top, int width, int height) {
-    int lit = 0;
-    for (int y = 0; y < screen.height; ++y)
-        for (int x = 0; x < screen.width; ++x) {
-            const uint8_t* p = screen.at(x, y);
-            lit += !(x >= left && x < left + width && y >= top && y < top + height) && (p[0] | p[1] | p[2]) != 0;
-        }
-    return lit;
-}
-
 // The window manager's delete message, which the program may answer as it likes.
 bool request_window_close(unsigned long window_id) {
 #ifdef SCREENCHECK_HAVE_X11
@@ -256,37 +228,28 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int x = std::atoi(argv[3]), y = argc > 4 ? std::atoi(argv[4]) : 0;
-    const bool blocks = std::strcmp(verb, "blocks") == 0, outside = std::strcmp(verb, "outside") == 0;
-    if (blocks || outside) {
-        if (argc != (blocks ? 6 : 7)) return usage();
-    } else if (factor && !take_picture(&screen, left, top, factor)) {
+    if (factor && !take_picture(&screen, left, top, factor)) {
         std::fprintf(stderr, "screencheck: the picture does not lie inside the dump\n");
         return 2;
     }
-    int figure;
     if (std::strcmp(verb, "shows") == 0 && argc == 6) {
         TextMatch match = match_text(screen, x, y, argv[5]);
         std::printf("ink=%d missing=%d stray=%d\n", match.ink, match.missing, match.stray);
         // Every ink pixel white; other white in the box (units' labels
         // crossing the line) is tolerated up to a third of the ink.
         return match.ink > 0 && match.missing == 0 && match.stray * 3 <= match.ink ? 0 : 1;
-    } else if (std::strcmp(verb, "read") == 0 && argc == 8) {
+    }
+    if (std::strcmp(verb, "read") == 0 && argc == 8) {
         const int value = read_value(screen, x, y, argv[5], std::atoi(argv[6]), std::atoi(argv[7]));
         if (value < 0) return std::printf("none\n"), 1;
         return std::printf("%d\n", value), 0;
-    } else if (std::strcmp(verb, "picture") == 0 && argc == 6) {
-        figure = picture_shown_per_mille(screen, x, y, argv[5]);
-    } else if (blocks) {
-        figure = mixed_blocks(screen, x, y, std::atoi(argv[5]));
-    } else if (outside) {
-        figure = lit_pixels_outside(screen, x, y, std::atoi(argv[5]), std::atoi(argv[6]));
-    } else {
-        return usage();
     }
-    if (figure < 0) {
-        std::fprintf(stderr, "screencheck: a picture cannot be read or does not lie inside the dump\n");
+    if (std::strcmp(verb, "picture") != 0 || argc != 6) return usage();
+    const int shown = picture_shown_per_mille(screen, x, y, argv[5]);
+    if (shown < 0) {
+        std::fprintf(stderr, "screencheck: cannot read the picture %s\n", argv[5]);
         return 2;
     }
-    std::printf("%d\n", figure);
+    std::printf("%d\n", shown);
     return 0;
 }
