@@ -19,12 +19,12 @@
 
 #include "app/main_loop.h"
 #include "game/commands.h"
-#include "path/path_search.h"
 #include "render/gl_window.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
 #include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
+#include "tools/sim/sim_world.h"
 #include "world/new_game.h"
 
 namespace {
@@ -123,16 +123,9 @@ bool poking_pass() {
 // simulator makes: no window. False when the file would not open.
 bool play_replay(const std::string& path, ReplayPlayer* player, ReplayStep* step, ReplayPassFunction pass = rules_pass) {
     start_as_the_program_does();
-    alloc_world();
-    init_face_table();
-    init_map_cells();
-    path_search = new PathSearch;
-    path_search->create_buffers();
+    EXPECT_TRUE(start_sim_world(1)) << "the world allocated";
     const bool opened = play_replay_file(path.c_str(), player, step, pass, UINT64_MAX);
-    path_search->release_buffers();
-    delete path_search;
-    path_search = nullptr;
-    free_world();
+    stop_sim_world();
     start_as_the_program_does();
     return opened;
 }

@@ -17,10 +17,10 @@
 
 #include "app/input_state.h"
 #include "app/main_loop.h"
-#include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/recording.h"
 #include "tests/support/replay_script.h"
+#include "tools/sim/sim_world.h"
 #include "world/new_game.h"
 #include "world/world_arrays.h"
 
@@ -93,11 +93,7 @@ ReplayPlayer player;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    if (!alloc_world()) broken_promise("out of memory for the world", "");
-    init_face_table();
-    init_map_cells();
-    path_search = new PathSearch;
-    if (!path_search->create_buffers()) broken_promise("out of memory for the path search", "");
+    if (!start_sim_world(1)) broken_promise("out of memory for the world or the path search", "");
     const char* corpus_flag = "--make-corpus=";
     for (int i = 1; i < *argc; ++i)
         if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
