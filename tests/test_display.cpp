@@ -262,14 +262,4 @@ TEST_F(Enlargement, DoesNothingWhenThePictureIsTheWholeDrawable) {
     EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << "scissor test";
 }
 
-// A window at factor 2: the picture is taken from the very pixels it then
-// covers.
-TEST_F(Enlargement, AWindowAtFactorTwoIsCoveredByThePicture) {
-    draw_frame(true);
-    display_present(1280, 960);
-    read_screen();
-    EXPECT_EQ(display_current_layout().factor, 2) << "factor";
-    EXPECT_EQ(wrong_picture_pixels(0, 0, 2), 0) << "enlarged picture";
-}
-
 }  // namespace
