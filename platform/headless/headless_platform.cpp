@@ -28,26 +28,19 @@ struct HeadlessMessage {
 
 struct HeadlessMachine {
     bool keys[256];
-    int cursor_x, cursor_y;
     PlatformEvent events[event_capacity];
     int event_head, event_count;
     int64_t calendar_seconds;
     int64_t total_sleep_ms;
-    int sleep_count;
     int last_sleep_ms;
-    int sound_count;
     std::string last_sound;
     int message_count;
     HeadlessMessage messages[message_capacity];
     bool yes_no_answer = false;
     bool window_open = false;
-    bool cursor_visible = true;
-    int window_x, window_y;
     int window_width, window_height;
     int swap_count;
     bool failing_steps[step_count];
-    int display_scale;
-    bool display_full_screen;
 };
 
 HeadlessMachine machine;
@@ -90,7 +83,6 @@ void headless_reset() {
     machine = HeadlessMachine();
     std::memset(machine.keys, 0, sizeof machine.keys);
     std::memset(machine.failing_steps, 0, sizeof machine.failing_steps);
-    machine.cursor_visible = true;
     machine.window_open = open;
     machine.window_width = width;
     machine.window_height = height;
@@ -98,11 +90,6 @@ void headless_reset() {
 
 void headless_set_key(int vk, bool down) {
     if (vk >= 0 && vk < 256) machine.keys[vk] = down;
-}
-
-void headless_set_cursor_screen(int x, int y) {
-    machine.cursor_x = x;
-    machine.cursor_y = y;
 }
 
 void headless_push_event(const PlatformEvent& event) {
@@ -115,9 +102,7 @@ int headless_pending_events() { return machine.event_count; }
 
 void headless_set_calendar_seconds(int64_t seconds) { machine.calendar_seconds = seconds; }
 int64_t headless_total_sleep_ms() { return machine.total_sleep_ms; }
-int headless_sleep_count() { return machine.sleep_count; }
 int headless_last_sleep_ms() { return machine.last_sleep_ms; }
-int headless_sound_count() { return machine.sound_count; }
 std::string headless_last_sound() { return machine.last_sound; }
 int headless_message_count() { return machine.message_count; }
 PlatformMessageKind headless_message_kind(int index) {
@@ -132,13 +117,8 @@ std::string headless_message_text(int index) {
     const HeadlessMessage* message = message_at(index);
     return message ? message->text : std::string();
 }
-std::string headless_last_message_caption() { return headless_message_caption(machine.message_count - 1); }
-std::string headless_last_message_text() { return headless_message_text(machine.message_count - 1); }
 void headless_set_yes_no_answer(bool yes) { machine.yes_no_answer = yes; }
 bool headless_window_open() { return machine.window_open; }
-bool headless_cursor_visible() { return machine.cursor_visible; }
-int headless_window_x() { return machine.window_x; }
-int headless_window_y() { return machine.window_y; }
 int headless_swap_count() { return machine.swap_count; }
 bool headless_fail_step(const char* step) {
     int index = step_index(step);
@@ -146,17 +126,11 @@ bool headless_fail_step(const char* step) {
     machine.failing_steps[index] = true;
     return true;
 }
-int headless_display_scale() { return machine.display_scale; }
-bool headless_display_full_screen() { return machine.display_full_screen; }
 
 // ---- the contract ----------------------------------------------------------------
 
-// The offscreen surface is the picture's size whatever is asked: the request
-// is only kept, for the tests to read.
-void platform_request_display(int scale, bool full_screen) {
-    machine.display_scale = scale;
-    machine.display_full_screen = full_screen;
-}
+// The offscreen surface is the picture's size whatever is asked.
+void platform_request_display(int, bool) {}
 
 bool platform_open_display() { return !step_fails("display"); }
 
@@ -165,8 +139,6 @@ bool platform_register_window_class() { return !step_fails("class"); }
 bool platform_create_window(const char*, int width, int height, int) {
     if (step_fails("window")) return false;
     machine.window_open = true;
-    machine.window_x = 0;
-    machine.window_y = 0;
     machine.window_width = width;
     machine.window_height = height;
     return true;
@@ -239,14 +211,13 @@ bool platform_destroy_window() {
 
 bool platform_unregister_window_class() { return !step_fails("unregister class"); }
 
-void platform_move_window(int x, int y, int width, int height) {
-    machine.window_x = x;
-    machine.window_y = y;
+// There is no desktop to place the window on: only its size is kept.
+void platform_move_window(int, int, int width, int height) {
     machine.window_width = width;
     machine.window_height = height;
 }
 
-void platform_show_cursor(bool visible) { machine.cursor_visible = visible; }
+void platform_show_cursor(bool) {}
 
 bool platform_poll_event(PlatformEvent* event) {
     if (machine.event_count == 0) return false;
@@ -262,8 +233,8 @@ bool platform_key_down(int vk) {
 }
 
 void platform_cursor_screen_position(int* x, int* y) {
-    *x = machine.cursor_x;
-    *y = machine.cursor_y;
+    *x = 0;
+    *y = 0;
 }
 
 bool platform_message_box(PlatformMessageKind kind, const char* caption, const char* text) {
@@ -279,7 +250,6 @@ bool platform_message_box(PlatformMessageKind kind, const char* caption, const c
 }
 
 void platform_sleep_ms(int milliseconds) {
-    ++machine.sleep_count;
     machine.last_sleep_ms = milliseconds;
     machine.total_sleep_ms += milliseconds;
 }
@@ -287,6 +257,5 @@ void platform_sleep_ms(int milliseconds) {
 int64_t platform_calendar_seconds() { return machine.calendar_seconds; }
 
 void platform_play_wave_async(const char* relative_path) {
-    ++machine.sound_count;
     machine.last_sound = relative_path ? relative_path : "";
 }

@@ -13,8 +13,6 @@ void headless_reset();
 
 // Keyboard as read by platform_key_down.
 void headless_set_key(int vk, bool down);
-// Cursor in screen coordinates.
-void headless_set_cursor_screen(int x, int y);
 // Queues an event for platform_poll_event (at most 4096 wait at once).
 void headless_push_event(const PlatformEvent& event);
 int headless_pending_events();
@@ -24,11 +22,9 @@ void headless_set_calendar_seconds(int64_t seconds);
 
 // Sleeps are recorded, never slept.
 int64_t headless_total_sleep_ms();
-int headless_sleep_count();
 int headless_last_sleep_ms();
 
 // Sounds started.
-int headless_sound_count();
 std::string headless_last_sound();
 
 // Message boxes and questions shown, oldest first.
@@ -36,19 +32,11 @@ int headless_message_count();
 PlatformMessageKind headless_message_kind(int index);
 std::string headless_message_caption(int index);
 std::string headless_message_text(int index);
-std::string headless_last_message_caption();
-std::string headless_last_message_text();
 void headless_set_yes_no_answer(bool yes);
 
 // Window bookkeeping.
 bool headless_window_open();
-bool headless_cursor_visible();
-int headless_window_x();
-int headless_window_y();
 int headless_swap_count();
-// What the game last asked of the display: the scale and full screen.
-int headless_display_scale();
-bool headless_display_full_screen();
 
 // Makes a platform step fail from now until headless_reset, for the error
 // paths; several may fail at once. Start-up: "display", "class", "window",

@@ -53,10 +53,12 @@ grep -q '^License: GPL-3.0+$' /usr/share/doc/varnhold/copyright ||
 grep -q '/usr/share/common-licenses/GPL-3' /usr/share/doc/varnhold/copyright ||
     fail "the copyright file does not point at the licence's text"
 ok "the copyright file gives the game under GPL-3.0+"
-# The metainfo with the menu entry and icons it names, as packaged: any
-# error or warning fails the tree (an icon off its folder's size is lintian's).
-appstreamcli validate-tree --no-net "$work/unpacked" >"$work/appstream.log" 2>&1 ||
-    { cat "$work/appstream.log"; fail "appstreamcli found the package's tree invalid"; }
+# The metainfo alone, then with the menu entry and icons it names, as
+# packaged: any error or warning fails either (an icon off its folder's size
+# is lintian's).
+appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml" >"$work/appstream.log" 2>&1 &&
+    appstreamcli validate-tree --no-net "$work/unpacked" >>"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log"; fail "appstreamcli found the metainfo or the package's tree invalid"; }
 grep -q "<binary>varnhold</binary>" "/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "the metainfo does not say it provides the varnhold binary"
 ok "appstreamcli validates the metainfo: no error, no warning"
