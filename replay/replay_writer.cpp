@@ -51,6 +51,13 @@ void give_up(ReplayWriter* writer, int error) {
     writer->failed = true;
 }
 
+// What is written so far reaches the file now; a game killed after this
+// leaves it whole.
+void flush_file(ReplayWriter* writer) {
+    writer->lines_since_flush = 0;
+    if (writer->file && std::fflush(writer->file) != 0) give_up(writer, errno ? errno : EIO);
+}
+
 void write_line(ReplayWriter* writer, const char* text, int length) {
     if (!writer->file) return;
     writer->file_hash = hash_file_bytes(writer->file_hash, text, length);
@@ -59,10 +66,7 @@ void write_line(ReplayWriter* writer, const char* text, int length) {
         give_up(writer, errno ? errno : EIO);
         return;
     }
-    if (++writer->lines_since_flush >= lines_per_flush) {
-        writer->lines_since_flush = 0;
-        if (std::fflush(writer->file) != 0) give_up(writer, errno ? errno : EIO);
-    }
+    if (++writer->lines_since_flush >= lines_per_flush) flush_file(writer);
 }
 
 void flush_run(ReplayWriter* writer) {
@@ -79,8 +83,7 @@ void write_state(ReplayWriter* writer, char letter, uint64_t frame, const StateD
     const int length = std::snprintf(text, sizeof text, "%c %" PRIu64 " %016" PRIx64 " %s %08" PRIx32 "\n", letter,
                                       frame, digest.whole, digest.fingerprint, writer->file_hash);
     write_line(writer, text, length);
-    if (writer->file && std::fflush(writer->file) != 0) give_up(writer, errno ? errno : EIO);
-    writer->lines_since_flush = 0;
+    flush_file(writer);
 }
 
 }  // namespace
@@ -122,7 +125,7 @@ bool writer_open(ReplayWriter* writer, const char* path, const char* game_versio
     const int length = std::snprintf(text, sizeof text, "%s %d\ngame %.*s\nseed %" PRIu32 "\n", replay_format_name,
                                       replay_format_version, replay_version_capacity, game_version, first_seed);
     write_line(writer, text, length);
-    if (writer->file && std::fflush(writer->file) != 0) give_up(writer, errno ? errno : EIO);
+    flush_file(writer);
     return writer->file != nullptr;
 }
 

@@ -13,26 +13,31 @@ namespace {
 constexpr uint64_t fnv_offset = 0xcbf29ce484222325ull;
 constexpr uint64_t fnv_prime = 0x100000001b3ull;
 
+// How a field's value is written out for a person.
+enum class Shown { whole, signed_whole, real };
+
 // A field's value as little-endian bytes of its own width; floats by their bits.
 struct FieldBytes {
     uint8_t bytes[4];
     int count;
+    Shown shown;
 };
 
-FieldBytes bytes_of(uint32_t value, int count) {
+FieldBytes bytes_of(uint32_t value, int count, Shown shown = Shown::whole) {
     FieldBytes out = {{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                        static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)},
-                      count};
+                      count,
+                      shown};
     return out;
 }
 
 FieldBytes float_bytes(float value) {
     uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    return bytes_of(bits, 4);
+    return bytes_of(bits, 4, Shown::real);
 }
 
-FieldBytes int_bytes(int32_t value) { return bytes_of(static_cast<uint32_t>(value), 4); }
+FieldBytes int_bytes(int32_t value) { return bytes_of(static_cast<uint32_t>(value), 4, Shown::signed_whole); }
 
 uint64_t hash_bytes(uint64_t hash, const FieldBytes& field) {
     for (int i = 0; i < field.count; ++i) hash = (hash ^ field.bytes[i]) * fnv_prime;
@@ -81,7 +86,7 @@ FieldBytes unit_field(const Unit& u, int i) {
     case 6: return bytes_of(u.goal_y, 2);
     case 7: return bytes_of(u.next_x, 2);
     case 8: return bytes_of(u.next_y, 2);
-    case 9: return bytes_of(static_cast<uint16_t>(u.target_unit), 2);
+    case 9: return bytes_of(static_cast<uint16_t>(u.target_unit), 2, Shown::signed_whole);
     case 10: return bytes_of(u.order, 2);
     case 11: return bytes_of(u.blocks_path, 2);
     case 12: return bytes_of(u.kind, 2);
@@ -142,19 +147,17 @@ void describe_field(int i, int slot, char* text, int size) {
     uint32_t value = 0;
     for (int b = field.count - 1; b >= 0; --b) value = value << 8 | field.bytes[b];
     const char* name = digest_field_name(i);
-    const bool is_float = game ? (i >= 8 && i <= 12) : (i - digest_game_fields >= 15 && i - digest_game_fields <= 17);
-    if (is_float) {
+    const size_t room = static_cast<size_t>(size);
+    if (field.shown == Shown::real) {
         float f = 0.0f;
         std::memcpy(&f, &value, sizeof f);
-        std::snprintf(text, static_cast<size_t>(size), "%s=%.9g", name, static_cast<double>(f));
-    } else if (game && i == 1) {
-        std::snprintf(text, static_cast<size_t>(size), "%s=%u", name, value);
-    } else if (field.count == 4) {
-        std::snprintf(text, static_cast<size_t>(size), "%s=%d", name, static_cast<int32_t>(value));
-    } else if (!game && i - digest_game_fields == 9) {
-        std::snprintf(text, static_cast<size_t>(size), "%s=%d", name, static_cast<int16_t>(value));
+        std::snprintf(text, room, "%s=%.9g", name, static_cast<double>(f));
+    } else if (field.shown == Shown::signed_whole) {
+        // Signed fields are four bytes wide, or two (the target slot).
+        const int32_t whole = field.count == 2 ? static_cast<int16_t>(value) : static_cast<int32_t>(value);
+        std::snprintf(text, room, "%s=%d", name, whole);
     } else {
-        std::snprintf(text, static_cast<size_t>(size), "%s=%u", name, value);
+        std::snprintf(text, room, "%s=%u", name, value);
     }
 }
 
