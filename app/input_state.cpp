@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "game/view.h"
 #include "platform/platform.h"
 
 uint8_t keys[256] = {};
@@ -11,41 +12,25 @@ int32_t mouse_y = 0;
 uint8_t window_active = 1;
 uint8_t fullscreen = 1;
 
-bool direct_keys_replayed = false;
-uint8_t replayed_direct_keys[256] = {};
-bool pauses_counted = false;
-int64_t counted_pause_ms = 0;
-
 namespace {
 
-bool key_pass_open = false;
-uint8_t pass_key_reads[256] = {};
-
-bool read_key(int vk) {
-    if (vk < 0 || vk >= 256) return platform_key_down(vk);
-    if (direct_keys_replayed) return replayed_direct_keys[vk] != 0;
-    if (!key_pass_open) return platform_key_down(vk);
-    if (pass_key_reads[vk] == 0) pass_key_reads[vk] = platform_key_down(vk) ? 2 : 1;
-    return pass_key_reads[vk] == 2;
-}
+// The keys the view and the command read from the keyboard directly.
+constexpr int direct_keys_read[] = {vk_backspace, vk_shift, vk_space, vk_0,  vk_h,  vk_f1, vk_f2,
+                                    vk_f3,        vk_f4,    vk_f5,    vk_f6, vk_f7, vk_f8};
 
 }  // namespace
 
-bool key_down(int vk) { return read_key(vk); }
-bool key_up(int vk) { return !read_key(vk); }
-
-void begin_key_pass() {
-    std::memset(pass_key_reads, 0, sizeof pass_key_reads);
-    key_pass_open = true;
-}
-
-void end_key_pass() { key_pass_open = false; }
-
-uint8_t key_read_in_pass(int vk) { return vk >= 0 && vk < 256 ? pass_key_reads[vk] : 0; }
-
-void pause_ms(int milliseconds) {
-    if (pauses_counted)
-        counted_pause_ms += milliseconds;
-    else
-        platform_sleep_ms(milliseconds);
+void read_pass_input(PassInput* in) {
+    clear_pass_input(in);
+    std::memcpy(in->keys, keys, sizeof in->keys);
+    for (int vk : direct_keys_read) in->direct_keys[vk] = platform_key_down(vk) ? 1 : 0;
+    for (int b = 0; b < 3; ++b) in->buttons[b] = mouse_buttons[b] == 1;
+    in->cursor_dx = cursor_offset_for_column(mouse_x);
+    in->cursor_dy = cursor_offset_for_row(mouse_y);
+    in->spin_column = mouse_x;
+    in->frame_runs = window_active == 1;
+    if (in->frame_runs && in->direct_keys[vk_f1]) {
+        in->deals = 1;
+        in->deal_seed = static_cast<uint32_t>(platform_calendar_seconds());
+    }
 }

@@ -1,11 +1,13 @@
-// Process entry: the command line, then the whole program in run_game, so
-// that tests can run the very same loop on the headless backend.
+// Process entry: the command line, then a game or a replay watched, so that
+// tests can run the very same loop on the headless backend.
 #include "app/main_loop.h"
 #include "app/options.h"
+#include "app/replay_window.h"
 
 int main(int argc, char** argv) {
     GameOptions options;
     int exit_code = 0;
     if (handle_command_line(argc, argv, &options, &exit_code)) return exit_code;
+    if (options.replay_path) return watch_replay(options);
     return run_game(options);
 }

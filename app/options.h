@@ -33,8 +33,6 @@ OptionsResult parse_options(int argc, const char* const* argv, GameOptions* opti
 
 // The usage text, as --help prints it.
 void print_usage(std::FILE* to);
-// "varnhold 1.0.0": the version the build was configured with.
-const char* version_text();
 
 // The whole entry on argv: prints help, version or the error with usage
 // (stderr, exit 2) and returns true with *exit_code set when the process is

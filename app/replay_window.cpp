@@ -8,16 +8,18 @@
 #include <cstring>
 #include <new>
 
-#include "app/input_state.h"
-#include "app/main_loop.h"
+#include "app/game_window.h"
 #include "app/options.h"
 #include "game/frame.h"
+#include "game/pauses.h"
+#include "game/person_pass.h"
 #include "platform/platform.h"
 #include "render/gl_window.h"
 #include "render/overlay.h"
 #include "replay/replay_player.h"
 #include "world/new_game.h"
 #include "world/settings.h"
+#include "world/version.h"
 #include "world/world_arrays.h"
 
 namespace {
@@ -57,7 +59,14 @@ struct Viewer {
     Clock::time_point base;
     Clock::time_point last_swap;
     uint8_t* frozen;   // the last picture, shown again while stopped
+    // Format 2: the viewer's own camera, steered by the view keys.
+    bool free_camera;
+    View camera;
+    uint32_t deals_centred;
+    bool camera_moved;  // since the picture was last drawn
 };
+
+Viewer* viewer_now = nullptr;
 
 double ms_since(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
@@ -66,7 +75,66 @@ double ms_since(Clock::time_point from) {
 // Faster than the screen shows, the frames no one will see run their rule
 // steps alone (the same steps, without the drawing).
 bool frame_shown = true;
-bool watched_pass() { return run_pass_steps(frame_shown ? pass_watched : pass_rules_only); }
+
+// After each deal the free camera starts over the recorded side's leader.
+void centre_free_camera(Viewer* viewer) {
+    if (viewer->deals_centred == deal_count()) return;
+    viewer->deals_centred = deal_count();
+    const Unit& leader = unit_table[viewer->camera.side];
+    viewer->camera.map_sx = leader.tile_x;
+    viewer->camera.map_sy = leader.tile_y;
+}
+
+// Format 2's frame through the free camera; the marker and the status line
+// show the tile the recorded side points at.
+void watched_frame(const FrameCommands& commands) {
+    View* camera = &viewer_now->camera;
+    PassInput input;
+    clear_pass_input(&input);
+    const SideCommand& recorded = commands.side[camera->side];
+    if (recorded.has_cursor) {
+        input.cursor_dx = recorded.cursor_x - camera->map_sx;
+        input.cursor_dy = recorded.cursor_y - camera->map_sy;
+    }
+    if (frame_shown)
+        run_frame(commands, camera, input);
+    else
+        run_frame_undrawn(commands, camera, input);
+    centre_free_camera(viewer_now);
+}
+
+bool watched_pass(const ReplayTurn& turn) {
+    if (!turn.person) {
+        watched_frame(*turn.commands);
+        return false;
+    }
+    return run_person_pass(frame_shown ? pass_watched : pass_rules_only, person_commands(*turn.person, *turn.view),
+                           *turn.person, turn.view);
+}
+
+// The view the window shows: the recorded player's, or the free camera.
+const View& shown_view(const ReplayPlayer& player, const Viewer& viewer) {
+    return viewer.free_camera ? viewer.camera : player.view;
+}
+
+// Each press of a view key (and each repeat of a held one) moves the free
+// camera once, at once: the pauses that debounce a polled key would only
+// hold the replay back here.
+void steer_free_camera(Viewer* viewer, int vk) {
+    if (!viewer->free_camera || vk < 0 || vk >= 256) return;
+    PassInput input;
+    clear_pass_input(&input);
+    input.keys[vk] = 1;
+    input.direct_keys[vk] = 1;
+    input.direct_keys[vk_shift] = platform_key_down(vk_shift) ? 1 : 0;
+    input.keys[vk_escape] = input.direct_keys[vk_space] = 0;
+    const int64_t counted_before = counted_pause_ms;
+    apply_view_keys(&viewer->camera, input);
+    apply_picture_size(&viewer->camera, input);
+    toggle_help(&viewer->camera, input);
+    counted_pause_ms = counted_before;
+    viewer->camera_moved = true;
+}
 
 bool faster_than_shown(const Viewer& viewer) {
     return speeds[viewer.speed] > 1.0 || speeds[viewer.speed] == 0.0;
@@ -98,7 +166,10 @@ void take_events(Viewer* viewer) {
     while (platform_poll_event(&event)) {
         switch (event.type) {
         case platform_event_quit: viewer->leave = true; break;
-        case platform_event_key_down: viewer_key(viewer, event.key); break;
+        case platform_event_key_down:
+            viewer_key(viewer, event.key);
+            steer_free_camera(viewer, event.key);
+            break;
         case platform_event_minimized: viewer->hidden = true; break;
         case platform_event_restored:
             viewer->hidden = false;
@@ -172,7 +243,7 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
         break;
     }
     std::fprintf(stderr, "varnhold: %s\n", player.message);
-    if (!frame_drawn) draw_still_frame();
+    if (!frame_drawn) draw_still_frame(shown_view(player, *viewer));
     draw_banner(first, second);
     if (viewer->frozen) {
         glReadPixels(0, 0, screen_width, screen_height, GL_RGBA, GL_UNSIGNED_BYTE, viewer->frozen);
@@ -199,10 +270,11 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
             platform_sleep_ms(idle_sleep_ms);
             continue;
         }
-        if (viewer->paused && !shown_paused) {
+        if (viewer->paused && (!shown_paused || viewer->camera_moved)) {
+            viewer->camera_moved = false;
             char first[96];
             std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
-            draw_still_frame();
+            draw_still_frame(shown_view(*player, *viewer));
             draw_banner(first, "Space goes on, Escape leaves.");
             platform_swap_buffers();
         }
@@ -240,34 +312,36 @@ int watch_replay(const GameOptions& options) {
         platform_message_box(platform_message_error, "ERROR", player.message);
         return 1;
     }
-    const char* ours = version_text();
-    const char* number = std::strchr(ours, ' ');
-    number = number ? number + 1 : ours;
+    platform_request_display(options.scale, options.fullscreen);
+    const char* number = game_version();
     if (std::strcmp(player.header.game_version, number) != 0)
         std::fprintf(stderr,
                      "varnhold: %s was recorded by varnhold %s, this is %s: a rule that changed between them "
                      "shows as a replay that differs\n",
                      path, player.header.game_version, number);
-    choose_next_deal_seed(player.header.first_seed);
-    fullscreen = 0;
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, false)) {
+    if (!open_game_window(player.header.first_seed)) {
         replay_close(&player);
         return 1;
     }
     if (!replay_check_first_deal(&player)) {
         platform_message_box(platform_message_error, "ERROR", player.message);
-        close_window();
+        close_game_window();
         replay_close(&player);
         return 1;
     }
     Viewer viewer = {};
     viewer.speed = normal_speed;
+    viewer.free_camera = player.header.format_version >= 2;
+    viewer.camera = start_view(player.header.game.local_side);
+    follow_deal(&viewer.camera);
+    centre_free_camera(&viewer);
+    viewer_now = &viewer;
     viewer.frozen = new (std::nothrow) uint8_t[static_cast<size_t>(screen_width) * screen_height * 4];
     pauses_counted = true;
     const int exit_code = watch(&player, &viewer);
     pauses_counted = false;
     delete[] viewer.frozen;
-    close_window();
+    close_game_window();
     replay_close(&player);
     return exit_code;
 }

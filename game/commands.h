@@ -1,18 +1,11 @@
-// The player's mouse: the tile under the cursor, recruiting and selecting
-// with the left button, orders with the right.
+// A side's commands as the rules take them: recruiting and selecting with
+// the left button, orders with the right, on the tile the side points at.
 #pragma once
 
-#include <cstdint>
+#include "game/side_command.h"
 
-// Offsets of the cursor tile from (map_sx, map_sy), computed every frame.
-extern int32_t cursor_dx;
-extern int32_t cursor_dy;
-
-void update_cursor();
-// The offsets update_cursor computes from a mouse column and row.
-int32_t cursor_offset_for_column(int32_t column);
-int32_t cursor_offset_for_row(int32_t row);
-void handle_left_button();
-void handle_right_button();
+// Each runs for as long as its button is held, for the side given.
+void handle_left_button(int side, const SideCommand& command);
+void handle_right_button(int side, const SideCommand& command);
 // One paid recruiting draw on unit for empire; shared with the computer.
 bool recruit_attempt(int unit, int empire);

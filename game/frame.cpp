@@ -2,14 +2,12 @@
 
 #include <GL/gl.h>
 
-#include "app/input_state.h"
-#include "game/commands.h"
 #include "game/frame_rules.h"
+#include "game/pauses.h"
 #include "game/screens.h"
 #include "game/units.h"
 #include "platform/platform.h"
 #include "render/overlay.h"
-#include "render/world_drawing.h"
 #include "terrain/terrain_mesh.h"
 #include "world/game_state.h"
 #include "world/settings.h"
@@ -26,8 +24,8 @@ void pace_frame() {
 }
 
 // While M is held the window's top-left corner follows the mouse cursor.
-void drag_window_with_mouse() {
-    if (keys[vk_m] != 1) return;
+void drag_window_with_mouse(const PassInput& input) {
+    if (input.keys[vk_m] != 1) return;
     int x = 0, y = 0;
     platform_cursor_screen_position(&x, &y);
     platform_move_window(x, y, screen_width, screen_height);
@@ -39,63 +37,78 @@ void clear_scene() {
     clear_overlay();
 }
 
-void apply_camera() {
-    glTranslatef(0.0f, 0.0f, camera_zoom);
-    glRotatef(camera_pitch, 1.0f, 0.0f, 0.0f);
-    glRotatef(camera_yaw, 0.0f, 1.0f, 0.0f);
-    glRotatef(camera_spin, 0.0f, 0.0f, 0.5f);
+void apply_camera(const View& view) {
+    glTranslatef(0.0f, 0.0f, view.camera_zoom);
+    glRotatef(view.camera_pitch, 1.0f, 0.0f, 0.0f);
+    glRotatef(view.camera_yaw, 0.0f, 1.0f, 0.0f);
+    glRotatef(view.camera_spin, 0.0f, 0.0f, 0.5f);
 }
 
-// The terrain around the view centre, rebuilt from nothing, culled and drawn.
-void draw_world(WorldDrawing way) {
+// The terrain around the view centre, rebuilt from nothing, culled and
+// drawn, then the units near it.
+void draw_world(const View& view, WorldDrawing way) {
     vertex_count = 0;
     triangle_count = 0;
     visible_triangle_count = 0;
     visible_unit_count = 0;
-    build_terrain_mesh(0, map_sx, map_sy, terrain_radius);
+    build_terrain_mesh(0, view.map_sx, view.map_sy, terrain_radius);
     cull_mesh();
-    collect_visible_units();
+    collect_visible_units(view.map_sx, view.map_sy);
     glEnable(GL_BLEND);
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
     draw_mesh(way);
     glDisable(GL_BLEND);
+    draw_unit_pass(view.map_sx, view.map_sy, view.unit_size, view.camera_spin, way);
+}
+
+// The rule steps in the frame's order, each view step at its own place
+// among them; drawn marks the one step that draws.
+void advance(const FrameCommands& commands, View* view, const PassInput& input, bool drawn) {
+    count_frame();
+    wander_when_due();
+    update_unit_slice();
+    spin_by_mouse(view, input);
+    aim_cursor(view, input);
+    if (drawn) draw_cursor_marker(view->cursor_dx, view->cursor_dy);
+    handle_side_buttons(commands);
+    apply_side_keys(commands);
+    apply_picture_size(view, input);
+    follow_deal(view);
+    census_when_due();
+    jump_at_census(view, input);
+    economy_and_opponent();
 }
 
 }  // namespace
 
-// The frame's steps in order. The rule steps between the unit pass and the
-// overlay are the ones the simulator runs (run_rule_steps), in this order;
-// the golden games pin both lists, the loop game this one.
-bool run_frame(WorldDrawing way) {
+bool run_frame(const FrameCommands& commands, View* view, const PassInput& input, WorldDrawing way) {
     pace_frame();
-    drag_window_with_mouse();
+    drag_window_with_mouse(input);
     clear_scene();
-    apply_camera();
-    draw_world(way);
-    draw_unit_pass(way);
-    count_frame();
-    wander_when_due();
-    update_unit_slice();
-    spin_by_mouse();
-    update_cursor();
-    draw_cursor_marker(cursor_dx, cursor_dy);
-    handle_mouse_buttons();
-    apply_function_keys();
-    census_when_due();
-    economy_and_opponent();
+    apply_camera(*view);
+    draw_world(*view, way);
+    advance(commands, view, input, true);
     begin_overlay_present();
-    draw_status_and_screens();
+    toggle_help(view, input);
+    draw_screens(*view);
+    close_help_when_over(view);
     finish_overlay_present();
     return true;
 }
 
-void draw_still_frame() {
+void run_frame_undrawn(const FrameCommands& commands, View* view, const PassInput& input) {
+    pace_frame();
+    advance(commands, view, input, false);
+    toggle_help(view, input);
+    close_help_when_over(view);
+}
+
+void draw_still_frame(const View& view) {
     clear_scene();
-    apply_camera();
-    draw_world(WorldDrawing::batched);
-    draw_unit_pass();
-    draw_cursor_marker(cursor_dx, cursor_dy);
+    apply_camera(view);
+    draw_world(view, WorldDrawing::batched);
+    draw_cursor_marker(view.cursor_dx, view.cursor_dy);
     begin_overlay_present();
-    draw_screens();
+    draw_screens(view);
     finish_overlay_present();
 }

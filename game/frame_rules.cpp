@@ -1,14 +1,13 @@
 #include "game/frame_rules.h"
 
-#include "app/input_state.h"
 #include "game/census.h"
 #include "game/commands.h"
 #include "game/economy.h"
 #include "game/opponent.h"
-#include "game/screens.h"
 #include "game/units.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
+#include "world/records.h"
 #include "world/settings.h"
 
 namespace {
@@ -17,10 +16,12 @@ constexpr int wander_period = 3000;
 constexpr int census_period = 30;
 constexpr int economy_period = 30;
 constexpr int strategy_period = 500;
-constexpr float full_turn_degrees = 360.0f;
 
 // Periodic rules fire in frames period * k + 1, the first in frame 1.
 bool periodic(int period) { return frame_counter % period == 1; }
+
+// The computer's own steps play the side of empire 1 when no person does.
+bool computer_plays() { return side_played_by_person[owner_computer] == 0; }
 
 }  // namespace
 
@@ -30,29 +31,23 @@ void wander_when_due() {
     if (periodic(wander_period)) wander_neutrals();
 }
 
-// The left edge of the window is 0 degrees, the right edge 360.
-void spin_by_mouse() {
-    if (!key_down(vk_space)) return;
-    camera_spin = static_cast<float>(mouse_x) / static_cast<float>(screen_width) * full_turn_degrees;
-}
-
 // The buttons are levels: each acts once per frame for as long as it is held.
-void handle_mouse_buttons() {
-    if (mouse_buttons[0] == 1) handle_left_button();
-    if (mouse_buttons[2] == 1) handle_right_button();
+void handle_side_buttons(const FrameCommands& commands) {
+    for (int side = 0; side < side_count; ++side) {
+        const SideCommand& command = commands.side[side];
+        if (command.left) handle_left_button(side, command);
+        if (command.right) handle_right_button(side, command);
+    }
 }
 
-// Tested in this order every frame while held, so the later key wins; F1
-// deals the new game mid-frame and the rest of the frame sees it.
-void apply_function_keys() {
-    if (key_down(vk_f1)) new_game();
-    if (key_down(vk_f2)) unit_size = unit_size_small;
-    if (key_down(vk_f3)) unit_size = unit_size_normal;
-    if (key_down(vk_f4)) unit_size = unit_size_large;
-    if (key_down(vk_f5)) game_speed = 1;
-    if (key_down(vk_f6)) game_speed = 2;
-    if (key_down(vk_f7)) game_speed = 3;
-    if (key_down(vk_f8)) game_speed = 4;
+// F1 deals the new game mid-frame and the rest of the frame sees it.
+void apply_side_keys(const FrameCommands& commands) {
+    int dealer = -1;
+    for (int side = 0; side < side_count; ++side)
+        if (commands.side[side].deals) dealer = side;
+    if (dealer >= 0) new_game_from_seed(commands.side[dealer].deal_seed);
+    for (int side = 0; side < side_count; ++side)
+        if (commands.side[side].pace != pace_unchanged) game_speed = commands.side[side].pace;
 }
 
 bool census_frame() { return periodic(census_period); }
@@ -66,21 +61,17 @@ void economy_and_opponent() {
     if (game_over()) return;
     if (periodic(economy_period)) {
         economy_tick();
-        computer_recruit();
+        if (computer_plays()) computer_recruit();
     }
-    if (periodic(strategy_period)) computer_strategy();
+    if (periodic(strategy_period) && computer_plays()) computer_strategy();
 }
 
-void run_rule_steps() {
+void run_rule_steps(const FrameCommands& commands) {
     count_frame();
     wander_when_due();
     update_unit_slice();
-    spin_by_mouse();
-    update_cursor();
-    handle_mouse_buttons();
-    apply_function_keys();
+    handle_side_buttons(commands);
+    apply_side_keys(commands);
     census_when_due();
     economy_and_opponent();
-    toggle_help();
-    close_help_when_over();
 }

@@ -2,29 +2,29 @@
 // steps run back to back for whoever plays the rules without drawing them.
 #pragma once
 
+#include "game/side_command.h"
+
 // In the frame these sit between the unit pass and the overlay, in this
-// order, with the cursor marker drawn between update_cursor (game/commands.h)
-// and the buttons; update_unit_slice is in game/units.h.
+// order, with the view's own steps between them (game/frame.cpp);
+// update_unit_slice is in game/units.h.
 
 // Frames since the new game; the periodic rules below read the new value.
 void count_frame();
 // Every 3000 frames the neutral units wander.
 void wander_when_due();
-// Space held: the camera's spin follows the mouse across the window.
-void spin_by_mouse();
-// Left button, then right button, for as long as each is held.
-void handle_mouse_buttons();
-// F1 to F8: new game, picture size, frame delay.
-void apply_function_keys();
+// Each side's left button, then its right button, for as long as each is held.
+void handle_side_buttons(const FrameCommands& commands);
+// F1 deals a new game (the last side that asks gives the seed), then the
+// pace keys, the last side's winning.
+void apply_side_keys(const FrameCommands& commands);
 // Every 30 frames the census, which may end the game.
 void census_when_due();
 // True while frame_counter says the census is due (mod 30 = 1).
 bool census_frame();
-// Unless the game is over: income and the computer's recruiting every 30
-// frames, the computer's plan every 500.
+// Unless the game is over: income every 30 frames; for a side the computer
+// plays, its recruiting every 30 frames and its plan every 500.
 void economy_and_opponent();
 
-// Every rule step above in the frame's order, without the drawing between
-// them, and last what the screens change (the help toggle, the help closed
-// after a game; game/screens.h): the simulator's frame.
-void run_rule_steps();
+// Every rule step above in the frame's order: the frame as the simulator,
+// a replay check and the network's peers run it.
+void run_rule_steps(const FrameCommands& commands);

@@ -1,14 +1,11 @@
 #include "game/screens.h"
 
-#include "app/input_state.h"
-#include "game/commands.h"
 #include "render/overlay.h"
 #include "world/game_state.h"
 #include "world/world_arrays.h"
 
 namespace {
 
-constexpr int help_sleep_ms = 400;
 constexpr int text_x = 40;
 constexpr int first_line_y = 420;
 constexpr int line_step = 20;
@@ -48,18 +45,18 @@ void draw_help() {
     }
 }
 
-void draw_status() {
+void draw_status(const View& view) {
     format_text("VARNHOLDSKIRMISHBUILD0042B");
     draw_white(text_x, line_y(0));
     format_text("Press H for help.");
     draw_white(text_x, line_y(1));
-    format_text("map_sx=%d map_sy=%d", map_sx, map_sy);
+    format_text("map_sx=%d map_sy=%d", view.map_sx, view.map_sy);
     draw_white(text_x, line_y(2));
-    format_text("selected_unit=%d", selected_unit);
+    format_text("selected_unit=%d", selected_unit[view.side]);
     draw_white(text_x, line_y(3));
-    format_text("map_ex=%d map_ey=%d", map_sx + cursor_dx, map_sy + cursor_dy);
+    format_text("map_ex=%d map_ey=%d", view.map_sx + view.cursor_dx, view.map_sy + view.cursor_dy);
     draw_white(text_x, line_y(4));
-    format_text("empire_0_gold=%2.2f", static_cast<double>(unit_table[owner_player].gold));
+    format_text("empire_%d_gold=%2.2f", view.side, static_cast<double>(unit_table[view.side].gold));
     draw_white(text_x, line_y(5));
 }
 
@@ -89,30 +86,12 @@ void draw_end_screen() {
 
 }  // namespace
 
-// Holding H flips the help in every frame, each time with the pause.
-void toggle_help() {
-    if (!key_down(vk_h)) return;
-    help_visible = help_visible ? 0 : 1;
-    pause_ms(help_sleep_ms);
-}
-
-// So after a game the help only shows in frames in which H is down.
-void close_help_when_over() {
-    if (game_over()) help_visible = 0;
-}
-
-void draw_status_and_screens() {
-    toggle_help();
-    draw_screens();
-    close_help_when_over();
-}
-
-void draw_screens() {
-    if (help_visible)
+void draw_screens(const View& view) {
+    if (view.help_visible)
         draw_help();
     else
-        draw_status();
-    if (frame_counter < intro_frames && !help_visible) draw_image(intro_x, intro_y, intro_slot);
+        draw_status(view);
+    if (frame_counter < intro_frames && !view.help_visible) draw_image(intro_x, intro_y, intro_slot);
     draw_end_lines();
     draw_end_screen();
 }

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-constexpr int side_count = 2;
+#include "world/settings.h"
 
 // The pace keys F5 to F8 ask for game_speed 1 to 4; 0 asks nothing.
 constexpr uint8_t pace_unchanged = 0;
@@ -33,3 +33,9 @@ struct FrameCommands {
 SideCommand no_command();
 FrameCommands no_commands();
 bool same_command(const SideCommand& a, const SideCommand& b);
+
+struct PassInput;
+struct View;
+// What a person's input in one pass commands at their view: the tile under
+// the cursor, the buttons, F1 with its seed, the last pace key held.
+SideCommand command_from_pass(const PassInput& input, const View& view);

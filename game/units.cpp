@@ -75,9 +75,12 @@ float blow_damage(int attack) {
     return static_cast<float>(rng::rand() % spread) / 100.0f;
 }
 
+// Each side's selection falls back to its own leader.
 void forget_selection_of(int a, int t) {
-    if (selected_unit == t) selected_unit = 0;
-    if (selected_unit == a) selected_unit = 0;
+    for (int side = 0; side < side_count; ++side) {
+        if (selected_unit[side] == t) selected_unit[side] = side;
+        if (selected_unit[side] == a) selected_unit[side] = side;
+    }
 }
 
 void kill(Unit& victim, Unit& attacker, Unit& target, int a, int t) {

@@ -6,12 +6,9 @@
 #include <new>
 
 #include "app/input_state.h"
-#include "path/path_search.h"
 #include "platform/platform.h"
 #include "render/image_loader.h"
 #include "render/image_table.h"
-#include "world/new_game.h"
-#include "world/world_arrays.h"
 
 namespace {
 
@@ -57,18 +54,6 @@ void apply_perspective(float aspect) {
     gluPerspective(field_of_view, aspect, near_plane, far_plane);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-}
-
-void release_path_search() {
-    if (!path_search) return;
-    path_search->release_buffers();
-    delete path_search;
-    path_search = nullptr;
-}
-
-bool create_path_search() {
-    path_search = new (std::nothrow) PathSearch();
-    return path_search && path_search->create_buffers();
 }
 
 void set_gl_state() {
@@ -138,8 +123,6 @@ void close_window() {
         if (!platform_unregister_window_class()) shutdown_failure("Could Not Unregister Class.");
         class_registered = false;
     }
-    free_world();
-    release_path_search();
 }
 
 void set_start_projection(int width, int height) {
@@ -158,11 +141,6 @@ const char* init_scene() {
     platform_show_cursor(false);
     if (!alloc_image_table()) return "Not Enough Memory For The Pictures.";
     load_all_images();
-    if (!alloc_world()) return "Not Enough Memory For The World.";
-    if (!create_path_search()) return "Not Enough Memory For The Path Search.";
-    init_face_table();
-    init_map_cells();
     set_gl_state();
-    new_game();
     return nullptr;
 }

@@ -6,7 +6,7 @@ bool open_window(const char* title, int width, int height, int bits, bool fullsc
 void close_window();
 void set_start_projection(int width, int height);
 void resize_view(int width, int height);
-// Pictures, world, path search, map, GL state and the first game, in that
-// order. Null when the scene is ready; else the message start-up shows
-// before it ends, with whatever was taken left for close_window.
+// The pictures and the GL state. Null when the scene is ready; else the
+// message start-up shows before it ends, with whatever was taken left for
+// close_window. The world starts on its own (game/world_start.h).
 const char* init_scene();

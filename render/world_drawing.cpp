@@ -104,11 +104,11 @@ void draw_picture_pixels(const Image& image, float size, WorldDrawing way) {
         draw_picture_pixels_batched(image, size);
 }
 
-void draw_sprite(int slot, float size, bool standing, WorldDrawing way) {
+void draw_sprite(int slot, float size, bool standing, float spin, WorldDrawing way) {
     glDisable(GL_TEXTURE_2D);
     glPushMatrix();
     if (standing) {
-        glRotatef(camera_spin, 0.0f, 0.0f, -1.0f);
+        glRotatef(spin, 0.0f, 0.0f, -1.0f);
         glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
     }
     if (image_table && slot >= 0 && slot < max_images) {
@@ -177,10 +177,10 @@ void draw_owner_flag(const Unit& unit, int px, int py) {
 
 // The picture of one unit at the centre of its tile, and its labels at the
 // point where that centre lands on the screen.
-void draw_unit(int index, WorldDrawing way) {
+void draw_unit(int index, int centre_x, int centre_y, float unit_size, float spin, WorldDrawing way) {
     const Unit& unit = unit_table[index];
     glPushMatrix();
-    glTranslatef(static_cast<float>(unit.tile_x - map_sx) + 0.5f, static_cast<float>(unit.tile_y - map_sy) + 0.5f,
+    glTranslatef(static_cast<float>(unit.tile_x - centre_x) + 0.5f, static_cast<float>(unit.tile_y - centre_y) + 0.5f,
                  unit_size / 2.0f);
     project_point(0.0f, 0.0f, 0.0f);
     const float* screen = mesh_vertices[max_vertices - 1].screen;
@@ -193,7 +193,7 @@ void draw_unit(int index, WorldDrawing way) {
         glTranslatef(0.0f, 0.0f, static_cast<float>(-unit_size / 2.1));
         draw_lying_sprite(blood_slot, unit_size, way);
     } else {
-        draw_standing_sprite(unit.kind, unit_size, way);
+        draw_standing_sprite(unit.kind, unit_size, way, spin);
     }
     draw_health_bar(unit, px, py);
     draw_owner_flag(unit, px, py);
@@ -227,25 +227,27 @@ void draw_mesh(WorldDrawing way) {
         draw_mesh_in_runs();
 }
 
-void collect_visible_units() {
+void collect_visible_units(int centre_x, int centre_y) {
     int count = 0;
     for (int i = 0; i < max_units && count < visible_unit_limit; ++i) {
         const Unit& unit = unit_table[i];
-        if (std::abs(unit.tile_x - map_sx) + std::abs(unit.tile_y - map_sy) < unit_reach)
+        if (std::abs(unit.tile_x - centre_x) + std::abs(unit.tile_y - centre_y) < unit_reach)
             visible_units[count++] = static_cast<uint32_t>(i);
     }
     visible_unit_count = count;
 }
 
-void draw_standing_sprite(int slot, float size, WorldDrawing way) { draw_sprite(slot, size, true, way); }
+void draw_standing_sprite(int slot, float size, WorldDrawing way, float spin) {
+    draw_sprite(slot, size, true, spin, way);
+}
 
-void draw_lying_sprite(int slot, float size, WorldDrawing way) { draw_sprite(slot, size, false, way); }
+void draw_lying_sprite(int slot, float size, WorldDrawing way) { draw_sprite(slot, size, false, 0.0f, way); }
 
-void draw_unit_pass(WorldDrawing way) {
+void draw_unit_pass(int centre_x, int centre_y, float unit_size, float spin, WorldDrawing way) {
     for (int i = 0; i < visible_unit_count; ++i) {
         int index = static_cast<int>(visible_units[i]);
         if (unit_table[index].active != 1) continue;
-        draw_unit(index, way);
+        draw_unit(index, centre_x, centre_y, unit_size, spin, way);
     }
 }
 

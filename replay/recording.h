@@ -1,17 +1,19 @@
-// The game's own recording: the loop feeds it once a pass with what the
-// rules read from outside the world, and it keeps the replay file.
+// The game's own recording: the loop feeds it once a frame with both sides'
+// commands, and it keeps the replay file with the digests of the census.
 #pragma once
 
 #include <cstdint>
+
+#include "game/side_command.h"
+#include "replay/replay_format.h"
 
 // Where this game is kept: record_path when given, else a new file named
 // by date and time in the replay folder (the oldest beyond the newest 50
 // removed), or nowhere with no_record. Call after the first deal. A replay
 // that cannot be written costs one line on stderr and never stops the game.
-void start_recording(const char* record_path, bool no_record);
-// Around each pass that runs a frame or the view keys (not event passes).
-void record_pass_begins();
-void record_pass_ends();
+void start_recording(const char* record_path, bool no_record, const ReplayGame& game = game_at_home());
+// After each frame, the commands it ran on.
+void record_game_frame(const FrameCommands& commands);
 // Writes the end with the state as the game leaves it.
 void stop_recording();
 // The file being written, or null.

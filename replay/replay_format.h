@@ -1,16 +1,33 @@
-// What a replay keeps of each loop pass, and the fixed words and limits of
-// its file, shared by the writer and the reader (docs/replays.md).
+// What a replay keeps of a game, and the fixed words and limits of its
+// file, shared by the writer and the reader (docs/replays.md). Format 2
+// keeps each side's commands frame by frame; format 1, which the previous
+// release wrote, kept its player's loop passes.
 #pragma once
 
 #include <cstdint>
 
+#include "game/pass_input.h"
+#include "game/side_command.h"
+
 constexpr const char* replay_format_name = "varnhold-replay";
-constexpr int replay_format_version = 1;
+constexpr int replay_format_version = 2;
+constexpr int replay_oldest_format_version = 1;
+
+// What the header says of the game besides its first seed.
+struct ReplayGame {
+    uint8_t person[side_count];  // 1 where a person plays the side, 0 for the computer
+    int local_side;              // the side whose player's game this file is
+    int delay;                   // frames between a command and its frame (0 at home)
+};
+// A person on side 0 against the computer, at home: every format-1 game.
+ReplayGame game_at_home();
+constexpr int replay_most_delay = 600;
 
 // The longest line either side handles, newline included: a pass in which
-// every key and button changed at once still fits.
+// every key and button changed at once, or a frame in which every field of
+// both commands did, still fits.
 constexpr int replay_line_capacity = 4096;
-// The most passes one run line may repeat.
+// The most passes (frames in format 2) one run line may repeat.
 constexpr uint32_t replay_longest_run = 1000000;
 // The most passes a replay may hold: over four hundred hours of frames, or
 // a long while of a minimised game spinning with a key held; no more, so
@@ -33,19 +50,3 @@ constexpr int32_t replay_most_column = 65535;
 // no rule happened to read, is found at the next digest at the latest.
 constexpr uint32_t file_hash_start = 0x811c9dc5u;
 uint32_t hash_file_bytes(uint32_t hash, const char* bytes, int count);
-
-// What the rules read from outside the world in one loop pass.
-struct PassInput {
-    uint8_t keys[256];         // the event-driven key table, 0 or 1
-    uint8_t direct_keys[256];  // what key_down answered in the pass, 0 or 1
-    uint8_t buttons[3];        // mouse_buttons, 0 or 1
-    int32_t cursor_dx;         // the cursor tile's offsets as the frame finds them
-    int32_t cursor_dy;
-    int32_t spin_column;       // mouse_x as the spin reads it while Space is down
-    uint8_t frame_runs;        // window_active: 1 when the pass runs a frame
-    uint8_t deals;             // 1 when a deal happens in this pass...
-    uint32_t deal_seed;        // ...from this seed
-};
-
-// Where both sides start: nothing down, cursor offsets 0 0, column 0, frames run.
-void clear_pass_input(PassInput* input);

@@ -5,30 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/input_state.h"
-#include "game/commands.h"
 #include "game/frame_rules.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 
 namespace {
-
-constexpr int32_t mouse_most = 65535;
-
-// The first position from the middle of the tile's band outward that gives
-// the offset; the functions are monotonic, so a full scan is only a safety.
-template <typename Offset>
-int32_t position_for(int32_t wanted, int32_t guess, Offset offset) {
-    if (guess < 0) guess = 0;
-    if (guess > mouse_most) guess = mouse_most;
-    for (int32_t step = 0; step <= 64; ++step) {
-        if (guess + step <= mouse_most && offset(guess + step) == wanted) return guess + step;
-        if (guess - step >= 0 && offset(guess - step) == wanted) return guess - step;
-    }
-    for (int32_t p = 0; p <= mouse_most; ++p)
-        if (offset(p) == wanted) return p;
-    return guess;
-}
 
 void say(ReplayPlayer* player, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void say(ReplayPlayer* player, const char* format, ...) {
@@ -62,15 +43,17 @@ ReplayRecordType next_record(ReplayPlayer* player, ReplayRecord* record) {
         *record = player->pending;
         return player->pending_type;
     }
-    const ReplayRecordType type = reader_next(&player->reader, &player->inputs, record);
+    const ReplayRecordType type = reader_next(&player->reader, &player->inputs, &player->commands, record);
     record->type = type;
     return type;
 }
 
+bool format_1(const ReplayPlayer& player) { return player.header.format_version == 1; }
+
 // The state now against a recorded digest and frame.
 bool state_matches(ReplayPlayer* player, const ReplayRecord& record) {
     player->recorded = record.digest;
-    player->replayed = digest_game_state();
+    player->replayed = format_1(*player) ? digest_game_state_with_view(player->view) : digest_game_state();
     if (record.frame != player->frames || record.digest.whole != player->replayed.whole ||
         std::strcmp(record.digest.fingerprint, player->replayed.fingerprint) != 0) {
         player->differs_by_digest = true;
@@ -86,6 +69,18 @@ ReplayStep at_end(ReplayPlayer* player, const ReplayRecord& record) {
     return replay_step_finished;
 }
 
+bool plays(ReplayRecordType type) { return type == record_pass || type == record_frame || type == record_run; }
+
+// A turn's deals: the recorded pass's, or any side's in the frame.
+bool turn_deals(const ReplayPlayer& player) {
+    if (format_1(player)) return player.inputs.deals != 0;
+    for (const SideCommand& command : player.commands.side)
+        if (command.deals) return true;
+    return false;
+}
+
+bool turn_runs_frame(const ReplayPlayer& player) { return !format_1(player) || player.inputs.frame_runs; }
+
 // Anything but a pass or a run where the inputs of a pass should come.
 ReplayStep not_a_pass(ReplayPlayer* player, const ReplayRecord& record) {
     switch (record.type) {
@@ -96,38 +91,7 @@ ReplayStep not_a_pass(ReplayPlayer* player, const ReplayRecord& record) {
     }
 }
 
-// The mouse for the last offsets asked, kept: most passes ask the same.
-struct MouseFor {
-    bool known;
-    int32_t offset;
-    int32_t position;
-};
-
-int32_t cached(MouseFor* cache, int32_t offset, int32_t (*find)(int32_t)) {
-    if (!cache->known || cache->offset != offset) *cache = {true, offset, find(offset)};
-    return cache->position;
-}
-
-void put_inputs_in_place(const PassInput& in) {
-    static MouseFor column, row;
-    std::memcpy(keys, in.keys, sizeof keys);
-    std::memcpy(replayed_direct_keys, in.direct_keys, sizeof replayed_direct_keys);
-    for (int b = 0; b < 3; ++b) mouse_buttons[b] = in.buttons[b];
-    window_active = in.frame_runs;
-    mouse_x = in.direct_keys[vk_space] ? in.spin_column : cached(&column, in.cursor_dx, mouse_column_for_offset);
-    mouse_y = cached(&row, in.cursor_dy, mouse_row_for_offset);
-    if (in.deals) choose_next_deal_seed(in.deal_seed);
-}
-
 }  // namespace
-
-int32_t mouse_column_for_offset(int32_t dx) {
-    return position_for(dx, (dx + 20) * 16 + 8, cursor_offset_for_column);
-}
-
-int32_t mouse_row_for_offset(int32_t dy) {
-    return position_for(dy, screen_height - ((dy + 20) * 12 + 6), cursor_offset_for_row);
-}
 
 bool replay_open(ReplayPlayer* player, const char* path) {
     std::memset(player, 0, sizeof *player);
@@ -138,11 +102,15 @@ bool replay_open(ReplayPlayer* player, const char* path) {
         return false;
     }
     player->inputs.deal_seed = player->header.first_seed;
+    player->commands = no_commands();
     player->deals_at_open = deal_count();
+    player->view = start_view(0);
     return true;
 }
 
 bool replay_check_first_deal(ReplayPlayer* player) {
+    follow_deal(&player->view);
+    for (int side = 0; side < side_count; ++side) side_played_by_person[side] = player->header.game.person[side];
     if (deal_count() == player->deals_at_open + 1 && last_deal_seed() == player->header.first_seed) return true;
     say(player, "%s: the first deal is not the recorded one", player->path);
     return false;
@@ -161,23 +129,28 @@ ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {
     } else {
         const ReplayRecordType type = next_record(player, &record);
         if (type == record_run) player->run_left = record.run - 1;
-        else if (type != record_pass) return not_a_pass(player, record);
+        else if (type != record_pass && type != record_frame) return not_a_pass(player, record);
     }
 
-    put_inputs_in_place(player->inputs);
     const uint32_t deals_before = deal_count();
-    direct_keys_replayed = true;
-    const bool ended = run_pass();
-    direct_keys_replayed = false;
+    ReplayTurn turn = {nullptr, nullptr, nullptr};
+    if (format_1(*player)) {
+        turn.person = &player->inputs;
+        turn.view = &player->view;
+    } else {
+        turn.commands = &player->commands;
+    }
+    const bool ended = run_pass(turn);
     ++player->passes;
-    if (player->inputs.frame_runs) ++player->frames;
-    if (player->inputs.deals) {
+    const bool frame_ran = turn_runs_frame(*player);
+    if (frame_ran) ++player->frames;
+    if (turn_deals(*player)) {
         if (deal_count() != deals_before + 1) return differs(player, "the recorded deal did not happen");
     } else if (deal_count() != deals_before) {
         return differs(player, "a deal that the recording does not hold");
     }
 
-    if (player->inputs.frame_runs && census_frame()) {
+    if (frame_ran && census_frame()) {
         if (player->run_left > 0) return differs(player, "a census where the recording holds none");
         switch (next_record(player, &record)) {
         case record_digest:
@@ -200,7 +173,7 @@ ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {
     // that the window shows last.
     if (player->run_left == 0) {
         const ReplayRecordType type = next_record(player, &record);
-        if (type == record_pass || type == record_run) {
+        if (plays(type)) {
             player->has_pending = true;
             player->pending_type = type;
             player->pending = record;

@@ -1,29 +1,41 @@
-// Playing a replay back: each pass's recorded inputs put where the rules
-// read them, the pass run by the caller's own function (the window's frame
-// or the rule steps alone), and the recorded digests checked.
+// Playing a replay back: each frame's recorded commands (format 2), or each
+// pass's recorded input with the recorded player's view (format 1), handed
+// to the caller's own function (the window's frame or the rule steps
+// alone), and the recorded digests checked.
 #pragma once
 
 #include <cstdint>
 
+#include "game/pass_input.h"
+#include "game/view.h"
 #include "replay/replay_reader.h"
 
 enum ReplayStep {
-    replay_step_played,    // one pass played; more follow
+    replay_step_played,    // one pass (frame) played; more follow
     replay_step_finished,  // the game's end reached, every digest matched
     replay_step_cut,       // the file stops before the game's end
     replay_step_bad,       // the file is damaged
     replay_step_differs,   // the replayed game parts from the recorded one
 };
 
-// Runs one pass of the game on the inputs as they are now; true when the
-// pass ended the game (Escape).
-using ReplayPassFunction = bool (*)();
+// What one turn of the replay gives to run: format 2 a frame on commands;
+// format 1 the recorded player's pass (frame or not, view keys and all) on
+// person, through view, which the player keeps for it.
+struct ReplayTurn {
+    const FrameCommands* commands;  // format 2, else null
+    const PassInput* person;        // format 1, else null
+    View* view;                     // format 1, else null
+};
+// Runs one turn; true when it ended the game (Escape in format 1).
+using ReplayPassFunction = bool (*)(const ReplayTurn& turn);
 
 struct ReplayPlayer {
     ReplayReader reader;
     ReplayHeader header;
     const char* path;
-    PassInput inputs;
+    PassInput inputs;         // format 1: the recorded pass
+    FrameCommands commands;   // format 2: the recorded frame
+    View view;                // format 1: the recorded player's, moved by their recorded keys
     bool has_pending;
     ReplayRecordType pending_type;
     ReplayRecord pending;
@@ -42,13 +54,10 @@ struct ReplayPlayer {
 
 // Opens the file and reads its header; false with message set.
 bool replay_open(ReplayPlayer* player, const char* path);
-// Call once the first deal is made (from header.first_seed); false with
-// message set when the deal is not the recorded one.
+// Call once the first deal is made (from header.first_seed): seats the
+// sides as the header says. False with message set when the deal is not
+// the recorded one.
 bool replay_check_first_deal(ReplayPlayer* player);
-// One pass: its inputs, run_pass, and the checks that follow it.
+// One pass (frame): its inputs, run_pass, and the checks that follow it.
 ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass);
 void replay_close(ReplayPlayer* player);
-
-// A mouse column and row that give these cursor offsets (and so this tile).
-int32_t mouse_column_for_offset(int32_t dx);
-int32_t mouse_row_for_offset(int32_t dy);

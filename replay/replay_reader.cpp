@@ -133,6 +133,63 @@ bool parse_pass(ReplayReader* reader, const char* text, PassInput* inputs) {
     return true;
 }
 
+// "+" or "-": a button down or up.
+bool parse_level(const char** p, uint8_t* level) {
+    const char sign = *(*p)++;
+    if (sign != '+' && sign != '-') return false;
+    *level = sign == '+';
+    return true;
+}
+
+// One change of a frame line: the side's digit, then what changed.
+bool parse_side_change(const char** p, FrameCommands* commands) {
+    const char digit = *(*p)++;
+    if (digit < '0' || digit >= '0' + side_count) return false;
+    SideCommand& command = commands->side[digit - '0'];
+    int64_t a = 0, b = 0;
+    switch (*(*p)++) {
+    case 'c':
+        if (!parse_number(p, INT32_MIN, INT32_MAX, &a) || *(*p)++ != ',' || !parse_number(p, INT32_MIN, INT32_MAX, &b))
+            return false;
+        command.has_cursor = 1;
+        command.cursor_x = static_cast<int32_t>(a);
+        command.cursor_y = static_cast<int32_t>(b);
+        return true;
+    case 'n':
+        command.has_cursor = 0;
+        return true;
+    case 'l': return parse_level(p, &command.left);
+    case 'r': return parse_level(p, &command.right);
+    case 's':
+        if (**p == '-') {
+            ++*p;
+            command.deals = 0;
+            return true;
+        }
+        if (!parse_number(p, 0, UINT32_MAX, &a)) return false;
+        command.deals = 1;
+        command.deal_seed = static_cast<uint32_t>(a);
+        return true;
+    case 'p':
+        if (!parse_number(p, pace_unchanged, pace_slowest_key, &a)) return false;
+        command.pace = static_cast<uint8_t>(a);
+        return true;
+    default: return false;
+    }
+}
+
+bool parse_frame(ReplayReader* reader, const char* text, FrameCommands* commands) {
+    FrameCommands next = *commands;
+    const char* p = text + 1;
+    while (*p) {
+        if (*p++ != ' ' || !parse_side_change(&p, &next))
+            return fail(reader, "a frame with a change this game does not know");
+        if (*p != ' ' && *p != '\0') return fail(reader, "a frame with a change this game does not know");
+    }
+    *commands = next;
+    return true;
+}
+
 // "d FRAME DIGEST FINGERPRINT" and "e ..." alike.
 bool parse_state(ReplayReader* reader, const char* text, ReplayRecord* record) {
     const char* p = text + 1;
@@ -142,16 +199,18 @@ bool parse_state(ReplayReader* reader, const char* text, ReplayRecord* record) {
     if (*p++ != ' ' || !parse_number(&p, 0, INT64_MAX / 2, &frame) || *p++ != ' ' || !parse_hex(&p, 16, &whole) ||
         *p++ != ' ')
         return fail(reader, "a digest line this game cannot read");
-    for (int i = 0; i < digest_fingerprint_length; ++i) {
+    const int length =
+        digest_fingerprint_length(reader->format_version == 1 ? DigestForm::with_view : DigestForm::shared);
+    for (int i = 0; i < length; ++i) {
         const char c = p[i];
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return fail(reader, "a digest line this game cannot read");
         record->digest.fingerprint[i] = c;
     }
-    p += digest_fingerprint_length;
+    p += length;
     if (*p++ != ' ' || !parse_hex(&p, 8, &file_hash) || *p != '\0')
         return fail(reader, "a digest line this game cannot read");
     if (file_hash != reader->file_hash) return fail(reader, "the file was changed after it was written");
-    record->digest.fingerprint[digest_fingerprint_length] = '\0';
+    record->digest.fingerprint[length] = '\0';
     record->digest.whole = whole;
     record->frame = static_cast<uint64_t>(frame);
     return true;
@@ -184,7 +243,47 @@ bool header_line(ReplayReader* reader, char* text, const char* path) {
     }
 }
 
-ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* inputs, ReplayRecord* record);
+ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* pass, FrameCommands* commands,
+                              ReplayRecord* record);
+
+// Format 2's lines after the seed: who plays each side, whose file it is,
+// the input delay.
+bool parse_game_lines(ReplayReader* reader, char* text, const char* path, ReplayGame* game) {
+    const char* const names[2] = {"computer", "person"};
+    if (!header_line(reader, text, path)) return false;
+    char first[16] = "", second[16] = "", rest = 0;
+    if (std::sscanf(text, "sides %15s %15s%c", first, second, &rest) != 2) {
+        std::snprintf(reader->error, sizeof reader->error, "%s: line 4 should say who plays each side", path);
+        return false;
+    }
+    for (int side = 0; side < side_count; ++side) {
+        const char* said = side == 0 ? first : second;
+        if (std::strcmp(said, names[0]) != 0 && std::strcmp(said, names[1]) != 0) {
+            std::snprintf(reader->error, sizeof reader->error, "%s: line 4 names a player this game does not know",
+                          path);
+            return false;
+        }
+        game->person[side] = std::strcmp(said, names[1]) == 0;
+    }
+    const struct {
+        const char* word;
+        int most;
+        int* value;
+    } numbers[] = {{"local ", side_count - 1, &game->local_side}, {"delay ", replay_most_delay, &game->delay}};
+    for (const auto& number : numbers) {
+        if (!header_line(reader, text, path)) return false;
+        int64_t value = 0;
+        const char* p = text + std::strlen(number.word);
+        if (std::strncmp(text, number.word, std::strlen(number.word)) != 0 ||
+            !parse_number(&p, 0, number.most, &value) || *p != '\0') {
+            std::snprintf(reader->error, sizeof reader->error, "%s: line %" PRIu64 " should give the %.5s", path,
+                          reader->line_number, number.word);
+            return false;
+        }
+        *number.value = static_cast<int>(value);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -209,13 +308,15 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
         std::snprintf(reader->error, sizeof reader->error, "%s: not a varnhold replay", path);
         sound = false;
     }
-    if (sound && number != replay_format_version) {
+    if (sound && (number < replay_oldest_format_version || number > replay_format_version)) {
         std::snprintf(reader->error, sizeof reader->error,
-                      "%s: a replay of format %d; this game reads format %d only", path, static_cast<int>(number),
-                      replay_format_version);
+                      "%s: a replay of format %d; this game reads formats %d to %d", path, static_cast<int>(number),
+                      replay_oldest_format_version, replay_format_version);
         sound = false;
     }
     header->format_version = static_cast<int>(number);
+    reader->format_version = header->format_version;
+    header->game = game_at_home();
     if (sound && (sound = header_line(reader, text, path))) {
         const size_t length = std::strlen(text);
         if (std::strncmp(text, "game ", 5) != 0 || length < 6 || length - 5 > replay_version_capacity ||
@@ -235,6 +336,7 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
             header->first_seed = static_cast<uint32_t>(number);
         }
     }
+    if (sound && header->format_version >= 2) sound = parse_game_lines(reader, text, path, &header->game);
     if (!sound) {
         reader_close(reader);
         return false;
@@ -242,7 +344,7 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
     return true;
 }
 
-ReplayRecordType reader_next(ReplayReader* reader, PassInput* inputs, ReplayRecord* record) {
+ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommands* commands, ReplayRecord* record) {
     if (reader->finished || !reader->file) return reader->finished ? reader->last_type : record_bad;
     char text[replay_line_capacity];
     ++reader->line_number;
@@ -254,7 +356,7 @@ ReplayRecordType reader_next(ReplayReader* reader, PassInput* inputs, ReplayReco
     case line_too_long: fail(reader, "a line longer than any replay line"); return finish(reader, record_bad);
     case line_bad_byte: fail(reader, "a byte that is not text"); return finish(reader, record_bad);
     }
-    const ReplayRecordType type = parse_record(reader, text, inputs, record);
+    const ReplayRecordType type = parse_record(reader, text, pass, commands, record);
     reader->file_hash = hash_line(reader->file_hash, text, length);
     if (type == record_bad || type == record_end) return finish(reader, type);
     return type;
@@ -267,20 +369,28 @@ void reader_close(ReplayReader* reader) {
 
 namespace {
 
-ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* inputs, ReplayRecord* record) {
+ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput* pass, FrameCommands* commands,
+                              ReplayRecord* record) {
     const char* p = text + 1;
     int64_t run = 0;
+    const bool passes = reader->format_version == 1;
     switch (text[0]) {
     case 'p':
-        if (!parse_pass(reader, text, inputs)) return record_bad;
+        if (!passes) break;
+        if (!parse_pass(reader, text, pass)) return record_bad;
         record->type = record_pass;
         return record_pass;
+    case 'f':
+        if (passes) break;
+        if (!parse_frame(reader, text, commands)) return record_bad;
+        record->type = record_frame;
+        return record_frame;
     case 'r':
         if (*p++ != ' ' || !parse_number(&p, 1, replay_longest_run, &run) || *p != '\0') {
             fail(reader, "a run line this game cannot read");
             return record_bad;
         }
-        inputs->deals = 0;
+        pass->deals = 0;
         record->type = record_run;
         record->run = static_cast<uint32_t>(run);
         return record_run;
@@ -298,10 +408,10 @@ ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput*
             return record_bad;
         }
         return record_end;
-    default:
-        fail(reader, "a line this game does not know");
-        return record_bad;
+    default: break;
     }
+    fail(reader, "a line this game does not know");
+    return record_bad;
 }
 
 }  // namespace

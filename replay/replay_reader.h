@@ -15,11 +15,13 @@ struct ReplayHeader {
     int format_version;
     char game_version[replay_version_capacity + 1];
     uint32_t first_seed;
+    ReplayGame game;  // format 1: game_at_home()
 };
 
 enum ReplayRecordType {
-    record_pass,    // one pass; the inputs now hold it
-    record_run,     // run passes like the last one
+    record_pass,    // format 1: one pass; the pass input now holds it
+    record_frame,   // format 2: one frame; the commands now hold it
+    record_run,     // run passes (frames) like the last one
     record_digest,  // the state after the last pass
     record_end,     // the state when the game ended; nothing follows
     record_cut,     // the file stops here without its end (a cut-off game)
@@ -35,6 +37,7 @@ struct ReplayRecord {
 
 struct ReplayReader {
     std::FILE* file;
+    int format_version;
     uint64_t line_number;
     bool finished;  // end, cut or bad seen: every later call says the same
     ReplayRecordType last_type;
@@ -45,7 +48,8 @@ struct ReplayReader {
 // Opens the file and reads its header. False with reader->error set (one
 // line, naming the file) when it cannot be read or is not a replay of ours.
 bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header);
-// The next record. A pass line's changes are applied to *inputs only when
-// the whole line is sound. On record_bad, reader->error says what is wrong.
-ReplayRecordType reader_next(ReplayReader* reader, PassInput* inputs, ReplayRecord* record);
+// The next record. A pass line's changes are applied to *pass, a frame
+// line's to *commands, only when the whole line is sound. On record_bad,
+// reader->error says what is wrong.
+ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommands* commands, ReplayRecord* record);
 void reader_close(ReplayReader* reader);

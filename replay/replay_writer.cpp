@@ -5,20 +5,10 @@
 #include <cinttypes>
 #include <cstring>
 
-uint32_t hash_file_bytes(uint32_t hash, const char* bytes, int count) {
-    for (int i = 0; i < count; ++i) hash = (hash ^ static_cast<uint8_t>(bytes[i])) * 0x01000193u;
-    return hash;
-}
-
-void clear_pass_input(PassInput* input) {
-    std::memset(input, 0, sizeof *input);
-    input->frame_runs = 1;
-}
-
 namespace {
 
-// Flushing every this many lines besides every digest keeps a game that
-// spins without frames (minimised, a key held) from holding lines back.
+// Flushing every this many lines besides every digest keeps a game in which
+// no census comes (F1 held deals again every frame) from holding lines back.
 constexpr int lines_per_flush = 120;
 
 struct LineText {
@@ -36,10 +26,23 @@ void append(LineText* line, const char* format, ...) {
     if (written > 0) line->length += written < room ? written : room - 1;
 }
 
-void append_table(LineText* line, char letter, const uint8_t* before, const uint8_t* now, int size) {
-    for (int i = 0; i < size; ++i)
-        if ((before[i] != 0) != (now[i] != 0))
-            append(line, size > 16 ? " %c%c%02x" : " %c%c%x", letter, now[i] ? '+' : '-', i);
+// A side's changes: the cursor tile, the buttons, the deal (a level: while
+// F1 is held every frame deals, from the seed it names), the pace key.
+void append_side_changes(LineText* line, int side, const SideCommand& before, const SideCommand& now) {
+    if (now.has_cursor != before.has_cursor || (now.has_cursor && (now.cursor_x != before.cursor_x ||
+                                                                 now.cursor_y != before.cursor_y))) {
+        if (now.has_cursor)
+            append(line, " %dc%" PRId32 ",%" PRId32, side, now.cursor_x, now.cursor_y);
+        else
+            append(line, " %dn", side);
+    }
+    if (now.left != before.left) append(line, " %dl%c", side, now.left ? '+' : '-');
+    if (now.right != before.right) append(line, " %dr%c", side, now.right ? '+' : '-');
+    if (now.deals && (!before.deals || now.deal_seed != before.deal_seed))
+        append(line, " %ds%" PRIu32, side, now.deal_seed);
+    else if (!now.deals && before.deals)
+        append(line, " %ds-", side);
+    if (now.pace != before.pace) append(line, " %dp%d", side, now.pace);
 }
 
 // One failed write ends the recording with one line on stderr; the game goes on.
@@ -88,31 +91,21 @@ void write_state(ReplayWriter* writer, char letter, uint64_t frame, const StateD
 
 }  // namespace
 
-int encode_pass_changes(const PassInput& before, const PassInput& now, char* text) {
+int encode_frame_changes(const FrameCommands& before, const FrameCommands& now, char* text) {
     LineText line;
     line.length = 0;
     line.text[0] = '\0';
-    if (before.frame_runs != now.frame_runs) append(&line, " a%d", now.frame_runs ? 1 : 0);
-    append_table(&line, 'k', before.keys, now.keys, 256);
-    append_table(&line, 'd', before.direct_keys, now.direct_keys, 256);
-    append_table(&line, 'b', before.buttons, now.buttons, 3);
-    if (before.cursor_dx != now.cursor_dx || before.cursor_dy != now.cursor_dy)
-        append(&line, " c%d,%d", now.cursor_dx, now.cursor_dy);
-    if (before.spin_column != now.spin_column) append(&line, " x%d", now.spin_column);
-    // A deal from the same seed as the one before (F1 held within one
-    // second) is a bare "s".
-    if (now.deals && now.deal_seed == before.deal_seed) append(&line, " s");
-    else if (now.deals) append(&line, " s%" PRIu32, now.deal_seed);
+    for (int side = 0; side < side_count; ++side) append_side_changes(&line, side, before.side[side], now.side[side]);
     std::memcpy(text, line.text, static_cast<size_t>(line.length) + 1);
     return line.length;
 }
 
-bool writer_open(ReplayWriter* writer, const char* path, const char* game_version, uint32_t first_seed) {
+bool writer_open(ReplayWriter* writer, const char* path, const char* game_version, uint32_t first_seed,
+                 const ReplayGame& game) {
     std::memset(writer, 0, sizeof *writer);
     writer->path = path;
     writer->file_hash = file_hash_start;
-    clear_pass_input(&writer->last);
-    writer->last.deal_seed = first_seed;
+    writer->last = no_commands();
     errno = 0;
     writer->file = std::fopen(path, "wb");
     if (!writer->file) {
@@ -121,9 +114,11 @@ bool writer_open(ReplayWriter* writer, const char* path, const char* game_versio
         writer->failed = true;
         return false;
     }
-    char text[128];
-    const int length = std::snprintf(text, sizeof text, "%s %d\ngame %.*s\nseed %" PRIu32 "\n", replay_format_name,
-                                      replay_format_version, replay_version_capacity, game_version, first_seed);
+    char text[256];
+    const int length = std::snprintf(
+        text, sizeof text, "%s %d\ngame %.*s\nseed %" PRIu32 "\nsides %s %s\nlocal %d\ndelay %d\n", replay_format_name,
+        replay_format_version, replay_version_capacity, game_version, first_seed,
+        game.person[0] ? "person" : "computer", game.person[1] ? "person" : "computer", game.local_side, game.delay);
     write_line(writer, text, length);
     flush_file(writer);
     return writer->file != nullptr;
@@ -131,12 +126,11 @@ bool writer_open(ReplayWriter* writer, const char* path, const char* game_versio
 
 bool writer_is_open(const ReplayWriter& writer) { return writer.file != nullptr; }
 
-void writer_pass(ReplayWriter* writer, const PassInput& input) {
+void writer_frame(ReplayWriter* writer, const FrameCommands& commands) {
     if (!writer->file) return;
     char changes[replay_line_capacity];
-    const int length = encode_pass_changes(writer->last, input, changes);
-    writer->last = input;
-    writer->last.deals = 0;
+    const int length = encode_frame_changes(writer->last, commands, changes);
+    writer->last = commands;
     if (length == 0 && writer->pending_run < replay_longest_run) {
         ++writer->pending_run;
         return;
@@ -147,7 +141,7 @@ void writer_pass(ReplayWriter* writer, const PassInput& input) {
         return;
     }
     char line[replay_line_capacity + 2];
-    const int total = std::snprintf(line, sizeof line, "p%s\n", changes);
+    const int total = std::snprintf(line, sizeof line, "f%s\n", changes);
     write_line(writer, line, total);
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/commands.h"
+#include "game/view.h"
 #include "world/game_state.h"
 #include "world/random.h"
 #include "world/world_arrays.h"
@@ -44,30 +44,53 @@ uint64_t hash_bytes(uint64_t hash, const FieldBytes& field) {
     return hash;
 }
 
-const char* const game_field_names[digest_game_fields] = {
-    "frame_counter", "rand_state", "selected_unit", "empire_0_won", "empire_1_won", "tie",
-    "help_visible",  "game_speed", "unit_size",     "camera_zoom",  "camera_pitch", "camera_yaw",
-    "camera_spin",   "map_sx",     "map_sy",        "cursor_dx",    "cursor_dy"};
+// The game fields of each form, in the fingerprint's order.
+enum GameField {
+    field_frame_counter, field_rand_state, field_selected_unit, field_selected_unit_1, field_empire_0_won,
+    field_empire_1_won, field_tie, field_help_visible, field_game_speed, field_unit_size, field_camera_zoom,
+    field_camera_pitch, field_camera_yaw, field_camera_spin, field_map_sx, field_map_sy, field_cursor_dx,
+    field_cursor_dy
+};
 
-FieldBytes game_field(int i) {
-    switch (i) {
-    case 0: return int_bytes(frame_counter);
-    case 1: return bytes_of(rng::state(), 4);
-    case 2: return int_bytes(selected_unit);
-    case 3: return int_bytes(empire_0_won);
-    case 4: return int_bytes(empire_1_won);
-    case 5: return int_bytes(tie);
-    case 6: return int_bytes(help_visible);
-    case 7: return int_bytes(game_speed);
-    case 8: return float_bytes(unit_size);
-    case 9: return float_bytes(camera_zoom);
-    case 10: return float_bytes(camera_pitch);
-    case 11: return float_bytes(camera_yaw);
-    case 12: return float_bytes(camera_spin);
-    case 13: return int_bytes(map_sx);
-    case 14: return int_bytes(map_sy);
-    case 15: return int_bytes(cursor_dx);
-    default: return int_bytes(cursor_dy);
+const GameField shared_fields[digest_shared_game_fields] = {
+    field_frame_counter, field_rand_state, field_selected_unit, field_selected_unit_1,
+    field_empire_0_won,  field_empire_1_won, field_tie,         field_game_speed};
+const GameField view_fields[digest_view_game_fields] = {
+    field_frame_counter, field_rand_state,  field_selected_unit, field_empire_0_won, field_empire_1_won,
+    field_tie,           field_help_visible, field_game_speed,   field_unit_size,    field_camera_zoom,
+    field_camera_pitch,  field_camera_yaw,  field_camera_spin,   field_map_sx,       field_map_sy,
+    field_cursor_dx,     field_cursor_dy};
+
+const char* const game_field_names[] = {
+    "frame_counter", "rand_state", "selected_unit", "selected_unit_1", "empire_0_won", "empire_1_won",
+    "tie",           "help_visible", "game_speed",  "unit_size",       "camera_zoom",  "camera_pitch",
+    "camera_yaw",    "camera_spin",  "map_sx",      "map_sy",          "cursor_dx",    "cursor_dy"};
+
+GameField game_field_of(DigestForm form, int i) {
+    return form == DigestForm::shared ? shared_fields[i] : view_fields[i];
+}
+
+// The view's fields read from a view that is always given with them.
+FieldBytes game_field(GameField field, const View* view) {
+    switch (field) {
+    case field_frame_counter: return int_bytes(frame_counter);
+    case field_rand_state: return bytes_of(rng::state(), 4);
+    case field_selected_unit: return int_bytes(selected_unit[0]);
+    case field_selected_unit_1: return int_bytes(selected_unit[1]);
+    case field_empire_0_won: return int_bytes(empire_0_won);
+    case field_empire_1_won: return int_bytes(empire_1_won);
+    case field_tie: return int_bytes(tie);
+    case field_game_speed: return int_bytes(game_speed);
+    case field_help_visible: return int_bytes(view->help_visible);
+    case field_unit_size: return float_bytes(view->unit_size);
+    case field_camera_zoom: return float_bytes(view->camera_zoom);
+    case field_camera_pitch: return float_bytes(view->camera_pitch);
+    case field_camera_yaw: return float_bytes(view->camera_yaw);
+    case field_camera_spin: return float_bytes(view->camera_spin);
+    case field_map_sx: return int_bytes(view->map_sx);
+    case field_map_sy: return int_bytes(view->map_sy);
+    case field_cursor_dx: return int_bytes(view->cursor_dx);
+    default: return int_bytes(view->cursor_dy);
     }
 }
 
@@ -102,14 +125,12 @@ FieldBytes unit_field(const Unit& u, int i) {
 
 char hex_digit(uint64_t hash) { return "0123456789abcdef"[hash & 15]; }
 
-}  // namespace
-
-StateDigest digest_game_state() {
+StateDigest digest_of(DigestForm form, const View* view) {
     StateDigest digest;
     uint64_t whole = fnv_offset;
     int out = 0;
-    for (int i = 0; i < digest_game_fields; ++i) {
-        const FieldBytes field = game_field(i);
+    for (int i = 0; i < digest_game_fields(form); ++i) {
+        const FieldBytes field = game_field(game_field_of(form, i), view);
         whole = hash_bytes(whole, field);
         digest.fingerprint[out++] = hex_digit(hash_bytes(fnv_offset, field));
     }
@@ -134,19 +155,36 @@ StateDigest digest_game_state() {
     return digest;
 }
 
-const char* digest_field_name(int i) {
+}  // namespace
+
+int digest_game_fields(DigestForm form) {
+    return form == DigestForm::shared ? digest_shared_game_fields : digest_view_game_fields;
+}
+
+int digest_fingerprint_length(DigestForm form) {
+    return digest_game_fields(form) + digest_unit_fields + digest_slot_groups;
+}
+
+StateDigest digest_game_state() { return digest_of(DigestForm::shared, nullptr); }
+
+StateDigest digest_game_state_with_view(const View& view) { return digest_of(DigestForm::with_view, &view); }
+
+const char* digest_field_name(DigestForm form, int i) {
+    const int game_fields = digest_game_fields(form);
     if (i < 0) return "?";
-    if (i < digest_game_fields) return game_field_names[i];
-    if (i < digest_game_fields + digest_unit_fields) return unit_field_names[i - digest_game_fields];
+    if (i < game_fields) return game_field_names[game_field_of(form, i)];
+    if (i < game_fields + digest_unit_fields) return unit_field_names[i - game_fields];
     return "?";
 }
 
-void describe_field(int i, int slot, char* text, int size) {
-    const bool game = i < digest_game_fields;
-    const FieldBytes field = game ? game_field(i) : unit_field(unit_table[slot], i - digest_game_fields);
+void describe_field(DigestForm form, int i, int slot, const View* view, char* text, int size) {
+    const int game_fields = digest_game_fields(form);
+    const bool game = i < game_fields;
+    const FieldBytes field =
+        game ? game_field(game_field_of(form, i), view) : unit_field(unit_table[slot], i - game_fields);
     uint32_t value = 0;
     for (int b = field.count - 1; b >= 0; --b) value = value << 8 | field.bytes[b];
-    const char* name = digest_field_name(i);
+    const char* name = digest_field_name(form, i);
     const size_t room = static_cast<size_t>(size);
     if (field.shown == Shown::real) {
         float f = 0.0f;
@@ -161,14 +199,15 @@ void describe_field(int i, int slot, char* text, int size) {
     }
 }
 
-void print_digest_difference(const StateDigest& before, const StateDigest& now, const char* now_is,
-                             std::FILE* out) {
+void print_digest_difference(const StateDigest& before, const StateDigest& now, DigestForm form, const View* view,
+                             const char* now_is, std::FILE* out) {
     const char* was = before.fingerprint;
     const char* is = now.fingerprint;
-    const int fields = digest_game_fields + digest_unit_fields;
+    const int game_fields = digest_game_fields(form);
+    const int fields = game_fields + digest_unit_fields;
     std::fprintf(out, "fields moved:");
     for (int i = 0; i < fields; ++i)
-        if (was[i] != is[i]) std::fprintf(out, " %s", digest_field_name(i));
+        if (was[i] != is[i]) std::fprintf(out, " %s", digest_field_name(form, i));
     std::fprintf(out, "\nslots moved:");
     for (int g = 0; g < digest_slot_groups; ++g)
         if (was[fields + g] != is[fields + g])
@@ -176,9 +215,9 @@ void print_digest_difference(const StateDigest& before, const StateDigest& now, 
     std::fprintf(out, "\n");
     char value[64];
     bool any = false;
-    for (int i = 0; i < digest_game_fields; ++i) {
+    for (int i = 0; i < game_fields; ++i) {
         if (was[i] == is[i]) continue;
-        describe_field(i, 0, value, sizeof value);
+        describe_field(form, i, 0, view, value, sizeof value);
         if (!any) std::fprintf(out, "game %s:", now_is);
         std::fprintf(out, " %s", value);
         any = true;
@@ -187,15 +226,15 @@ void print_digest_difference(const StateDigest& before, const StateDigest& now, 
     // One hex digit a column: a moved column keeps its digit one time in
     // sixteen, and then the moved slots show every field.
     bool column_moved = false;
-    for (int i = digest_game_fields; i < fields; ++i) column_moved = column_moved || was[i] != is[i];
+    for (int i = game_fields; i < fields; ++i) column_moved = column_moved || was[i] != is[i];
     for (int g = 0; g < digest_slot_groups; ++g) {
         if (was[fields + g] == is[fields + g]) continue;
         for (int slot = g * digest_slots_per_group; slot < (g + 1) * digest_slots_per_group; ++slot) {
             if (!unit_table[slot].active) continue;
             std::fprintf(out, "unit %d %s:", slot, now_is);
-            for (int i = digest_game_fields; i < fields; ++i) {
+            for (int i = game_fields; i < fields; ++i) {
                 if (column_moved && was[i] == is[i]) continue;
-                describe_field(i, slot, value, sizeof value);
+                describe_field(form, i, slot, view, value, sizeof value);
                 std::fprintf(out, " %s", value);
             }
             std::fprintf(out, "\n");

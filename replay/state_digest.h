@@ -5,35 +5,47 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "game/view.h"
 #include "world/settings.h"
+
+// Which state a digest covers. The shared state is what every player's
+// game holds alike; replays of format 1 also hashed their player's view
+// (help, picture size, camera, scroll, cursor) and the one selection.
+enum class DigestForm { shared, with_view };
 
 // The fingerprint holds one hex digit per game field, one per unit field
 // (over every slot), and one per group of slots, in that order.
-constexpr int digest_game_fields = 17;
+constexpr int digest_shared_game_fields = 8;
+constexpr int digest_view_game_fields = 17;
 constexpr int digest_unit_fields = 20;
 constexpr int digest_slots_per_group = 8;
 constexpr int digest_slot_groups = max_units / digest_slots_per_group;
-constexpr int digest_fingerprint_length = digest_game_fields + digest_unit_fields + digest_slot_groups;
+constexpr int digest_fingerprint_capacity = digest_view_game_fields + digest_unit_fields + digest_slot_groups;
+int digest_game_fields(DigestForm form);
+int digest_fingerprint_length(DigestForm form);
 
 struct StateDigest {
     uint64_t whole;
-    char fingerprint[digest_fingerprint_length + 1];  // lower-case hex, NUL-terminated
+    char fingerprint[digest_fingerprint_capacity + 1];  // lower-case hex, NUL-terminated
 };
 
-// The state as it is now: every unit slot, the generator, the clock, the
-// end flags, the selection, the help, the picture size, the frame delay, the
-// view and the cursor. Never raw struct bytes: padding is not the game's.
+// The shared state as it is now: every unit slot, the generator, the clock,
+// the end flags, each side's selection and the frame delay. Never raw struct
+// bytes: padding is not the game's.
 StateDigest digest_game_state();
+// The state as replays of format 1 pinned it, with the view's fields.
+StateDigest digest_game_state_with_view(const View& view);
 
-// The name of fingerprint digit i for i below digest_game_fields +
+// The name of fingerprint digit i for i below digest_game_fields(form) +
 // digest_unit_fields ("frame_counter", ..., "hp", ...).
-const char* digest_field_name(int i);
+const char* digest_field_name(DigestForm form, int i);
 // Writes the value of that field as the game has it now, for a unit field of
-// the given slot, into text (at most size bytes).
-void describe_field(int i, int slot, char* text, int size);
+// the given slot, into text (at most size bytes); view is the one a
+// with_view digest covers, else unused.
+void describe_field(DigestForm form, int i, int slot, const View* view, char* text, int size);
 // What moved from `before` to `now`, the state as it is now, on lines of
 // out: the fields by name, the slots by group of digest_slots_per_group, and
 // the moved fields' values now ("unit 3 as replayed: hp=19.5"; `now_is`
 // says which state now is).
-void print_digest_difference(const StateDigest& before, const StateDigest& now, const char* now_is,
-                             std::FILE* out);
+void print_digest_difference(const StateDigest& before, const StateDigest& now, DigestForm form, const View* view,
+                             const char* now_is, std::FILE* out);

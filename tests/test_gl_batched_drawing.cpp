@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "app/game_window.h"
 #include "app/input_state.h"
 #include "platform/headless/headless_platform.h"
 #include "render/gl_window.h"
@@ -81,13 +82,14 @@ int terrain_pixels_that_differ() {
 
 int sprite_slot = 2001;
 float sprite_size = 1.6f;
+float sprite_spin = 0.0f;
 
 }  // namespace
 
 TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
     headless_reset();
     window_active = 1;
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_game_window(0));
     std::mt19937 random{20240611};
     auto between = [&random](float low, float high) { return low + (high - low) * (random() % 1001) / 1000.0f; };
     for (int picture = 0; picture < 12; ++picture) {
@@ -100,8 +102,9 @@ TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
         image.pixels = static_cast<uint8_t*>(std::calloc(width * height, 3));
         for (int i = 0; i < width * height * 3; ++i) image.pixels[i] = random() % 3 ? random() % 256 : 0;
         sprite_size = between(0.5f, 4.0f);
-        camera_spin = between(0.0f, 360.0f);
-        expect_same_drawing(GL_3D_COLOR, [](WorldDrawing way) { draw_standing_sprite(sprite_slot, sprite_size, way); }, 7);
+        sprite_spin = between(0.0f, 360.0f);
+        expect_same_drawing(GL_3D_COLOR,
+                            [](WorldDrawing way) { draw_standing_sprite(sprite_slot, sprite_size, way, sprite_spin); }, 7);
         expect_same_drawing(GL_3D_COLOR, [](WorldDrawing way) { draw_lying_sprite(sprite_slot, sprite_size, way); }, 7);
     }
     EXPECT_GT(values_compared, 30000u) << "too few picture pixels drawn";
@@ -113,6 +116,5 @@ TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
     ASSERT_GT(visible_triangle_count, 1000) << "visible triangles of the random terrain";
     expect_same_drawing(GL_4D_COLOR_TEXTURE, [](WorldDrawing way) { draw_mesh(way); }, 12);
     EXPECT_EQ(terrain_pixels_that_differ(), 0) << "terrain pixels that differ";
-    camera_spin = 0.0f;
-    close_window();
+    close_game_window();
 }

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/game_window.h"
+#include "app/input_state.h"
 #include "app/main_loop.h"
-#include "game/commands.h"
-#include "game/frame_rules.h"
-#include "render/gl_window.h"
+#include "game/frame.h"
+#include "game/side_command.h"
+#include "game/view.h"
 #include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "replay/state_digest.h"
@@ -97,8 +99,8 @@ bool printing() {
 
 // Compares the state with a pinned checkpoint; on a difference, names the
 // fields and slots that moved and shows their values as they are now.
-void check_checkpoint(const char* game, const Checkpoint& pinned) {
-    const StateDigest now = digest_game_state();
+void check_checkpoint(const char* game, const Checkpoint& pinned, const View& view) {
+    const StateDigest now = digest_game_state_with_view(view);
     char digest[17];
     std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(now.whole));
     if (printing()) {
@@ -111,7 +113,7 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
     char* moved = nullptr;
     size_t moved_size = 0;
     std::FILE* out = open_memstream(&moved, &moved_size);
-    print_digest_difference(before, now, "now", out);
+    print_digest_difference(before, now, DigestForm::with_view, &view, "now", out);
     std::fclose(out);
     ADD_FAILURE() << game << " at frame " << pinned.frame << ": digest " << digest << ", pinned " << pinned.digest
                   << "\n" << moved;
@@ -130,14 +132,19 @@ TEST_P(GoldenRuleGame, MatchesItsCheckpoints) {
     start_as_the_program_does();
     new_game_from_seed(game.seed);
     sim_player_seed(game.seed);
+    View view = start_view(0);
+    follow_deal(&view);
     if (printing()) std::printf("    // %s\n", game.name);
     int frame = 0;
     for (const Checkpoint& checkpoint : game.checkpoints) {
         for (; frame < checkpoint.frame; ++frame) {
-            sim_player_act(game.player);
-            run_rule_steps();
+            PassInput input;
+            sim_player_act(game.player, &view, &input);
+            FrameCommands commands = no_commands();
+            commands.side[0] = command_from_pass(input, view);
+            run_frame_undrawn(commands, &view, input);
         }
-        check_checkpoint(game.name, checkpoint);
+        check_checkpoint(game.name, checkpoint, view);
     }
 }
 
@@ -160,7 +167,7 @@ void mouse_to(int x, int y) { headless_push_event({platform_event_mouse_move, 0,
 // The middle of the window's patch that the cursor rule maps onto a tile,
 // from the view as it is: 16 by 12 pixels a tile, offset 0 twice as wide.
 void aim_at_tile(int x, int y) {
-    const int dx = x - map_sx, dy = y - map_sy;
+    const int dx = x - local_view.map_sx, dy = y - local_view.map_sy;
     mouse_to(16 * (dx + 20) + (dx < 0 ? -8 : 8), screen_height - (12 * (dy + 20) + (dy < 0 ? -6 : 6)));
 }
 
@@ -208,6 +215,15 @@ void play(int frame) {
     }
 }
 
+// A frame's steps without the drawing, on the input as the loop would read it.
+void run_undrawn_frame() {
+    PassInput input;
+    read_pass_input(&input);
+    FrameCommands commands = no_commands();
+    commands.side[0] = command_from_pass(input, local_view);
+    run_frame_undrawn(commands, &local_view, input);
+}
+
 // One pass of the loop per waiting event, then the pass that runs the frame.
 void run_loop_frame() {
     const int swaps = headless_swap_count();
@@ -222,20 +238,19 @@ void run_loop_frame() {
 // keys after the swap.
 TEST(GoldenLoopGame, ScriptedKeysAndMouseThroughTheRealFrames) {
     start_as_the_program_does();
-    headless_set_calendar_seconds(first_deal_seconds);
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_game_window(static_cast<uint32_t>(first_deal_seconds)));
     if (printing()) std::printf("    // loop_game\n");
     int frame = 0;
     for (const Checkpoint& checkpoint : loop_game) {
         while (frame < checkpoint.frame) {
             play(++frame);
             if (frame >= rule_steps_first && frame <= rule_steps_last)
-                run_rule_steps();
+                run_undrawn_frame();
             else
                 ASSERT_NO_FATAL_FAILURE(run_loop_frame());
         }
-        check_checkpoint("loop game", checkpoint);
+        check_checkpoint("loop game", checkpoint, local_view);
     }
-    close_window();
+    close_game_window();
     start_as_the_program_does();
 }

@@ -13,9 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/game_window.h"
 #include "app/main_loop.h"
 #include "app/window_procedure.h"
 #include "game/frame.h"
+#include "game/side_command.h"
+#include "game/view.h"
 #include "path/path_search.h"
 #include "render/gl_window.h"
 #include "render/image_table.h"
@@ -43,10 +46,10 @@ protected:
         std::memset(keys, 0, sizeof keys);
         std::memset(mouse_buttons, 0, sizeof mouse_buttons);
         window_active = 1;
-        ASSERT_TRUE(open_window("VARNHOLD", 640, 480, 16, false));
+        ASSERT_TRUE(open_game_window(0));
     }
     void TearDown() override {
-        close_window();
+        close_game_window();
         std::memset(keys, 0, sizeof keys);
         game_speed = 1;
         headless_reset();
@@ -61,7 +64,11 @@ protected:
     // A frame past the intro and every periodic rule (unless told), read back.
     void run_frame_at(int counter) {
         frame_counter = counter;
-        ASSERT_TRUE(run_frame());
+        PassInput input;
+        read_pass_input(&input);
+        FrameCommands commands = no_commands();
+        commands.side[0] = command_from_pass(input, local_view);
+        ASSERT_TRUE(run_frame(commands, &local_view, input));
         read_screen();
     }
     const uint8_t* at(int x, int y) const { return &screen[(y * screen_width + x) * 4]; }
@@ -88,7 +95,7 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
     ASSERT_FALSE(run_loop_pass());
     EXPECT_EQ(frame_counter, 1) << "frames after a quiet pass";
     EXPECT_EQ(headless_swap_count(), 1) << "swaps after a quiet pass";
-    EXPECT_FLOAT_EQ(camera_zoom, -30.12f) << "camera_zoom after a pass with Page Up down";
+    EXPECT_FLOAT_EQ(local_view.camera_zoom, -30.12f) << "camera_zoom after a pass with Page Up down";
     // Minimised: the swaps and the view keys go on, the frames stop.
     push(platform_event_minimized);
     push(platform_event_key_up, vk_page_up);
@@ -97,7 +104,7 @@ TEST_F(GameWindow, EachEventTakesAPassAndQuietPassesDrawSwapAndApplyTheViewKeys)
     for (int pass = 0; pass < 3; ++pass) ASSERT_FALSE(run_loop_pass());
     EXPECT_EQ(frame_counter, 1) << "frames while minimised";
     EXPECT_EQ(headless_swap_count(), 4) << "swaps while minimised";
-    EXPECT_EQ(map_sx, 35) << "map_sx after three passes with Right down";
+    EXPECT_EQ(local_view.map_sx, 35) << "map_sx after three passes with Right down";
 }
 
 TEST_F(GameWindow, EscapeEndsThePassAfterItsFrameWithoutASwapAndQuitAtOnce) {
@@ -126,17 +133,18 @@ TEST_F(GameWindow, ViewKeysZoomTurnScrollAndPause) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "key " << c.vk << (c.shift ? " with shift" : ""));
         headless_reset();
-        headless_set_key(vk_shift, c.shift);
-        keys[c.vk] = 1;
-        camera_zoom = camera_pitch = camera_yaw = 0.0f;
-        map_sx = map_sy = 0;
-        apply_view_keys();
-        keys[c.vk] = 0;
-        EXPECT_FLOAT_EQ(camera_zoom, c.zoom) << "camera_zoom";
-        EXPECT_FLOAT_EQ(camera_pitch, c.pitch) << "camera_pitch";
-        EXPECT_FLOAT_EQ(camera_yaw, c.yaw) << "camera_yaw";
-        EXPECT_EQ(map_sx, c.map_sx) << "map_sx";
-        EXPECT_EQ(map_sy, c.map_sy) << "map_sy";
+        PassInput input;
+        clear_pass_input(&input);
+        input.direct_keys[vk_shift] = static_cast<uint8_t>(c.shift);
+        input.keys[c.vk] = 1;
+        View view = start_view(0);
+        view.camera_zoom = view.camera_pitch = view.camera_yaw = 0.0f;
+        apply_view_keys(&view, input);
+        EXPECT_FLOAT_EQ(view.camera_zoom, c.zoom) << "camera_zoom";
+        EXPECT_FLOAT_EQ(view.camera_pitch, c.pitch) << "camera_pitch";
+        EXPECT_FLOAT_EQ(view.camera_yaw, c.yaw) << "camera_yaw";
+        EXPECT_EQ(view.map_sx, c.map_sx) << "map_sx";
+        EXPECT_EQ(view.map_sy, c.map_sy) << "map_sy";
         EXPECT_EQ(headless_total_sleep_ms(), c.pause_ms) << "pause in ms";
     }
 }
@@ -167,9 +175,9 @@ TEST_F(GameWindow, WindowProcedureKeepsTheInputState) {
 // showing through it is the marker test's to see, M's drag e2e test_display's).
 TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     for (int i = 2; i < max_units; ++i) unit_table[i].active = 0;  // no labels under the text
-    map_sx = 40;
-    map_sy = 27;
-    selected_unit = 12;
+    local_view.map_sx = 40;
+    local_view.map_sy = 27;
+    selected_unit[0] = 12;
     unit_table[0].gold = 1234.567f;
     mouse_x = 0;  // the cursor 20 tiles left of the centre and 19 up
     mouse_y = 6;
@@ -184,7 +192,7 @@ TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     EXPECT_EQ(text_at(screen.data(), 40, 200), "M move window.") << "last help line";
     run_frame_at(5000);
     headless_set_key(vk_h, false);
-    EXPECT_EQ(help_visible, 0) << "help_visible after two frames with H";
+    EXPECT_EQ(local_view.help_visible, 0) << "help_visible after two frames with H";
     EXPECT_EQ(headless_total_sleep_ms(), 18 * 3 + 800) << "pauses in ms: three frames, two H flips";
     // Frame 31 counts the units: the end line shows in the same frame.
     unit_table[0].dead = 1;
@@ -212,7 +220,7 @@ TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
     glTranslatef(5.0f, 5.0f, 0.0f);  // back from the marker's tile to the centre's
     for (int i = 0; i < 3; ++i) {
         const Unit& unit = unit_table[slots[i]];
-        landing(unit.tile_x - 32 + 0.5f, unit.tile_y - 32 + 0.5f, unit_size / 2.0f, &x, &y);
+        landing(unit.tile_x - 32 + 0.5f, unit.tile_y - 32 + 0.5f, local_view.unit_size / 2.0f, &x, &y);
         SCOPED_TRACE(::testing::Message() << "owner " << i << " at " << x << "," << y);
         const Rgb flag{flags[i][0], flags[i][1], flags[i][2]};
         for (int dy : {0, -10, -20}) EXPECT_EQ(colour(x - 10, y + dy), flag) << "flag at " << dy;
@@ -286,11 +294,11 @@ TEST_F(GameWindow, CullingReadsTheFirstCornerAndUnitsTheDiamondWithinTheirCaps) 
     place_unit(3, 2, 30, 42, 23);  // distance 19
     place_unit(4, 2, 30, 22, 42);  // distance 20
     place_unit(7, 2, 30, 32, 32).active = 0;  // listed; the unit pass skips it
-    collect_visible_units();
+    collect_visible_units(32, 32);
     ASSERT_EQ(visible_unit_count, 2) << "units nearer than 20";
     EXPECT_EQ(visible_units[1], 7u) << "second visible unit";
     for (int i = 0; i < max_units; ++i) unit_table[i].tile_x = unit_table[i].tile_y = 32;
-    collect_visible_units();
+    collect_visible_units(32, 32);
     EXPECT_EQ(visible_unit_count, 255) << "visible units at the cap";
 }
 

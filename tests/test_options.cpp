@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "world/version.h"
 
 namespace {
 

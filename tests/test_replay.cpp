@@ -1,6 +1,7 @@
 // Replays: a game played through the real loop with scripted events is
 // recorded and played back through the rule steps with every digest
-// matching; a state that moves is found at the next census and named; cut,
+// matching; a state that moves is found at the next census and named, a
+// view that moves is not; the previous release's files still check; cut,
 // and hostile files end with one clear message; the digest covers each field
 // (that it hashes no padding, the golden games' pinned digests hold); the
 // replay folder keeps the newest 50 of its own files and nothing else.
@@ -17,9 +18,10 @@
 #include <sstream>
 #include <string>
 
+#include "app/game_window.h"
+#include "app/input_state.h"
 #include "app/main_loop.h"
-#include "game/commands.h"
-#include "render/gl_window.h"
+#include "game/view.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
 #include "tests/support/replay_script.h"
@@ -91,8 +93,7 @@ void play_scripted_frame(Dice* dice, int frame, bool* held, bool* minimised) {
 // pass per waiting event, then the pass that swaps; then Escape.
 void record_scripted_game(const std::string& path) {
     start_as_the_program_does();
-    choose_next_deal_seed(424242);
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_game_window(424242));
     start_recording(path.c_str(), false);
     Dice dice{7};
     bool held[32] = {};
@@ -106,16 +107,21 @@ void record_scripted_game(const std::string& path) {
     for (int pass = 0; pass < 100 && !run_loop_pass(); ++pass) {
     }
     stop_recording();
-    close_window();
+    close_game_window();
     start_as_the_program_does();
 }
 
 std::function<void()> poke_after_pass;
 int poke_at_pass = -1;
 int passes_run = 0;
-bool poking_pass() {
-    const bool ended = rules_pass();
-    if (++passes_run == poke_at_pass) poke_after_pass();
+// The poke comes after the first frame from poke_at_pass on that precedes
+// a census, so that the census of the very next frame finds it.
+bool poking_pass(const ReplayTurn& turn) {
+    const bool ended = rules_pass(turn);
+    if (++passes_run >= poke_at_pass && poke_at_pass > 0 && frame_counter > 0 && frame_counter % 30 == 0) {
+        poke_after_pass();
+        poke_at_pass = 0;
+    }
     return ended;
 }
 
@@ -158,32 +164,55 @@ TEST_F(RecordedGame, PlaysBackThroughTheRuleStepsWithEveryDigestMatching) {
 }
 
 // A state that moves, as a rule changed between recording and replay would
-// move it, is found at the next census and named by field and slots.
+// move it, is found at the next census and named by field and slots; a
+// view that moves (a viewer's camera) moves nothing the digests cover.
 TEST_F(RecordedGame, AMovedStateIsFoundAtTheNextCensusAndNamed) {
     const std::pair<const char*, std::function<void()>> pokes[] = {
-        {"hp", [] { unit_table[5].hp += 0.25f; }},
+        {"hp", [] { unit_table[5].hp += 0.5f; }},
         {"tile_x", [] { unit_table[40].tile_x ^= 1; }},
         {"rand_state", [] { rng::rand(); }},
-        {"map_sx", [] { map_sx += 1; }},
-        {"help_visible", [] { help_visible = !help_visible; }},
-        {"camera_zoom", [] { camera_zoom += 0.25f; }},
+        {"selected_unit_1", [] { selected_unit[1] = 77; }},
+        {"tie", [] { tie = 1; }},
         {"owner", [] { unit_table[70].owner = 1 - unit_table[70].owner; }},
+        {"", [] {
+             local_view.map_sx += 3;
+             local_view.camera_zoom += 0.25f;
+             local_view.help_visible = !local_view.help_visible;
+         }},
     };
     for (const auto& poke : pokes) {
         poke_after_pass = poke.second;
-        poke_at_pass = 400;
+        poke_at_pass = 600;
         passes_run = 0;
         ReplayStep step;
         ASSERT_TRUE(play_replay(path, &player, &step, poking_pass));
+        if (!*poke.first) {
+            EXPECT_EQ(step, replay_step_finished) << "a moved view: " << player.message;
+            continue;
+        }
         EXPECT_EQ(step, replay_step_differs) << poke.first;
         EXPECT_TRUE(player.differs_by_digest) << poke.first;
-        EXPECT_LE(player.differs_at_frame, 400u + 30u) << poke.first;
+        EXPECT_LE(player.differs_at_frame, 600u + 31u) << poke.first;
         std::string moved;
-        for (int i = 0; i < digest_game_fields + digest_unit_fields; ++i)
-            if (player.recorded.fingerprint[i] != player.replayed.fingerprint[i]) moved += digest_field_name(i) + std::string(" ");
+        for (int i = 0; i < digest_shared_game_fields + digest_unit_fields; ++i)
+            if (player.recorded.fingerprint[i] != player.replayed.fingerprint[i])
+                moved += digest_field_name(DigestForm::shared, i) + std::string(" ");
         EXPECT_NE(moved.find(std::string(poke.first) + " "), std::string::npos) << poke.first << " among: " << moved;
     }
     poke_at_pass = -1;
+}
+
+// Replays the previous release wrote: one of a game in its window, one of a
+// scripted game through its loop (minimising, F1 and every view key among
+// its passes). Both check to their end with the view they had.
+TEST(OlderReplay, FilesOfTheFirstFormatCheckWithEveryDigestMatching) {
+    for (const char* name : {"format1_window.vrp", "format1_scripted.vrp"}) {
+        const std::string path = std::string(VARNHOLD_SOURCE_DIR) + "/tests/data/" + name;
+        ReplayStep step;
+        ASSERT_TRUE(play_replay(path, &player, &step)) << player.message;
+        EXPECT_EQ(step, replay_step_finished) << player.message;
+        EXPECT_GT(player.digests_checked, 10u) << name << ": digests checked";
+    }
 }
 
 // Cut after a digest, or one byte into the line after it (every line is
@@ -216,7 +245,8 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
 
 // Files that were never replays: one clear line each, never played to an end.
 TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
-    const std::string header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
+    const std::string header = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
+    const std::string old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
     std::string garbage;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
@@ -227,8 +257,11 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
     } files[] = {
         {"empty", "", "empty"},
         {"not ours", "hello\n", "not a varnhold replay"},
-        {"another format", "varnhold-replay 2\ngame 9.0\nseed 1\n", "format 2"},
-        {"header cut", "varnhold-replay 1\ngame 1.0.0\n", "ends inside its header"},
+        {"another format", "varnhold-replay 3\ngame 9.0\nseed 1\n", "format 3"},
+        {"header cut", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\n", "ends inside its header"},
+        {"a side nobody plays", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person robot\n", "line 4"},
+        {"a third side", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 2\n", "local"},
+        {"a delay past any lobby", header.substr(0, header.size() - 2) + "601\n", "delay"},
         {"binary garbage", garbage, "not a varnhold replay"},
         {"seed too big", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
         {"version too long", "varnhold-replay 1\ngame " + std::string(200, '1') + "\nseed 1\n", "version"},
@@ -236,12 +269,20 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
         {"a line of megabytes", header + "p" + std::string(3 << 20, ' ') + "\n", "longer"},
         {"a huge run", header + "r 99999999999999999999\n", "run line"},
         {"a run of a million frames", header + "r 1000000\n", "census"},
-        {"a cursor off any screen", header + "p c99999,0\n", "change"},
-        {"a key past the table", header + "p k+1g\n", "change"},
-        {"a button that is none", header + "p b+3\n", "change"},
-        {"two deals in one pass", header + "p s1 s2\n", "change"},
+        {"a cursor past 32 bits", header + "f 0c2147483648,0\n", "change"},
+        {"a third side's command", header + "f 2c1,1\n", "change"},
+        {"a button neither up nor down", header + "f 0l*\n", "change"},
+        {"a pace key past F8", header + "f 1p5\n", "change"},
+        {"a pass in a file of frames", header + "p b+0\n", "does not know"},
+        {"a frame in a file of passes", old_header + "f 0l+\n", "does not know"},
+        {"an old cursor off any screen", old_header + "p c99999,0\n", "change"},
+        {"an old key past the table", old_header + "p k+1g\n", "change"},
+        {"two deals in one old pass", old_header + "p s1 s2\n", "change"},
         {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
-        {"a digest in the wrong place", header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length, '0') + " 00000000\n", "changed"},
+        {"a digest in the wrong place",
+         header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length(DigestForm::shared), '0') +
+             " 00000000\n",
+         "changed"},
         {"only a header", header, "ends early"},
         {"a line we do not know", header + "z\n", "does not know"},
         {"a missing file", "", "cannot open"},
@@ -262,36 +303,48 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
 
 class Digest : public WorldTest {};
 
-TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
+// Every shared field moves the shared digest; every field of the view moves
+// only the digest of format 1, which covered it.
+TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnitAndNotWithTheView) {
     place_unit(9, owner_computer, 33, 12, 14);
     struct Change {
         const char* field;
+        bool shared;
         std::function<void()> apply;
     };
     Unit& u = unit_table[9];
+    View& v = local_view;
     const Change changes[] = {
-        {"frame_counter", [] { ++frame_counter; }}, {"rand_state", [] { rng::rand(); }},
-        {"selected_unit", [] { selected_unit = 9; }}, {"empire_0_won", [] { empire_0_won = 1; }},
-        {"empire_1_won", [] { empire_1_won = 1; }}, {"tie", [] { tie = 1; }},
-        {"help_visible", [] { help_visible = 1; }}, {"game_speed", [] { game_speed = 3; }},
-        {"unit_size", [] { unit_size = unit_size_large; }}, {"camera_zoom", [] { camera_zoom -= 0.12f; }},
-        {"camera_pitch", [] { camera_pitch += 0.5f; }}, {"camera_yaw", [] { camera_yaw -= 0.5f; }},
-        {"camera_spin", [] { camera_spin = 90.0f; }}, {"map_sx", [] { ++map_sx; }}, {"map_sy", [] { --map_sy; }},
-        {"cursor_dx", [] { ++cursor_dx; }}, {"cursor_dy", [] { --cursor_dy; }},
-        {"active", [&] { u.active = 0; }}, {"owner", [&] { u.owner = 0; }}, {"tile_x", [&] { ++u.tile_x; }},
-        {"tile_y", [&] { ++u.tile_y; }}, {"level", [&] { u.level = 1; }}, {"goal_x", [&] { u.goal_x = 5; }},
-        {"goal_y", [&] { u.goal_y = 5; }}, {"next_x", [&] { u.next_x = 6; }}, {"next_y", [&] { u.next_y = 6; }},
-        {"target_unit", [&] { u.target_unit = -1; }}, {"order", [&] { u.order = order_attack; }},
-        {"blocks_path", [&] { u.blocks_path = 1; }}, {"kind", [&] { u.kind = 34; }},
-        {"mobility", [&] { u.mobility = 2; }}, {"mining", [&] { u.mining = 1; }},
-        {"gold", [&] { u.gold += 0.5f; }}, {"max_hp", [&] { u.max_hp += 1.0f; }},
-        {"hp", [&] { u.hp -= 0.01f; }}, {"dead", [&] { u.dead = 1; }}, {"attack", [&] { ++u.attack; }},
+        {"frame_counter", true, [] { ++frame_counter; }}, {"rand_state", true, [] { rng::rand(); }},
+        {"selected_unit", true, [] { selected_unit[0] = 9; }}, {"selected_unit_1", true, [] { selected_unit[1] = 9; }},
+        {"empire_0_won", true, [] { empire_0_won = 1; }}, {"empire_1_won", true, [] { empire_1_won = 1; }},
+        {"tie", true, [] { tie = 1; }}, {"game_speed", true, [] { game_speed = 3; }},
+        {"help_visible", false, [&] { v.help_visible = 1; }}, {"unit_size", false, [&] { v.unit_size = unit_size_large; }},
+        {"camera_zoom", false, [&] { v.camera_zoom -= 0.12f; }}, {"camera_pitch", false, [&] { v.camera_pitch += 0.5f; }},
+        {"camera_yaw", false, [&] { v.camera_yaw -= 0.5f; }}, {"camera_spin", false, [&] { v.camera_spin = 90.0f; }},
+        {"map_sx", false, [&] { ++v.map_sx; }}, {"map_sy", false, [&] { --v.map_sy; }},
+        {"cursor_dx", false, [&] { ++v.cursor_dx; }}, {"cursor_dy", false, [&] { --v.cursor_dy; }},
+        {"active", true, [&] { u.active = 0; }}, {"owner", true, [&] { u.owner = 0; }},
+        {"tile_x", true, [&] { ++u.tile_x; }}, {"tile_y", true, [&] { ++u.tile_y; }},
+        {"level", true, [&] { u.level = 1; }}, {"goal_x", true, [&] { u.goal_x = 5; }},
+        {"goal_y", true, [&] { u.goal_y = 5; }}, {"next_x", true, [&] { u.next_x = 6; }},
+        {"next_y", true, [&] { u.next_y = 6; }}, {"target_unit", true, [&] { u.target_unit = -1; }},
+        {"order", true, [&] { u.order = order_attack; }}, {"blocks_path", true, [&] { u.blocks_path = 1; }},
+        {"kind", true, [&] { u.kind = 34; }}, {"mobility", true, [&] { u.mobility = 2; }},
+        {"mining", true, [&] { u.mining = 1; }}, {"gold", true, [&] { u.gold += 0.5f; }},
+        {"max_hp", true, [&] { u.max_hp += 1.0f; }}, {"hp", true, [&] { u.hp -= 0.01f; }},
+        {"dead", true, [&] { u.dead = 1; }}, {"attack", true, [&] { ++u.attack; }},
     };
     for (const Change& change : changes) {
-        const StateDigest before = digest_game_state();
+        const StateDigest shared_before = digest_game_state();
+        const StateDigest with_view_before = digest_game_state_with_view(v);
         change.apply();
-        const StateDigest after = digest_game_state();
-        EXPECT_NE(after.whole, before.whole) << change.field;
+        if (change.shared)
+            EXPECT_NE(digest_game_state().whole, shared_before.whole) << change.field << ": the shared digest";
+        else
+            EXPECT_EQ(digest_game_state().whole, shared_before.whole) << change.field << ": the shared digest";
+        if (std::strcmp(change.field, "selected_unit_1") != 0)
+            EXPECT_NE(digest_game_state_with_view(v).whole, with_view_before.whole) << change.field << ": format 1's";
     }
 }
 

@@ -10,7 +10,7 @@
 // see set before one.
 TEST_F(WorldTest, NewGameResetsTheFlagsAndPlaysItsSound) {
     empire_0_won = empire_1_won = tie = 1;
-    new_game();
+    new_game_from_seed(7);
     EXPECT_EQ(game_over(), 0) << "game_over()";
     EXPECT_EQ(headless_last_sound(), "sound/explosion3b.wav") << "sound played";
 }

@@ -82,19 +82,6 @@ void reset_game_state() {
     tie = 0;
 }
 
-void reset_view() {
-    camera_pitch = -45.0f;
-    camera_yaw = 0.0f;
-    camera_zoom = -30.0f;
-    camera_spin = 0.0f;
-    map_sx = 32;
-    map_sy = 32;
-}
-
-}  // namespace
-
-namespace {
-
 uint32_t deals_made = 0;
 uint32_t latest_seed = 0;
 
@@ -113,31 +100,5 @@ void new_game_from_seed(uint32_t seed) {
     place_leader(1, 59);
     place_mines();
     reset_game_state();
-    reset_view();
     platform_play_wave_async(new_game_sound_path);
-}
-
-namespace {
-
-// A seed chosen on the command line deals the first game only; every later
-// deal takes the clock again.
-bool next_seed_pending = false;
-uint32_t next_seed = 0;
-
-}  // namespace
-
-void choose_next_deal_seed(uint32_t seed) {
-    next_seed = seed;
-    next_seed_pending = true;
-}
-
-bool deal_seed_pending() { return next_seed_pending; }
-
-void new_game() {
-    uint32_t seed = static_cast<uint32_t>(platform_calendar_seconds());
-    if (next_seed_pending) {
-        seed = next_seed;
-        next_seed_pending = false;
-    }
-    new_game_from_seed(seed);
 }

@@ -17,3 +17,6 @@ constexpr int cell_count = map_size * map_size;
 constexpr int visible_triangle_capacity = 100000;
 constexpr int face_table_rows = 20;
 constexpr int face_table_columns = 6;
+
+// Two sides share the map: side 0 is empire 0, side 1 empire 1.
+constexpr int side_count = 2;

@@ -2,9 +2,11 @@
 # A game played in the real window with scripted input and recorded, then
 # checked without a window by varnhold-sim --replay (every digest matches,
 # the final state is the window's last) and watched again in the window to
-# its end. Then the ways a replay goes wrong: cut off, changed, random
-# bytes, missing, and the places a recording cannot be written; none stops
-# a game, and watching writes nothing.
+# its end, the viewer's arrows moving its camera; a replay the previous
+# release recorded in its window checks and plays too. Then the ways a
+# replay goes wrong: cut off, changed, random bytes, missing, and the places
+# a recording cannot be written; none stops a game, and watching writes
+# nothing.
 # Usage: test_replay.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -54,8 +56,8 @@ quit_with_escape "recording"
 ok "a game played in the window with scripted input ends with 0"
 
 [ -s "$replay" ] || fail "no replay at $replay"
-for kind in " b+0:the left button" " b+2:the right button" " d+30:the 0 key" " x:the spin's column" " s:a second deal" \
-    " d+74:F5" " k+22:Page Down" " d+10:Shift"; do
+for kind in " 0l+:the left button" " 0r+:the right button" " 0c:the cursor's tile" " 0s:a second deal" \
+    " 0p1:F5" " 0p4:F8"; do
     grep -q -- "${kind%%:*}" "$replay" || fail "the replay holds no ${kind#*:}"
 done
 ok "the replay holds every kind of input the script gave"
@@ -94,10 +96,30 @@ watch() {
     fi
     for _ in 1 2 3 4 5 6; do xdotool key plus; done
 }
-watch "$replay" pause
+# The free camera starts over the player's leader (32, 4); paused, three
+# presses of Right move it three tiles, and the game plays on unchanged.
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$replay"
+sleep 0.5
+xdotool key space
+wait_for_text 40 130 "Paused after frame" 30 || fail "Space did not pause the replay"
+wait_for_text 40 380 "map_sx=32 map_sy=4" 30 || fail "the free camera does not start over the leader"
+for _ in 1 2 3; do xdotool key Right; done
+wait_for_text 40 380 "map_sx=35 map_sy=4" 30 || fail "Right did not move the free camera three tiles"
+xdotool key space
+for _ in 1 2 3 4 5 6; do xdotool key plus; done
 wait_for_text 40 130 "End of the replay: all $digests digests match." 120 || fail "watching did not reach the end"
 quit_with_escape "watching"
-ok "--replay watches the game to its end with all $digests digests matching (Space paused it)"
+ok "--replay watches the game to its end with all $digests digests matching (Space paused it, Right moved its camera)"
+
+# The previous release's replay, recorded in its window: checks, and plays
+# with the camera it had.
+old="$source_dir/tests/data/format1_window.vrp"
+"$sim" --replay "$old" >"$work/old.log" 2>&1 || fail "the previous release's replay does not check: $(tail -n 3 "$work/old.log")"
+old_digests=$(sed -n 's/^all \([0-9]*\) digests match$/\1/p' "$work/old.log")
+watch "$old"
+wait_for_text 40 130 "End of the replay: all $old_digests digests match." 120 || fail "the previous release's replay did not play to its end"
+quit_with_escape "watching the previous release's replay"
+ok "the previous release's replay checks and plays to its end with all $old_digests digests matching"
 
 # ---- cut, changed, random, missing -----------------------------------------------
 
@@ -110,7 +132,7 @@ sim_refuses() {
     grep -q -- "$3" "$work/refused.err" || fail "$2: stderr does not say '$3': $(cat "$work/refused.err")"
 }
 
-header=$(head -n 3 "$replay" | wc -c)
+header=$(head -n 6 "$replay" | wc -c)
 cut_at=$((header + 1 + (RANDOM * 32768 + RANDOM) % (bytes - header - 1)))
 head -c "$cut_at" "$replay" >"$work/cut.vrp"
 sim_refuses "$work/cut.vrp" "a replay cut at byte $cut_at" "ends early, after frame"

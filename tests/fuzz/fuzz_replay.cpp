@@ -3,7 +3,7 @@
 // the rule steps, for at most a few thousand passes. Besides the sanitizers,
 // every input is held to what the player promises: it opens or says why in
 // one line naming the file, and every step but a played pass ends it with
-// one line; the replayed keys never outlive a pass; the file is never written.
+// one line; the file is never written.
 //
 //   fuzz_replay --make-corpus=FOLDER   records real replays as seeds and exits
 //   fuzz_replay [libFuzzer flags] CORPUS...
@@ -15,8 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/input_state.h"
-#include "app/main_loop.h"
+#include "game/frame_rules.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/recording.h"
 #include "tests/support/replay_script.h"
@@ -33,34 +32,26 @@ std::string input_path;
     std::abort();
 }
 
-// A seed: a game of PASSES passes from SEED through the loop's own pass,
-// with keys, buttons, the mouse, minimising and F1 taps at random.
-bool record_seed(const std::string& path, uint32_t seed, int passes) {
-    static const int held[] = {vk_space, vk_backspace, vk_0, vk_h, vk_shift, vk_up, vk_left, vk_page_down,
-                               vk_f2, vk_f4, vk_f5, vk_f8};
+// A seed: a game of FRAMES frames from SEED through the rule steps, side 0
+// pointing, pressing, dealing and pacing at random.
+bool record_seed(const std::string& path, uint32_t seed, int frames) {
     start_as_the_program_does();
-    choose_next_deal_seed(seed);
-    new_game();
+    new_game_from_seed(seed);
     start_recording(path.c_str(), false);
     if (!recording_path()) return false;
     Dice dice{seed};
-    for (int pass = 0; pass < passes; ++pass) {
-        headless_set_calendar_seconds(1700000000 + pass / 60);
-        if (dice.below(100) < 5) {
-            const int vk = held[dice.below(sizeof held / sizeof held[0])];
-            keys[vk] = !keys[vk];
-            headless_set_key(vk, keys[vk]);
-        }
-        keys[vk_f1] = dice.below(400) == 0;
-        headless_set_key(vk_f1, keys[vk_f1]);
-        if (dice.below(100) < 20) mouse_x = dice.below(640), mouse_y = dice.below(480);
-        if (dice.below(100) < 3) mouse_buttons[dice.below(2) * 2] ^= 1;
-        if (dice.below(1000) < 5) window_active ^= 1;
-        begin_key_pass();
-        record_pass_begins();
-        rules_pass();
-        record_pass_ends();
-        end_key_pass();
+    FrameCommands commands = no_commands();
+    SideCommand& side = commands.side[0];
+    side.has_cursor = 1;
+    for (int frame = 0; frame < frames; ++frame) {
+        if (dice.below(100) < 20) side.cursor_x = dice.below(70) - 3, side.cursor_y = dice.below(70) - 3;
+        if (dice.below(100) < 3) side.left ^= 1;
+        if (dice.below(100) < 3) side.right ^= 1;
+        if (dice.below(100) < 2) side.pace = static_cast<uint8_t>(dice.below(5));
+        side.deals = dice.below(400) == 0;
+        side.deal_seed = 1700000000u + static_cast<uint32_t>(frame / 60);
+        run_rule_steps(commands);
+        record_game_frame(commands);
     }
     stop_recording();
     return true;
@@ -117,9 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (step == replay_step_differs && player.passes == 0) broken_promise("the first deal is not the header's", player.message);
     if (step != replay_step_played) check_one_line(player, "an ended replay");
-    if (direct_keys_replayed) broken_promise("the replayed keys outlived the pass", "");
-    // A deal seed the file chose but no pass used must not reach the next input.
-    if (deal_seed_pending()) new_game();
     struct stat after;
     if (stat(input_path.c_str(), &after) != 0 || static_cast<size_t>(after.st_size) != size)
         broken_promise("the player changed the file", "");

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "app/input_state.h"
-#include "app/main_loop.h"
+#include "game/frame_rules.h"
+#include "game/person_pass.h"
 #include "platform/headless/headless_platform.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -24,19 +25,22 @@ void start_as_the_program_does() {
     std::memset(mouse_buttons, 0, sizeof mouse_buttons);
     mouse_x = mouse_y = 0;
     window_active = 1;
-    selected_unit = 0;
-    help_visible = 0;
-    game_speed = 1;
-    unit_size = unit_size_normal;
+    reset_shared_state();
+    local_view = start_view(0);
 }
 
-bool rules_pass() { return run_pass_steps(pass_rules_only); }
+bool rules_pass(const ReplayTurn& turn) {
+    if (!turn.person) {
+        run_rule_steps(*turn.commands);
+        return false;
+    }
+    return run_person_pass(pass_rules_only, person_commands(*turn.person, *turn.view), *turn.person, turn.view);
+}
 
 bool play_replay_file(const char* path, ReplayPlayer* player, ReplayStep* step, ReplayPassFunction pass,
                       uint64_t most) {
     if (!replay_open(player, path)) return false;
-    choose_next_deal_seed(player->header.first_seed);
-    new_game();
+    new_game_from_seed(player->header.first_seed);
     *step = replay_check_first_deal(player) ? replay_step_played : replay_step_differs;
     while (*step == replay_step_played && player->passes < most) *step = replay_play_pass(player, pass);
     replay_close(player);

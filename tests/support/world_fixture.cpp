@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "game/commands.h"
+#include "game/view.h"
 #include "path/path_search.h"
 #include "render/fonts.h"
 
@@ -15,10 +15,9 @@ void WorldTest::SetUp() {
     ASSERT_TRUE(path_search->create_buffers());
     std::memset(keys, 0, sizeof keys);
     std::memset(mouse_buttons, 0, sizeof mouse_buttons);
-    frame_counter = selected_unit = help_visible = 0;
-    empire_0_won = empire_1_won = tie = 0;
-    map_sx = map_sy = 32;
-    cursor_dx = cursor_dy = 0;
+    reset_shared_state();
+    local_view = start_view(0);
+    local_view.map_sx = local_view.map_sy = 32;
 }
 
 void WorldTest::TearDown() {

@@ -13,7 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/input_state.h"
+#include "game/pass_input.h"
+#include "game/side_command.h"
+#include "game/view.h"
+#include "game/world_start.h"
 #include "path/path_fast.h"
 #include "game/frame.h"
 #include "game/frame_rules.h"
@@ -60,18 +63,37 @@ void restore_world(const SavedWorld& saved) {
     std::memcpy(unit_table, saved.units, sizeof saved.units);
     rng::srand(saved.rng_state);
     frame_counter = saved.frame_counter;
-    map_sx = 32;
-    map_sy = 32;
+    local_view.map_sx = 32;
+    local_view.map_sy = 32;
+}
+
+// The player's mouse rests at the window's centre, over the view centre.
+PassInput resting_input() {
+    PassInput input;
+    clear_pass_input(&input);
+    input.cursor_dx = cursor_offset_for_column(screen_width / 2);
+    input.cursor_dy = cursor_offset_for_row(screen_height / 2);
+    input.spin_column = screen_width / 2;
+    return input;
+}
+
+FrameCommands resting_commands() {
+    FrameCommands commands = no_commands();
+    commands.side[0] = command_from_pass(resting_input(), local_view);
+    return commands;
+}
+
+bool run_frame(WorldDrawing way = WorldDrawing::batched) {
+    return run_frame(resting_commands(), &local_view, resting_input(), way);
 }
 
 bool open_game() {
     headless_reset();
     headless_set_calendar_seconds(deal_seed);
     if (!open_window("VARNHOLD", screen_width, screen_height, 16, false)) return false;
+    if (start_world(deal_seed)) return false;
+    follow_deal(&local_view);
     resize_view(screen_width, screen_height);
-    mouse_x = screen_width / 2;
-    mouse_y = screen_height / 2;
-    window_active = 1;
     game_speed = 1;
     return image_table[10].width > 0 && image_table[30].width > 0;
 }
@@ -89,7 +111,7 @@ int units_in_diamond() {
     int count = 0;
     for (int i = 0; i < max_units; ++i) {
         const Unit& unit = unit_table[i];
-        if (unit.active && std::abs(unit.tile_x - map_sx) + std::abs(unit.tile_y - map_sy) < 20) ++count;
+        if (unit.active && std::abs(unit.tile_x - local_view.map_sx) + std::abs(unit.tile_y - local_view.map_sy) < 20) ++count;
     }
     return count;
 }
@@ -113,8 +135,8 @@ void prepare_crowd() {
                 const int dy = sign * (distance - std::abs(dx));
                 if (dy == 0 && sign > 0) continue;  // that tile was taken with the other sign
                 Unit& unit = unit_table[index];
-                unit.tile_x = static_cast<uint16_t>(map_sx + dx);
-                unit.tile_y = static_cast<uint16_t>(map_sy + dy);
+                unit.tile_x = static_cast<uint16_t>(local_view.map_sx + dx);
+                unit.tile_y = static_cast<uint16_t>(local_view.map_sy + dy);
                 if (++placed % 10 == 0) {
                     unit.dead = 1;
                     unit.hp = 0.0f;
@@ -170,7 +192,7 @@ void terrain_mesh_build(benchmark::State& state) {
     for (auto _ : state) {
         vertex_count = 0;
         triangle_count = 0;
-        build_terrain_mesh(0, map_sx, map_sy, terrain_radius);
+        build_terrain_mesh(0, local_view.map_sx, local_view.map_sy, terrain_radius);
         benchmark::DoNotOptimize(triangle_count);
     }
     state.counters["triangles"] = triangle_count;
@@ -185,8 +207,9 @@ void rules_with_long_searches(benchmark::State& state, bool fresh_starts) {
         restore_world(search_world);
         if (fresh_starts)
             for (int k = 0; k < slice_width; ++k) forget_kept_start(0, 2 + k, 2);
+        const FrameCommands commands = resting_commands();
         state.ResumeTiming();
-        run_rule_steps();
+        run_rule_steps(commands);
     }
 }
 
@@ -199,7 +222,8 @@ void unit_pass(benchmark::State& state, bool plain) {
     glGetFloatv(GL_MODELVIEW_MATRIX, camera);
     for (auto _ : state) {
         glLoadMatrixf(camera);
-        draw_unit_pass(drawing_way(plain));
+        draw_unit_pass(local_view.map_sx, local_view.map_sy, local_view.unit_size, local_view.camera_spin,
+                       drawing_way(plain));
         glFinish();
     }
 }
@@ -270,5 +294,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     close_window();
+    stop_world();
     return 0;
 }

@@ -1,8 +1,8 @@
-// Timings of what recording adds to a loop pass: the two calls the loop
-// makes around each pass (the inputs compared with the last pass's and a
-// line or a run count written through stdio), in a pass that changes
-// nothing and in one that moves the cursor tile and a key; and the digest
-// of the whole state that every census (one frame in 30) adds. The file is
+// Timings of what recording adds to a frame: the call the loop makes after
+// each frame (the sides' commands compared with the last frame's and a line
+// or a run count written through stdio), in a frame that changes nothing
+// and in one that moves the cursor tile and a button; and the digest of the
+// whole state that every census (one frame in 30) adds. The file is
 // real, in the temporary folder, and flushed as the game flushes it.
 #include <benchmark/benchmark.h>
 
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/input_state.h"
+#include "game/side_command.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/recording.h"
@@ -44,33 +44,28 @@ struct World {
     }
 };
 
-// The pass itself is left out: only the recording around it is timed.
-void record_passes(benchmark::State& state, bool moving) {
+// The frame itself is left out: only the recording after it is timed.
+void record_frames(benchmark::State& state, bool moving) {
     World world;
     const std::string path = replay_path();
     start_recording(path.c_str(), false);
-    window_active = 0;  // no frame runs, so no census digest is taken here
-    keys[vk_page_down] = 1;
-    int pass = 0;
+    FrameCommands commands = no_commands();  // the clock stays put: no census digest is taken here
+    commands.side[0].has_cursor = 1;
+    int frame = 0;
     for (auto _ : state) {
         if (moving) {
-            mouse_x = (pass * 16) % 640;
-            keys[vk_up] = pass & 1;
+            commands.side[0].cursor_x = 12 + frame % 40;
+            commands.side[0].left = frame & 1;
         }
-        begin_key_pass();
-        record_pass_begins();
-        key_down(vk_shift);
-        record_pass_ends();
-        end_key_pass();
-        ++pass;
+        record_game_frame(commands);
+        ++frame;
     }
     stop_recording();
     std::remove(path.c_str());
-    window_active = 1;
 }
 
-void BM_record_pass_unchanged(benchmark::State& state) { record_passes(state, false); }
-void BM_record_pass_cursor_and_key_moved(benchmark::State& state) { record_passes(state, true); }
+void BM_record_frame_unchanged(benchmark::State& state) { record_frames(state, false); }
+void BM_record_frame_cursor_and_button_moved(benchmark::State& state) { record_frames(state, true); }
 
 void BM_state_digest(benchmark::State& state) {
     World world;
@@ -79,7 +74,7 @@ void BM_state_digest(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_record_pass_unchanged);
-BENCHMARK(BM_record_pass_cursor_and_key_moved);
+BENCHMARK(BM_record_frame_unchanged);
+BENCHMARK(BM_record_frame_cursor_and_button_moved);
 BENCHMARK(BM_state_digest);
 BENCHMARK_MAIN();

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "game/frame_rules.h"
+#include "game/side_command.h"
+#include "game/view.h"
 #include "path/path_queries.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
@@ -117,11 +119,16 @@ int main(int argc, char** argv) {
     double total_cpu_ms = 0.0, worst_cpu_ms = 0.0;
     long long worst_frame = 0, worst_cpu_frame = 0;
     long long frames_run = 0;
+    View view = start_view(0);
+    follow_deal(&view);
     for (; frames_run < options.frames; ++frames_run) {
-        sim_player_act(options.player);
+        PassInput input;
+        sim_player_act(options.player, &view, &input);
+        FrameCommands commands = no_commands();
+        commands.side[0] = command_from_pass(input, view);
         auto started = std::chrono::steady_clock::now();
         double cpu_started = thread_cpu_ms();
-        run_rule_steps();
+        run_rule_steps(commands);
         double cpu_ms = thread_cpu_ms() - cpu_started;
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         total_ms += ms;

@@ -1,12 +1,17 @@
 #include "tools/sim/sim_player.h"
 
-#include "app/input_state.h"
 #include "world/game_state.h"
 #include "world/world_arrays.h"
 
 namespace {
 
 uint64_t player_state = 1;
+
+// The person's hand on the mouse, kept from frame to frame.
+int32_t mouse_x = 0;
+int32_t mouse_y = 0;
+int32_t mouse_buttons[3] = {};
+View* view = nullptr;
 
 // splitmix64: the player's own stream, so its choices never shift the game's.
 uint64_t next_choice() {
@@ -21,8 +26,8 @@ int choose(int n) { return static_cast<int>(next_choice() % static_cast<uint64_t
 // The mouse at the window's centre picks the tile at the view centre, so
 // pointing at a tile means scrolling the view onto it.
 void point_at_tile(int x, int y) {
-    map_sx = x;
-    map_sy = y;
+    view->map_sx = x;
+    view->map_sy = y;
     mouse_x = screen_width / 2;
     mouse_y = screen_height / 2;
 }
@@ -94,12 +99,20 @@ void act_randomly() {
 void sim_player_seed(uint64_t seed) {
     player_state = seed ^ 0x5DEECE66Dull;
     held_frames = 0;
+    mouse_x = mouse_y = 0;
+    release_buttons();
 }
 
-void sim_player_act(SimPlayerStyle style) {
+void sim_player_act(SimPlayerStyle style, View* person_view, PassInput* input) {
+    view = person_view;
     switch (style) {
         case sim_player_idle: release_buttons(); break;
         case sim_player_attack: attack_computer_leader(); break;
         case sim_player_random: act_randomly(); break;
     }
+    clear_pass_input(input);
+    for (int b = 0; b < 3; ++b) input->buttons[b] = mouse_buttons[b] == 1;
+    input->cursor_dx = cursor_offset_for_column(mouse_x);
+    input->cursor_dy = cursor_offset_for_row(mouse_y);
+    input->spin_column = mouse_x;
 }

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 
+#include "game/pass_input.h"
+#include "game/view.h"
+
 enum SimPlayerStyle { sim_player_idle, sim_player_attack, sim_player_random };
 
 // Seeds the player's own generator; the game's draws are never touched by it.
 void sim_player_seed(uint64_t seed);
-// Sets the mouse (and the view it is relative to) for the coming frame.
-void sim_player_act(SimPlayerStyle style);
+// The person's input for the coming frame, and the view it points through.
+void sim_player_act(SimPlayerStyle style, View* view, PassInput* input);

@@ -7,14 +7,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_loop.h"
-#include "app/options.h"
+#include "game/frame_rules.h"
+#include "game/person_pass.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
+#include "world/version.h"
 #include "world/world_arrays.h"
 
 namespace {
@@ -29,7 +30,15 @@ double thread_cpu_seconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1.0e9;
 }
 
-bool rules_pass() { return run_pass_steps(pass_rules_only); }
+// Format 2 runs the rule steps alone; format 1 the recorded player's pass
+// with its view steps, which that format's digests cover.
+bool rules_pass(const ReplayTurn& turn) {
+    if (!turn.person) {
+        run_rule_steps(*turn.commands);
+        return false;
+    }
+    return run_person_pass(pass_rules_only, person_commands(*turn.person, *turn.view), *turn.person, turn.view);
+}
 
 // One deal: where it began, and how its game ended if it did.
 struct DealReport {
@@ -84,7 +93,9 @@ void print_difference(const ReplayPlayer& player) {
     }
     std::printf("first difference at frame %" PRIu64 ": digest %016" PRIx64 ", recorded %016" PRIx64 "\n",
                 player.differs_at_frame, player.replayed.whole, player.recorded.whole);
-    print_digest_difference(player.recorded, player.replayed, "as replayed", stdout);
+    const bool format_1 = player.header.format_version == 1;
+    print_digest_difference(player.recorded, player.replayed, format_1 ? DigestForm::with_view : DigestForm::shared,
+                            &player.view, "as replayed", stdout);
 }
 
 }  // namespace
@@ -97,11 +108,16 @@ int check_replay(const char* path) {
     }
     std::printf("replay %s: format %d, recorded by varnhold %s, first seed %" PRIu32 "\n", path,
                 player.header.format_version, player.header.game_version, player.header.first_seed);
-    const char* ours = std::strchr(version_text(), ' ');
-    if (ours && std::strcmp(ours + 1, player.header.game_version) != 0)
+    if (player.header.format_version >= 2)
+        std::printf("side 0 %s, side 1 %s, recorded by side %d, input delay %d frames\n",
+                    player.header.game.person[0] ? "a person" : "the computer",
+                    player.header.game.person[1] ? "a person" : "the computer", player.header.game.local_side,
+                    player.header.game.delay);
+    const char* ours = game_version();
+    if (std::strcmp(ours, player.header.game_version) != 0)
         std::printf("recorded by another version (this is %s): a rule that changed between them shows as a "
                     "replay that differs\n",
-                    ours + 1);
+                    ours);
     if (!start_sim_world(player.header.first_seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         replay_close(&player);

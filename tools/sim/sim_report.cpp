@@ -30,9 +30,12 @@ void remember_units() {
 }
 
 const char* broken_invariant() {
-    if (selected_unit < 0 || selected_unit >= max_units) {
-        std::snprintf(invariant_text, sizeof invariant_text, "selected_unit %d outside the table", selected_unit);
-        return invariant_text;
+    for (int side = 0; side < side_count; ++side) {
+        if (selected_unit[side] < 0 || selected_unit[side] >= max_units) {
+            std::snprintf(invariant_text, sizeof invariant_text, "side %d's selected_unit %d outside the table",
+                          side, selected_unit[side]);
+            return invariant_text;
+        }
     }
     for (int slot = 0; slot < 2; ++slot) {
         if (!(unit_table[slot].gold >= 0.0f)) {

@@ -1,29 +1,14 @@
 #include "tools/sim/sim_world.h"
 
-#include "path/path_search.h"
+#include "game/world_start.h"
 #include "platform/headless/headless_platform.h"
-#include "world/new_game.h"
-#include "world/world_arrays.h"
+#include "world/game_state.h"
 
-// The first deal goes through new_game, as the window's does, so a replay's
-// deals are counted from the same call.
+// The world as the window's start-up leaves it, on a fresh program's state.
 bool start_sim_world(uint32_t first_seed) {
     headless_reset();
-    if (!alloc_world()) return false;
-    path_search = new PathSearch();
-    if (!path_search->create_buffers()) return false;
-    init_face_table();
-    init_map_cells();
-    choose_next_deal_seed(first_seed);
-    new_game();
-    return true;
+    reset_shared_state();
+    return start_world(first_seed) == nullptr;
 }
 
-void stop_sim_world() {
-    if (path_search) {
-        path_search->release_buffers();
-        delete path_search;
-        path_search = nullptr;
-    }
-    free_world();
-}
+void stop_sim_world() { stop_world(); }
