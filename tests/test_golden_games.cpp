@@ -1,6 +1,6 @@
 // Golden games: seeded whole games, played through the rule steps with the
 // simulator's players and through the real loop with scripted keys and
-// mouse, each pinned at a few frames by a digest of the whole game state.
+// mouse, each pinned at a few frames by a digest of the shared game state.
 // A digest that moves means a rule moved. When a rule is meant to change,
 // run with VARNHOLD_GOLDEN_PRINT=1 and paste the lines it prints.
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 #include "app/input_state.h"
 #include "app/main_loop.h"
 #include "game/frame.h"
+#include "game/frame_rules.h"
+#include "game/person_pass.h"
 #include "game/side_command.h"
 #include "game/view.h"
 #include "tests/support/replay_script.h"
@@ -45,31 +47,31 @@ void PrintTo(const RuleGame& game, std::ostream* out) { *out << game.name; }
 const RuleGame rule_games[] = {
     // Idle player: raids from frame 2001 kill the leader; the computer wins at 3661.
     {"idle_seed2", sim_player_idle, 2,
-     {{1, "240b20cfdcf0d4ea", "45555554c2b55552186a157e4a4756f55ff57a120429638e555555555555555555555"},
-      {2001, "e0e781a14bd08b58", "99555554c2b55552185fd57e294d56fa8ff57ed7c7122703555555555555555555555"},
-      {3001, "007930d79e85d644", "5c555554c2b55552185895e95d4456fb3ff57b6ea1a85b69555555555555555555555"},
-      {3700, "7bc5086c4913d45c", "f2554554c2b555521857f5e930c456fb7fb47fd7d8abcba6555555555555555555555"}}},
+     {{1, "14cb758a8e783348", "4554555486a157e4a4756f55ff57a120429638e555555555555555555555"},
+      {2001, "9b71be1dfd55a4ba", "9954555485fd57e294d56fa8ff57ed7c7122703555555555555555555555"},
+      {3001, "a1aa0a3a7c8ba57e", "5c54555485895e95d4456fb3ff57b6ea1a85b69555555555555555555555"},
+      {3700, "d6c7c4a8e5e5be5e", "f2545454857f5e930c456fb7fb47fd7d8abcba6555555555555555555555"}}},
     // The player's leader chases the computer's to a mine and falls to a unit
     // standing with it; the computer wins at 3181.
     {"attack_seed1", sim_player_attack, 1,
-     {{31, "3f3dd801dcfaf26b", "a8555554c2b555e55866d5d0948c54753ff5fe4ab19afeda555555555555555555555"},
-      {1801, "faaac95cd552b9d4", "15555554c2b55885585cd5067007547c5ff5f4175ad3e972555555555555555555555"},
-      {3001, "ae4e63737a1fd1c2", "57555554c2b558855855252eeff55471dff5feff309a99bc555555555555555555555"},
-      {3200, "b41dc9cdafa090c2", "13554554c2b55885585ef52e52fe54777fe4fbe3a0019fbc555555555555555555555"}}},
+     {{31, "663566c4a7dfbc15", "a8545554866d5d0948c54753ff5fe4ab19afeda555555555555555555555"},
+      {1801, "ad05cf230c2f6c4d", "1554555485cd5067007547c5ff5f4175ad3e972555555555555555555555"},
+      {3001, "c16eac06f8b937ab", "57545554855252eeff55471dff5feff309a99bc555555555555555555555"},
+      {3200, "85d27453302fc9fb", "1354545485ef52e52fe54777fe4fbe3a0019fbc555555555555555555555"}}},
     // Random recruiting and orders: eight recruits, a recall, no death by 2200.
     {"random_seed5", sim_player_random, 5,
-     {{30, "0d5a7d55613e643c", "b8c55554c2b558b55843b55accfe5af5877507d7e478d36c555555555555555555555"},
-      {700, "db5415be06d559c4", "37555554c2b5598558664590cc455afa57b50edfaa267096555555555555555555555"},
-      {1501, "0187796c44ba11d3", "f3f55554c2b5523558503542ab455af3d7b50a3889981e70555555555555555555555"},
-      {2200, "bddceb6fb0d74473", "54b55554c2b55f9dd850458aac2d5afd17f503307663ae7c555555555555555555555"}}},
+     {{30, "12a8aad595c52eae", "b8c45554843b55accfe5af5877507d7e478d36c555555555555555555555"},
+      {700, "aa08c29ff89b0430", "375455548664590cc455afa57b50edfaa267096555555555555555555555"},
+      {1501, "7baf92521c7b188f", "f3f455548503542ab455af3d7b50a3889981e70555555555555555555555"},
+      {2200, "af538cde39b902dc", "54b45554850458aac2d5afd17f503307663ae7c555555555555555555555"}}},
     // A long random game: wandering every 3000 frames, nine raids and three
     // recalls, three mines emptied (the first at 11731), 56 units killed,
     // and the player's victory at 26641.
     {"random_seed27", sim_player_random, 27,
-     {{3001, "3db6d3500ad30151", "57c55554c2b55035586e55f9e99e55f2ff927a57e32a2a1c555555555555555555555"},
-      {11750, "2314cf03430d504e", "cc955554c2b55e65585595fc550755f75fbe7f24554d55c3555555555555555555555"},
-      {20000, "64e662e3ecbd4e3b", "b0255554c2b55595585825d68e1c55f73f627a43d6deb8f3555555555555555555555"},
-      {26700, "f544b97842ea11ad", "19645554c2b55e45585e251fee4e55f03f697920525f8f76555555555555555555555"}}},
+     {{3001, "d7a02a003f8dc2f7", "57c4555486e55f9e99e55f2ff927a57e32a2a1c555555555555555555555"},
+      {11750, "a1328347d367376b", "cc94555485595fc550755f75fbe7f24554d55c3555555555555555555555"},
+      {20000, "ba43f2cc1aa5ee3e", "b024555485825d68e1c55f73f627a43d6deb8f3555555555555555555555"},
+      {26700, "5dcb3b818b837eca", "1964455485e251fee4e55f03f697920525f8f76555555555555555555555"}}},
 };
 
 // The scripted game through the real loop. Its second deal, by F1 in frame
@@ -80,14 +82,14 @@ constexpr int64_t first_deal_seconds = 1700000000;
 constexpr int64_t second_deal_seconds = 2;
 constexpr int rule_steps_first = 141, rule_steps_last = 3700;
 const Checkpoint loop_game[] = {
-    {30, "9447bd8c1faa21ca", "b3655554c2b553c7784325c0e88e52753225125b168f462b555555555555555555555"},
-    {62, "208b31b106d6a8e3", "b56555461ab5734fc847c5464a1452756225195b2687c6a3555555555555555555555"},
-    {99, "59b613151c94ae5c", "605555461a9873cff84d8546ee1d52759225185ba60f562b555555555555555555555"},
-    {100, "7ec93acfb3288a62", "5c65554612b5555ee8661546061556f5dff573fc271b4523555555555555555555555"},
-    {140, "708c6012694b3697", "d865554612b555500853157e4fd756f5cff57c4192d69beb555555555555555555555"},
-    {3760, "617125a43e664b12", "7c65554612b553c0085f45e9825d56fb7f94744ed92b0aa1555555555555555555555"},
-    {3761, "098a0d4d320d7a1b", "2c65455612b553c0085f45e9825d56fb7f94744ed92b0aa1555555555555555555555"},
-    {3800, "18a60399c3fb2f85", "f265455612b553c00857f5e9095456fb7fb47441d8ab5ba6555555555555555555555"}};
+    {30, "4c349f9e5de34e54", "b364555484325c0e88e52753225125b168f462b555555555555555555555"},
+    {62, "6dc8611fea0322cc", "b5645556847c5464a1452756225195b2687c6a3555555555555555555555"},
+    {99, "415d9ab950d6ff23", "6054555684d8546ee1d52759225185ba60f562b555555555555555555555"},
+    {100, "12877517e8855cbb", "5c6455568661546061556f5dff573fc271b4523555555555555555555555"},
+    {140, "667c602e29b94e02", "d8645556853157e4fd756f5cff57c4192d69beb555555555555555555555"},
+    {3760, "a9d8e4c16f121934", "7c64555685f45e9825d56fb7f94744ed92b0aa1555555555555555555555"},
+    {3761, "bc71d055ec52ccdc", "2c64545685f45e9825d56fb7f94744ed92b0aa1555555555555555555555"},
+    {3800, "d94c5c60cd9389e2", "f2645456857f5e9095456fb7fb47441d8ab5ba6555555555555555555555"}};
 
 // ---- The state that a golden game pins ------------------------------------
 
@@ -99,8 +101,8 @@ bool printing() {
 
 // Compares the state with a pinned checkpoint; on a difference, names the
 // fields and slots that moved and shows their values as they are now.
-void check_checkpoint(const char* game, const Checkpoint& pinned, const View& view) {
-    const StateDigest now = digest_game_state_with_view(view);
+void check_checkpoint(const char* game, const Checkpoint& pinned) {
+    const StateDigest now = digest_game_state();
     char digest[17];
     std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(now.whole));
     if (printing()) {
@@ -113,7 +115,7 @@ void check_checkpoint(const char* game, const Checkpoint& pinned, const View& vi
     char* moved = nullptr;
     size_t moved_size = 0;
     std::FILE* out = open_memstream(&moved, &moved_size);
-    print_digest_difference(before, now, DigestForm::with_view, &view, "now", out);
+    print_digest_difference(before, now, DigestForm::shared, nullptr, "now", out);
     std::fclose(out);
     ADD_FAILURE() << game << " at frame " << pinned.frame << ": digest " << digest << ", pinned " << pinned.digest
                   << "\n" << moved;
@@ -140,11 +142,9 @@ TEST_P(GoldenRuleGame, MatchesItsCheckpoints) {
         for (; frame < checkpoint.frame; ++frame) {
             PassInput input;
             sim_player_act(game.player, &view, &input);
-            FrameCommands commands = no_commands();
-            commands.side[0] = command_from_pass(input, view);
-            run_frame_undrawn(commands, &view, input);
+            run_rule_steps(person_commands(input, view));
         }
-        check_checkpoint(game.name, checkpoint, view);
+        check_checkpoint(game.name, checkpoint);
     }
 }
 
@@ -219,9 +219,7 @@ void play(int frame) {
 void run_undrawn_frame() {
     PassInput input;
     read_pass_input(&input);
-    FrameCommands commands = no_commands();
-    commands.side[0] = command_from_pass(input, local_view);
-    run_frame_undrawn(commands, &local_view, input);
+    run_frame_undrawn(person_commands(input, local_view), &local_view, input);
 }
 
 // One pass of the loop per waiting event, then the pass that runs the frame.
@@ -249,7 +247,7 @@ TEST(GoldenLoopGame, ScriptedKeysAndMouseThroughTheRealFrames) {
             else
                 ASSERT_NO_FATAL_FAILURE(run_loop_frame());
         }
-        check_checkpoint("loop game", checkpoint, local_view);
+        check_checkpoint("loop game", checkpoint);
     }
     close_game_window();
     start_as_the_program_does();
