@@ -5,14 +5,8 @@
 namespace {
 
 void send_lockstep(Link* link, const Lockstep& lockstep, int64_t now_ms) {
-    Packet packet;
-    std::memset(&packet, 0, sizeof packet);
-    packet.kind = packet_lockstep;
-    packet.protocol = packet_protocol;
-    packet.token = link->game.token;
-    lockstep_outgoing(lockstep, &packet.lockstep);
     uint8_t bytes[packet_capacity];
-    const int size = write_packet(packet, bytes, sizeof bytes);
+    const int size = link_datagram(*link, lockstep, bytes, sizeof bytes);
     if (size == 0) return;
     datagram_send(link->game.socket, link->game.peer, bytes, size);
     ++link->datagrams_sent;
@@ -57,10 +51,23 @@ void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
     }
 }
 
+int link_datagram(const Link& link, const Lockstep& lockstep, uint8_t* bytes, int capacity) {
+    Packet packet;
+    std::memset(&packet, 0, sizeof packet);
+    packet.kind = packet_lockstep;
+    packet.protocol = packet_protocol;
+    packet.token = link.game.token;
+    lockstep_outgoing(lockstep, &packet.lockstep);
+    return write_packet(packet, bytes, capacity);
+}
+
+bool link_send_due(const Link& link, const Lockstep& lockstep, int64_t now_ms) {
+    return lockstep.known[lockstep.local_side] != link.commands_sent ||
+           now_ms - link.last_sent_ms >= link_resend_interval_ms;
+}
+
 void link_send(Link* link, const Lockstep& lockstep, int64_t now_ms) {
-    if (lockstep.known[lockstep.local_side] != link->commands_sent ||
-        now_ms - link->last_sent_ms >= link_resend_interval_ms)
-        send_lockstep(link, lockstep, now_ms);
+    if (link_send_due(*link, lockstep, now_ms)) send_lockstep(link, lockstep, now_ms);
 }
 
 void link_leave(Link* link, Lockstep* lockstep) {

@@ -31,8 +31,11 @@ void link_start(Link* link, const NetGame& game, int64_t now_ms);
 // side's lockstep packets go to the lockstep, a stranger's hello is told the
 // game is full, and anything else is dropped and counted.
 void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms);
-// Sends the lockstep packet when a new local command waits to go, or when
-// link_resend_interval_ms has passed since the last.
+// A packet is due when a new local command waits to go, or when
+// link_resend_interval_ms has passed since the last; link_send sends it then.
+bool link_send_due(const Link& link, const Lockstep& lockstep, int64_t now_ms);
 void link_send(Link* link, const Lockstep& lockstep, int64_t now_ms);
+// The datagram link_send would send now, and its size.
+int link_datagram(const Link& link, const Lockstep& lockstep, uint8_t* bytes, int capacity);
 // Says we leave (link_leaving_packets times) and closes the socket.
 void link_leave(Link* link, Lockstep* lockstep);

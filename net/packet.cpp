@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-// Numbers are little-endian; cursor moves are zigzag varints. Every form is
+// Numbers are little-endian; cursor moves and frame distances are zigzag
+// varints. Every form is
 // canonical (no spare bits, no overlong varint, no move of zero), so a
 // datagram that reads is exactly the datagram the writer makes of it.
 
@@ -154,6 +155,20 @@ SideCommand take_command(Reader* in, const SideCommand& before) {
     return now;
 }
 
+// The acknowledgements and the first digest's frame go as their distance
+// from the first command's frame, and each later digest's as its distance
+// from the one before: both sides' frames move together, so each is a byte
+// or two however long the game.
+void put_frame_near(Writer* out, uint32_t frame, uint32_t near) {
+    put_varint(out, zigzag(static_cast<int64_t>(frame) - near));
+}
+
+uint32_t take_frame_near(Reader* in, uint32_t near) {
+    const int64_t frame = near + unzigzag(take_varint(in));
+    if (frame < 0 || frame > UINT32_MAX) fail(in, packet_bad_field);
+    return static_cast<uint32_t>(frame);
+}
+
 void put_lockstep(Writer* out, const LockstepPacket& packet) {
     if (packet.side > 1 || packet.leaving > 1 || packet.command_count < 0 ||
         packet.command_count > packet_most_commands || packet.digest_count < 0 ||
@@ -161,9 +176,9 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
         out->failed = true;
     if (out->failed) return;
     put_number(out, static_cast<uint64_t>(packet.side | packet.leaving << 1), 1);
-    put_number(out, packet.commands_held, 4);
-    put_number(out, packet.digests_held, 4);
     put_number(out, packet.first, 4);
+    put_frame_near(out, packet.commands_held, packet.first);
+    put_frame_near(out, packet.digests_held, packet.first);
     put_number(out, static_cast<uint64_t>(packet.command_count), 1);
     SideCommand before = no_command();
     for (int i = 0; i < packet.command_count; ++i) {
@@ -172,8 +187,9 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
     }
     put_number(out, static_cast<uint64_t>(packet.digest_count), 1);
     for (int i = 0; i < packet.digest_count; ++i) {
-        if (i > 0 && packet.digests[i].frame <= packet.digests[i - 1].frame) out->failed = true;
-        put_number(out, packet.digests[i].frame, 4);
+        if (i == 0) put_frame_near(out, packet.digests[0].frame, packet.first);
+        else if (packet.digests[i].frame <= packet.digests[i - 1].frame) out->failed = true;
+        else put_varint(out, packet.digests[i].frame - packet.digests[i - 1].frame - 1);
         put_number(out, packet.digests[i].whole, 8);
     }
 }
@@ -183,9 +199,9 @@ void take_lockstep(Reader* in, LockstepPacket* packet) {
     if (side_and_leaving > 3) fail(in, packet_bad_field);
     packet->side = side_and_leaving & 1;
     packet->leaving = static_cast<uint8_t>(side_and_leaving >> 1 & 1);
-    packet->commands_held = static_cast<uint32_t>(take_number(in, 4));
-    packet->digests_held = static_cast<uint32_t>(take_number(in, 4));
     packet->first = static_cast<uint32_t>(take_number(in, 4));
+    packet->commands_held = take_frame_near(in, packet->first);
+    packet->digests_held = take_frame_near(in, packet->first);
     packet->command_count = static_cast<int>(take_number(in, 1));
     if (packet->command_count > packet_most_commands || packet->first > UINT32_MAX - packet_most_commands) {
         fail(in, packet_bad_field);
@@ -200,9 +216,11 @@ void take_lockstep(Reader* in, LockstepPacket* packet) {
         return;
     }
     for (int i = 0; i < packet->digest_count && in->fault == packet_ok; ++i) {
-        packet->digests[i].frame = static_cast<uint32_t>(take_number(in, 4));
+        const uint32_t before_frame = i == 0 ? 0 : packet->digests[i - 1].frame;
+        const uint64_t frame = i == 0 ? take_frame_near(in, packet->first) : before_frame + 1 + take_varint(in);
+        if (frame > UINT32_MAX) fail(in, packet_bad_field);
+        packet->digests[i].frame = static_cast<uint32_t>(frame);
         packet->digests[i].whole = take_number(in, 8);
-        if (i > 0 && packet->digests[i].frame <= packet->digests[i - 1].frame) fail(in, packet_bad_field);
     }
 }
 
