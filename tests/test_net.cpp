@@ -114,8 +114,9 @@ TEST(Packet, EightFramesOfAMovingCursorStaySmall) {
     EXPECT_LE(write_packet(packet, bytes, sizeof bytes), 50);
 }
 
-// Offsets in a lockstep datagram: side and leaving 8, the acknowledgements
-// 9 and 13, the first frame 17, the command count 21, the first command 22.
+// Offsets in a lockstep datagram: side and leaving 8, the first frame 9, the
+// acknowledgements 13 and 14 (a byte each here), the command count 15, the
+// first command 16.
 struct Damage {
     const char* name;
     int offset;  // -1: the size changes instead
@@ -129,7 +130,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
     packet.lockstep.first = 10, packet.lockstep.command_count = 1, packet.lockstep.commands[0] = command(1, 2, 0);
     uint8_t good[packet_capacity + 1] = {};
     const int size = write_packet(packet, good, sizeof good);
-    ASSERT_EQ(size, 26);  // 22, the command's flags and two one-byte moves, the digest count
+    ASSERT_EQ(size, 20);  // 16, the command's flags and two one-byte moves, the digest count
     const Damage damages[] = {
         {"shorter than a header", -1, 7, packet_wrong_size},
         {"longer than the bound", -1, packet_capacity + 1, packet_wrong_size},
@@ -137,16 +138,17 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"another protocol", 2, packet_protocol + 1, packet_wrong_protocol},
         {"unknown kind", 3, 8, packet_unknown_kind},
         {"wrong token", 4, 0x35, packet_wrong_token},
-        {"cut in the command", -1, 24, packet_cut_short},
+        {"cut in the command", -1, 18, packet_cut_short},
         {"a byte too many", -1, size + 1, packet_trailing_bytes},
         {"a side beyond 1", 8, 4, packet_bad_field},
-        {"65 commands", 21, 65, packet_bad_field},
-        {"first frame at the end of time", 17, 0xff, packet_bad_field, 4},
-        {"pace 5", 22, 0xa3, packet_bad_field},
-        {"a move without a cursor", 22, 0x02, packet_bad_field},
-        {"a move of nothing", 23, 0x00, packet_bad_field, 2},
-        {"an overlong varint", 24, 0x80, packet_bad_field},
-        {"5 digests", 25, 5, packet_bad_field},
+        {"first frame at the end of time", 9, 0xff, packet_bad_field, 4},
+        {"an acknowledgement before frame 0", 13, 21, packet_bad_field},
+        {"65 commands", 15, 65, packet_bad_field},
+        {"pace 5", 16, 0xa3, packet_bad_field},
+        {"a move without a cursor", 16, 0x02, packet_bad_field},
+        {"a move of nothing", 17, 0x00, packet_bad_field, 2},
+        {"an overlong varint", 18, 0x80, packet_bad_field},
+        {"5 digests", 19, 5, packet_bad_field},
     };
     for (const Damage& damage : damages) {
         uint8_t bytes[packet_capacity + 1];
