@@ -108,8 +108,8 @@ void host_hears_hello(Lobby* lobby, const Packet& packet, const DatagramAddress&
         describe_both(*lobby, hello.version, hello.rules, theirs, ours, sizeof theirs);
         datagram_address_text(from, address, sizeof address);
         std::snprintf(lobby->message, sizeof lobby->message,
-                      "A player at %s with %s could not join: this is %s, and both need the same version.", address, theirs,
-                      ours);
+                      "A player at %s with %s could not join: this is %s, and both need the same version.", address,
+                      theirs, ours);
         return;
     }
     lobby->peer = from;

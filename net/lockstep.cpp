@@ -72,7 +72,9 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     for (int side = 0; side < side_count; ++side)
         for (SideCommand& command : lockstep->commands[side]) command = no_command();
     lockstep->local_side = local_side == 1 ? 1 : 0;
-    lockstep->delay = delay < packet_least_delay ? packet_least_delay : delay > packet_most_delay ? packet_most_delay : delay;
+    lockstep->delay = delay < packet_least_delay   ? packet_least_delay
+                      : delay > packet_most_delay ? packet_most_delay
+                                                  : delay;
     lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
     lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
     lockstep->last_heard_ms = now_ms;
@@ -147,7 +149,8 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
     packet->digest_count = 0;
     for (int i = 0; i < lockstep.local_digest_count && packet->digest_count < packet_most_digests; ++i) {
         const DigestRecord& record = lockstep.local_digests[i];
-        if (record.frame >= lockstep.peer_digests_held) packet->digests[packet->digest_count++] = {record.frame, record.whole};
+        if (record.frame >= lockstep.peer_digests_held)
+            packet->digests[packet->digest_count++] = {record.frame, record.whole};
     }
 }
 

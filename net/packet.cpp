@@ -316,7 +316,8 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
         break;
     case packet_refuse:
         packet->refuse.reason = static_cast<uint8_t>(take_number(&in, 1));
-        if (packet->refuse.reason != refuse_version && packet->refuse.reason != refuse_busy) fail(&in, packet_bad_field);
+        if (packet->refuse.reason != refuse_version && packet->refuse.reason != refuse_busy)
+            fail(&in, packet_bad_field);
         packet->refuse.nonce = take_number(&in, 8);
         take_text(&in, packet->refuse.version);
         packet->refuse.rules = take_number(&in, 8);

@@ -87,7 +87,8 @@ void play(Side* me, Side* other, const Network& network, Dice* weather, int64_t 
     deliver(me, now);
     const int64_t frame_due = me->frames_run * 1000 / 60;
     if (now >= frame_due) {
-        if (lockstep_wants_command(me->lockstep)) lockstep_submit(&me->lockstep, next_command(me, network.moving_percent));
+        if (lockstep_wants_command(me->lockstep))
+            lockstep_submit(&me->lockstep, next_command(me, network.moving_percent));
         FrameCommands commands;
         const uint32_t frame = me->lockstep.next_frame;
         if (lockstep_take(&me->lockstep, &commands)) {
@@ -125,7 +126,8 @@ void run(const Network& network) {
     for (int64_t now = 0; now < seconds * 1000; ++now)
         for (int i = 0; i < 2; ++i) play(&sides[i], &sides[1 - i], network, &weather, now);
     std::printf("%s: %d ms each way (+0-%d), %d%% lost, cursor moving in %d%% of frames, input delay %d frames\n",
-                network.name, network.one_way_ms, network.jitter_ms, network.loss_percent, network.moving_percent, delay);
+                network.name, network.one_way_ms, network.jitter_ms, network.loss_percent, network.moving_percent,
+                delay);
     for (const Side& side : sides)
         std::printf("  side %d: %lld frames run, %.2f s stalled, %d datagrams of %.1f bytes on the wire, "
                     "%.1f kB a minute out\n",
