@@ -54,7 +54,8 @@ void datagram_close(int socket);
 // system's resolver) into the first address the system offers, IPv4 first.
 bool datagram_resolve(const char* text, int default_port, DatagramAddress* address);
 // This machine's addresses that others may reach it by (see
-// datagram_address_reaches_others), at most capacity; returns how many.
+// datagram_address_reaches_others), with port 0, at most capacity; returns
+// how many.
 int datagram_local_addresses(DatagramAddress* addresses, int capacity);
 
 // Why the last open, resolve or listing failed, in a few words.
