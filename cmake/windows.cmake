@@ -11,7 +11,10 @@ include(${CMAKE_SOURCE_DIR}/cmake/core_library.cmake)
 target_link_libraries(varnhold_core PUBLIC glu32 opengl32)
 
 file(GLOB VARNHOLD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
-add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/platform/common/display.cpp)
-target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32)
+# Of the shared platform files, those that need no POSIX: the display step
+# and the datagram addresses (the sockets themselves are Winsock's here).
+add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/platform/common/display.cpp
+  ${CMAKE_SOURCE_DIR}/platform/common/datagram_address.cpp ${CMAKE_SOURCE_DIR}/platform/common/socket_address.cpp)
+target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32 ws2_32)
 # One file to ship: no compiler runtime DLLs beside it.
 target_link_options(varnhold PRIVATE -static -static-libgcc -static-libstdc++)

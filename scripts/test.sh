@@ -5,8 +5,8 @@
 #   build-asan/   the same code and tests with AddressSanitizer and
 #                 UndefinedBehaviorSanitizer (g++), leaks checked by LSan
 #   build-fuzz/   the libFuzzer targets in tests/fuzz/ (clang): the picture
-#                 loader's and the replay reader's, each run for
-#                 VARNHOLD_FUZZ_SECONDS (60 by default)
+#                 loader's, the replay reader's and the packet reader's, each
+#                 run for VARNHOLD_FUZZ_SECONDS (60 by default)
 # Every stage runs even when an earlier one failed; the exit code is non-zero
 # if any did. Here every tool is installed and the tests run as root, so a
 # test that reports itself skipped means something is missing: that fails

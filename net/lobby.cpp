@@ -1,0 +1,293 @@
+#include "net/lobby.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void copy_version(char* to, const char* from) {
+    std::snprintf(to, packet_version_capacity, "%s", from ? from : "");
+}
+
+void send_packet(Lobby* lobby, const DatagramAddress& to, const Packet& packet) {
+    uint8_t bytes[packet_capacity];
+    const int size = write_packet(packet, bytes, sizeof bytes);
+    if (size > 0) datagram_send(lobby->socket, to, bytes, size);
+}
+
+Packet new_packet(PacketKind kind, uint32_t token) {
+    Packet packet;
+    std::memset(&packet, 0, sizeof packet);
+    packet.kind = kind;
+    packet.protocol = packet_protocol;
+    packet.token = token;
+    return packet;
+}
+
+void fail(Lobby* lobby, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void fail(Lobby* lobby, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(lobby->message, sizeof lobby->message, format, arguments);
+    va_end(arguments);
+    lobby->state = lobby_failed;
+    datagram_close(lobby->socket);
+    lobby->socket = -1;
+}
+
+// "version 1.0.0", and the rules' fingerprint when the version texts are
+// the same but the rules are not (a changed build).
+void describe(char* text, int size, const char* version, uint64_t rules, bool with_rules) {
+    if (with_rules) std::snprintf(text, static_cast<size_t>(size), "version %s (rules %016" PRIx64 ")", version, rules);
+    else std::snprintf(text, static_cast<size_t>(size), "version %s", version);
+}
+
+void describe_both(const Lobby& lobby, const char* other_version, uint64_t other_rules, char* theirs, char* ours,
+                   int size) {
+    const bool same_text = std::strcmp(other_version, lobby.version) == 0;
+    describe(theirs, size, other_version, other_rules, same_text);
+    describe(ours, size, lobby.version, lobby.rules, same_text);
+}
+
+void send_refusal(Lobby* lobby, const DatagramAddress& to, uint8_t reason, uint64_t nonce) {
+    Packet packet = new_packet(packet_refuse, 0);
+    packet.refuse.reason = reason;
+    packet.refuse.nonce = nonce;
+    copy_version(packet.refuse.version, lobby->version);
+    packet.refuse.rules = lobby->rules;
+    send_packet(lobby, to, packet);
+}
+
+void send_welcome(Lobby* lobby) {
+    Packet packet = new_packet(packet_welcome, lobby->token);
+    packet.welcome.nonce = lobby->nonce;
+    send_packet(lobby, lobby->peer, packet);
+}
+
+void send_start(Lobby* lobby) {
+    Packet packet = new_packet(packet_start, lobby->token);
+    packet.start.seed = lobby->seed;
+    packet.start.delay = static_cast<uint8_t>(lobby->game.delay);
+    packet.start.guest_side = static_cast<uint8_t>(lobby->guest_side);
+    send_packet(lobby, lobby->peer, packet);
+}
+
+void fill_game(Lobby* lobby, int delay, int local_side) {
+    lobby->game.socket = lobby->socket;
+    lobby->game.peer = lobby->peer;
+    lobby->game.token = lobby->token;
+    lobby->game.seed = lobby->seed;
+    lobby->game.delay = delay;
+    lobby->game.local_side = local_side;
+}
+
+int median_round_trip(const Lobby& lobby) {
+    int sorted[lobby_pings];
+    for (int i = 0; i < lobby.round_trip_count; ++i) {
+        int j = i;
+        for (; j > 0 && sorted[j - 1] > lobby.round_trips[i]; --j) sorted[j] = sorted[j - 1];
+        sorted[j] = lobby.round_trips[i];
+    }
+    return sorted[lobby.round_trip_count / 2];
+}
+
+void host_hears_hello(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
+    const HelloPacket& hello = packet.hello;
+    if (lobby->state != lobby_waiting) {
+        // The chosen guest says hello again when our welcome was lost.
+        if (same_datagram_address(from, lobby->peer) && hello.nonce == lobby->nonce) send_welcome(lobby);
+        else send_refusal(lobby, from, refuse_busy, hello.nonce);
+        return;
+    }
+    if (packet.protocol != packet_protocol || std::strcmp(hello.version, lobby->version) != 0 ||
+        hello.rules != lobby->rules) {
+        send_refusal(lobby, from, refuse_version, hello.nonce);
+        char theirs[80], ours[80], address[datagram_address_text_capacity];
+        describe_both(*lobby, hello.version, hello.rules, theirs, ours, sizeof theirs);
+        datagram_address_text(from, address, sizeof address);
+        std::snprintf(lobby->message, sizeof lobby->message,
+                      "A player at %s with %s could not join: this is %s, and both need the same version.", address,
+                      theirs, ours);
+        return;
+    }
+    lobby->peer = from;
+    lobby->nonce = hello.nonce;
+    lobby->state = lobby_measuring;
+    lobby->last_heard_ms = now_ms;
+    lobby->round_trip_count = 0;
+    send_welcome(lobby);
+}
+
+void host_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
+    if (packet.kind == packet_hello) {
+        host_hears_hello(lobby, packet, from, now_ms);
+        return;
+    }
+    if (lobby->state == lobby_waiting || !same_datagram_address(from, lobby->peer)) return;
+    lobby->last_heard_ms = now_ms;
+    if (packet.kind == packet_pong && lobby->state == lobby_measuring) {
+        const uint32_t round_trip = static_cast<uint32_t>(now_ms) - packet.ping.sent_ms;
+        if (round_trip > static_cast<uint32_t>(lobby_silence_limit_ms)) return;
+        lobby->round_trips[lobby->round_trip_count++] = static_cast<int>(round_trip);
+        if (lobby->round_trip_count < lobby_pings) return;
+        fill_game(lobby, lobby_input_delay(median_round_trip(*lobby), lobby->frame_ms), 1 - lobby->guest_side);
+        lobby->game.round_trip_ms = median_round_trip(*lobby);
+        lobby->state = lobby_starting;
+        send_start(lobby);
+        lobby->last_sent_ms = now_ms;
+    } else if (packet.kind == packet_lockstep && lobby->state == lobby_starting) {
+        lobby->state = lobby_started;  // the guest has the start: its game is on
+    }
+}
+
+void guest_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
+    if (!same_datagram_address(from, lobby->peer)) return;
+    if (packet.kind == packet_refuse && lobby->state == lobby_joining && packet.refuse.nonce == lobby->nonce) {
+        if (packet.refuse.reason == refuse_busy) {
+            fail(lobby, "The host already has a player.");
+            return;
+        }
+        char theirs[80], ours[80];
+        describe_both(*lobby, packet.refuse.version, packet.refuse.rules, theirs, ours, sizeof theirs);
+        fail(lobby, "The host plays %s, this is %s: both players need the same version.", theirs, ours);
+        return;
+    }
+    if (packet.kind == packet_welcome && lobby->state == lobby_joining && packet.welcome.nonce == lobby->nonce) {
+        lobby->token = packet.token;
+        lobby->state = lobby_measuring;
+    }
+    if (lobby->state != lobby_measuring || packet.token != lobby->token) return;
+    lobby->last_heard_ms = now_ms;
+    if (packet.kind == packet_ping) {
+        Packet pong = new_packet(packet_pong, lobby->token);
+        pong.ping = packet.ping;
+        send_packet(lobby, lobby->peer, pong);
+    } else if (packet.kind == packet_start) {
+        lobby->seed = packet.start.seed;
+        fill_game(lobby, packet.start.delay, packet.start.guest_side);
+        lobby->state = lobby_started;
+    }
+}
+
+void send_due(Lobby* lobby, int64_t now_ms) {
+    const int64_t since_sent = now_ms - lobby->last_sent_ms;
+    if (lobby->state == lobby_joining) {
+        if (now_ms - lobby->began_ms >= lobby->give_up_ms) {
+            char address[datagram_address_text_capacity];
+            datagram_address_text(lobby->peer, address, sizeof address);
+            fail(lobby, "Nobody answered at %s within %" PRId64 " s.", address, (lobby->give_up_ms + 999) / 1000);
+        } else if (since_sent >= lobby_hello_interval_ms) {
+            Packet hello = new_packet(packet_hello, 0);
+            copy_version(hello.hello.version, lobby->version);
+            hello.hello.rules = lobby->rules;
+            hello.hello.nonce = lobby->nonce;
+            send_packet(lobby, lobby->peer, hello);
+            lobby->last_sent_ms = now_ms;
+        }
+        return;
+    }
+    const bool waits_on_peer = lobby->state == lobby_measuring || lobby->state == lobby_starting;
+    if (!waits_on_peer || now_ms - lobby->last_heard_ms < lobby_silence_limit_ms) {
+        if (lobby->hosting && lobby->state == lobby_measuring && since_sent >= lobby_ping_interval_ms) {
+            Packet ping = new_packet(packet_ping, lobby->token);
+            ping.ping.sent_ms = static_cast<uint32_t>(now_ms);
+            send_packet(lobby, lobby->peer, ping);
+            lobby->last_sent_ms = now_ms;
+        } else if (lobby->state == lobby_starting && since_sent >= lobby_start_interval_ms) {
+            send_start(lobby);
+            lobby->last_sent_ms = now_ms;
+        }
+        return;
+    }
+    if (!lobby->hosting) {
+        fail(lobby, "The host stopped answering.");
+        return;
+    }
+    char address[datagram_address_text_capacity];
+    datagram_address_text(lobby->peer, address, sizeof address);
+    std::snprintf(lobby->message, sizeof lobby->message, "The player at %s stopped answering.", address);
+    lobby->state = lobby_waiting;
+    ++lobby->token;  // whatever it still sends belongs to no game of ours
+    if (lobby->token == 0) lobby->token = 1;
+}
+
+void begin(Lobby* lobby, const LobbyIdentity& identity, bool hosting, int64_t now_ms) {
+    std::memset(lobby, 0, sizeof *lobby);
+    lobby->hosting = hosting;
+    copy_version(lobby->version, identity.version);
+    lobby->rules = identity.rules;
+    lobby->began_ms = now_ms;
+    lobby->last_sent_ms = now_ms - lobby_silence_limit_ms;  // the first hello or ping goes at once
+    lobby->last_heard_ms = now_ms;
+    lobby->socket = -1;
+    lobby->game.socket = -1;
+}
+
+}  // namespace
+
+int lobby_input_delay(int round_trip_ms, int frame_ms) {
+    if (frame_ms < 1) frame_ms = 1;
+    if (round_trip_ms < 0) round_trip_ms = 0;
+    const int delay = (round_trip_ms + frame_ms - 1) / frame_ms + 2;
+    return delay < packet_least_delay ? packet_least_delay : delay > packet_most_delay ? packet_most_delay : delay;
+}
+
+bool lobby_host(Lobby* lobby, const LobbyIdentity& identity, const DatagramAddress& local, uint32_t seed,
+                int guest_side, int frame_ms, int64_t now_ms) {
+    begin(lobby, identity, true, now_ms);
+    lobby->state = lobby_waiting;
+    lobby->token = static_cast<uint32_t>(identity.random) ? static_cast<uint32_t>(identity.random) : 1;
+    lobby->seed = seed;
+    lobby->guest_side = guest_side == 0 ? 0 : 1;
+    lobby->frame_ms = frame_ms;
+    lobby->socket = datagram_open(local);
+    if (lobby->socket < 0 && local.family == datagram_ipv6 && !datagram_address_reaches_others(local))
+        lobby->socket = datagram_open(datagram_any_address(datagram_ipv4, local.port));
+    if (lobby->socket >= 0) return true;
+    fail(lobby, "Cannot open UDP port %d (%s).", local.port, datagram_last_error());
+    return false;
+}
+
+bool lobby_join(Lobby* lobby, const LobbyIdentity& identity, const DatagramAddress& host, int64_t give_up_ms,
+                int64_t now_ms) {
+    begin(lobby, identity, false, now_ms);
+    lobby->state = lobby_joining;
+    lobby->nonce = identity.random;
+    lobby->peer = host;
+    lobby->give_up_ms = give_up_ms;
+    // Talking to this very machine needs no socket the network can reach.
+    const DatagramAddress loopback = datagram_loopback_address(host.family, host.port);
+    const bool local_host = std::memcmp(host.bytes, loopback.bytes, sizeof host.bytes) == 0;
+    lobby->socket = datagram_open(local_host ? datagram_loopback_address(host.family, 0)
+                                             : datagram_any_address(host.family, 0));
+    if (lobby->socket >= 0) return true;
+    fail(lobby, "Cannot open a UDP socket (%s).", datagram_last_error());
+    return false;
+}
+
+void lobby_update(Lobby* lobby, int64_t now_ms) {
+    if (lobby->state == lobby_started || lobby->state == lobby_failed) return;
+    for (int i = 0; i < lobby_most_datagrams && lobby->state != lobby_failed; ++i) {
+        uint8_t bytes[packet_capacity];
+        DatagramAddress from;
+        const int size = datagram_receive(lobby->socket, bytes, sizeof bytes, &from);
+        if (size < 0) break;
+        Packet packet;
+        const uint32_t token = lobby->state == lobby_joining ? 0 : lobby->token;
+        if (read_packet(bytes, size, token, &packet) != packet_ok) {
+            ++lobby->datagrams_dropped;
+            continue;
+        }
+        if (lobby->hosting) host_hears(lobby, packet, from, now_ms);
+        else guest_hears(lobby, packet, from, now_ms);
+        if (lobby->state == lobby_started) return;
+    }
+    if (lobby->state != lobby_failed) send_due(lobby, now_ms);
+}
+
+void lobby_close(Lobby* lobby) {
+    if (lobby->state != lobby_started) datagram_close(lobby->socket);
+    lobby->socket = -1;
+}

@@ -1,0 +1,194 @@
+#include "net/lockstep.h"
+
+#include <cstring>
+
+namespace {
+
+int remote_side(const Lockstep& lockstep) { return 1 - lockstep.local_side; }
+
+SideCommand& slot(Lockstep* lockstep, int side, uint32_t frame) {
+    return lockstep->commands[side][frame % lockstep_ring_frames];
+}
+
+void drop_first(DigestRecord* records, int* count) {
+    std::memmove(records, records + 1, sizeof *records * static_cast<size_t>(*count - 1));
+    --*count;
+}
+
+void compare_digests(Lockstep* lockstep, uint32_t frame, uint64_t local, uint64_t remote) {
+    if (local == remote || lockstep->desynced) return;
+    lockstep->desynced = true;
+    lockstep->desync_frame = frame;
+    lockstep->desync_local = local;
+    lockstep->desync_peer = remote;
+}
+
+// A local digest leaves the table once the other side holds it and it has
+// been compared: nothing more is done with it.
+void forget_settled_digests(Lockstep* lockstep) {
+    int kept = 0;
+    for (int i = 0; i < lockstep->local_digest_count; ++i) {
+        DigestRecord& record = lockstep->local_digests[i];
+        record.settled = record.frame < lockstep->peer_digests_held;
+        if (!record.settled || !record.compared) lockstep->local_digests[kept++] = record;
+    }
+    lockstep->local_digest_count = kept;
+}
+
+void take_remote_digest(Lockstep* lockstep, const PacketDigest& digest) {
+    for (int i = 0; i < lockstep->local_digest_count; ++i) {
+        DigestRecord& local = lockstep->local_digests[i];
+        if (local.frame != digest.frame) continue;
+        local.compared = true;
+        compare_digests(lockstep, digest.frame, local.whole, digest.whole);
+        return;
+    }
+    if (lockstep->remote_digest_count == lockstep_digest_slots) {
+        drop_first(lockstep->remote_digests, &lockstep->remote_digest_count);
+        ++lockstep->digests_lost;
+    }
+    lockstep->remote_digests[lockstep->remote_digest_count++] = {digest.frame, digest.whole, false, false};
+}
+
+// Whether an honest peer of this game could have sent the packet: its side
+// is the other one, it leaves no gap after the commands we hold, reaches no
+// further than the window, and acknowledges nothing we never made.
+bool plausible(const Lockstep& lockstep, const LockstepPacket& packet) {
+    const uint64_t window_end = static_cast<uint64_t>(lockstep.next_frame) + lockstep_most_ahead;
+    if (packet.side != remote_side(lockstep) || packet.first > lockstep.known[remote_side(lockstep)] ||
+        packet.first + static_cast<uint64_t>(packet.command_count) > window_end ||
+        packet.commands_held > lockstep.known[lockstep.local_side] ||
+        packet.digests_held > lockstep.digests_made)
+        return false;
+    for (int i = 0; i < packet.digest_count; ++i)
+        if (packet.digests[i].frame >= window_end) return false;
+    return true;
+}
+
+}  // namespace
+
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms) {
+    std::memset(lockstep, 0, sizeof *lockstep);
+    for (int side = 0; side < side_count; ++side)
+        for (SideCommand& command : lockstep->commands[side]) command = no_command();
+    lockstep->local_side = local_side == 1 ? 1 : 0;
+    lockstep->delay = delay < packet_least_delay   ? packet_least_delay
+                      : delay > packet_most_delay ? packet_most_delay
+                                                  : delay;
+    lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
+    lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
+    lockstep->last_heard_ms = now_ms;
+}
+
+bool lockstep_wants_command(const Lockstep& lockstep) {
+    return lockstep.known[lockstep.local_side] <= lockstep.next_frame + static_cast<uint32_t>(lockstep.delay);
+}
+
+bool lockstep_submit(Lockstep* lockstep, const SideCommand& command) {
+    if (!lockstep_wants_command(*lockstep)) return false;
+    uint32_t& known = lockstep->known[lockstep->local_side];
+    slot(lockstep, lockstep->local_side, known) = canonical_command(command);
+    ++known;
+    return true;
+}
+
+bool lockstep_ready(const Lockstep& lockstep, uint32_t frame) {
+    return frame < lockstep.known[0] && frame < lockstep.known[1] &&
+           static_cast<uint64_t>(frame) + lockstep_most_ahead >= lockstep.next_frame;
+}
+
+FrameCommands lockstep_commands(const Lockstep& lockstep, uint32_t frame) {
+    FrameCommands commands = no_commands();
+    if (!lockstep_ready(lockstep, frame)) return commands;
+    for (int side = 0; side < side_count; ++side)
+        commands.side[side] = lockstep.commands[side][frame % lockstep_ring_frames];
+    return commands;
+}
+
+bool lockstep_take(Lockstep* lockstep, FrameCommands* commands) {
+    if (!lockstep_ready(*lockstep, lockstep->next_frame)) return false;
+    *commands = lockstep_commands(*lockstep, lockstep->next_frame);
+    ++lockstep->next_frame;
+    return true;
+}
+
+void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole) {
+    if (frame < lockstep->digests_made) return;
+    lockstep->digests_made = frame + 1;
+    DigestRecord record = {frame, whole, false, false};
+    for (int i = 0; i < lockstep->remote_digest_count; ++i) {
+        if (lockstep->remote_digests[i].frame != frame) continue;
+        record.compared = true;
+        compare_digests(lockstep, frame, whole, lockstep->remote_digests[i].whole);
+        std::memmove(&lockstep->remote_digests[i], &lockstep->remote_digests[i + 1],
+                     sizeof(DigestRecord) * static_cast<size_t>(lockstep->remote_digest_count - i - 1));
+        --lockstep->remote_digest_count;
+        break;
+    }
+    if (lockstep->local_digest_count == lockstep_digest_slots) {
+        if (!lockstep->local_digests[0].compared) ++lockstep->digests_lost;
+        drop_first(lockstep->local_digests, &lockstep->local_digest_count);
+    }
+    lockstep->local_digests[lockstep->local_digest_count++] = record;
+}
+
+void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
+    const int local = lockstep.local_side;
+    packet->side = static_cast<uint8_t>(local);
+    packet->leaving = lockstep.leaving;
+    packet->commands_held = lockstep.known[remote_side(lockstep)];
+    packet->digests_held = lockstep.digests_held;
+    // An honest peer is never this far behind; the newest commands still
+    // let it see that it has fallen out.
+    const uint32_t known = lockstep.known[local];
+    packet->first = known - lockstep.peer_holds > packet_most_commands ? known - packet_most_commands
+                                                                       : lockstep.peer_holds;
+    packet->command_count = static_cast<int>(known - packet->first);
+    for (int i = 0; i < packet->command_count; ++i)
+        packet->commands[i] = lockstep.commands[local][(packet->first + i) % lockstep_ring_frames];
+    packet->digest_count = 0;
+    for (int i = 0; i < lockstep.local_digest_count && packet->digest_count < packet_most_digests; ++i) {
+        const DigestRecord& record = lockstep.local_digests[i];
+        if (record.frame >= lockstep.peer_digests_held)
+            packet->digests[packet->digest_count++] = {record.frame, record.whole};
+    }
+}
+
+bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms) {
+    if (!plausible(*lockstep, packet)) {
+        ++lockstep->packets_refused;
+        return false;
+    }
+    ++lockstep->packets_taken;
+    if (now_ms > lockstep->last_heard_ms) lockstep->last_heard_ms = now_ms;
+    if (packet.commands_held > lockstep->peer_holds) lockstep->peer_holds = packet.commands_held;
+    if (packet.digests_held > lockstep->peer_digests_held) lockstep->peer_digests_held = packet.digests_held;
+    const int remote = remote_side(*lockstep);
+    for (int i = 0; i < packet.command_count; ++i) {
+        if (packet.first + static_cast<uint32_t>(i) != lockstep->known[remote]) continue;  // held already
+        slot(lockstep, remote, lockstep->known[remote]++) = packet.commands[i];
+    }
+    for (int i = 0; i < packet.digest_count; ++i) {
+        if (packet.digests[i].frame < lockstep->digests_held) continue;  // held already
+        take_remote_digest(lockstep, packet.digests[i]);
+        lockstep->digests_held = packet.digests[i].frame + 1;
+    }
+    forget_settled_digests(lockstep);
+    if (packet.leaving) lockstep->peer_leaving = true;
+    return true;
+}
+
+void lockstep_leave(Lockstep* lockstep) { lockstep->leaving = true; }
+
+int64_t lockstep_silence_ms(const Lockstep& lockstep, int64_t now_ms) {
+    return now_ms > lockstep.last_heard_ms ? now_ms - lockstep.last_heard_ms : 0;
+}
+
+LockstepStatus lockstep_status(const Lockstep& lockstep, int64_t now_ms) {
+    const int64_t silence = lockstep_silence_ms(lockstep, now_ms);
+    if (lockstep.desynced) return lockstep_desynced;
+    if (lockstep.peer_leaving) return lockstep_peer_left;
+    if (silence >= lockstep_give_up_ms) return lockstep_peer_silent;
+    if (silence >= lockstep_wait_notice_ms) return lockstep_waiting;
+    return lockstep_running;
+}

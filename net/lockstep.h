@@ -1,0 +1,98 @@
+// The lockstep of a two-player game: which frame may run, both sides'
+// commands for it, the census check, and what each side tells the other.
+// No sockets and no clock: the caller brings packets and the time.
+#pragma once
+
+#include <cstdint>
+
+#include "game/side_command.h"
+#include "net/packet.h"
+
+// Frames of commands kept per side. The sides never part by more than three
+// input delays (20 frames at most each), so this leaves ample room behind.
+constexpr int lockstep_ring_frames = 256;
+// How far beyond the frame about to run a packet may name a frame.
+constexpr uint32_t lockstep_most_ahead = 128;
+// Census digests kept on each side until they are acknowledged and compared.
+constexpr int lockstep_digest_slots = 8;
+// After this long without a packet from the other side the game says it is
+// waiting, and after this long it gives up.
+constexpr int64_t lockstep_wait_notice_ms = 500;
+constexpr int64_t lockstep_give_up_ms = 10000;
+
+enum LockstepStatus {
+    lockstep_running,
+    lockstep_waiting,      // silent for lockstep_wait_notice_ms or more
+    lockstep_peer_silent,  // silent for lockstep_give_up_ms or more: the game ends
+    lockstep_peer_left,    // the other side said it leaves
+    lockstep_desynced,     // a census digest differed: the game ends
+};
+
+struct DigestRecord {
+    uint32_t frame;
+    uint64_t whole;
+    bool settled;  // local: acknowledged; remote: unused
+    bool compared;
+};
+
+struct Lockstep {
+    int local_side;
+    int delay;                   // frames between making a command and running it
+    uint32_t next_frame;         // the frame the game runs next
+    uint32_t known[side_count];  // every command of that side below this frame is here
+    uint32_t peer_holds;         // the other side holds our commands below this frame
+    SideCommand commands[side_count][lockstep_ring_frames];  // by frame modulo the ring
+
+    DigestRecord local_digests[lockstep_digest_slots];   // rising frames
+    int local_digest_count;
+    DigestRecord remote_digests[lockstep_digest_slots];  // received, not yet compared
+    int remote_digest_count;
+    uint32_t digests_made;       // every local digest is of a frame below this
+    uint32_t digests_held;       // we hold the other side's digests below this frame
+    uint32_t peer_digests_held;  // it holds ours below this frame
+
+    bool desynced;
+    uint32_t desync_frame;  // the first census that differed...
+    uint64_t desync_local;  // ...with our digest
+    uint64_t desync_peer;   // and theirs
+
+    int64_t last_heard_ms;
+    bool leaving;
+    bool peer_leaving;
+    int packets_taken;
+    int packets_refused;  // out of window, wrong side, or claims nothing sent could justify
+    int digests_lost;     // pushed out of a full table before they were compared
+};
+
+// A new game: frames below the delay run with empty commands on both sides.
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms);
+
+// True while the local command for frame next_frame + delay is still to
+// come; lockstep_submit gives it (made canonical). False when it is not wanted.
+bool lockstep_wants_command(const Lockstep& lockstep);
+bool lockstep_submit(Lockstep* lockstep, const SideCommand& command);
+
+// Both sides' commands for frame are here (and still kept).
+bool lockstep_ready(const Lockstep& lockstep, uint32_t frame);
+FrameCommands lockstep_commands(const Lockstep& lockstep, uint32_t frame);
+// When the next frame is ready: its commands, and the lockstep moves on.
+bool lockstep_take(Lockstep* lockstep, FrameCommands* commands);
+
+// The census digest of the local game at frame; compared with the other
+// side's for the same frame whichever comes second.
+void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole);
+
+// The packet to send now: every local command the other side has not
+// acknowledged (at most packet_most_commands), our acknowledgements, the
+// unacknowledged digests, and the leaving flag.
+void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet);
+// A packet from the other side, already read: false (and counted) when it
+// cannot be from an honest peer of this game; old, repeated and reordered
+// packets are taken for whatever they still add.
+bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms);
+
+// From now on every packet says we leave.
+void lockstep_leave(Lockstep* lockstep);
+
+int64_t lockstep_silence_ms(const Lockstep& lockstep, int64_t now_ms);
+LockstepStatus lockstep_status(const Lockstep& lockstep, int64_t now_ms);

@@ -1,0 +1,128 @@
+// The datagrams two machines exchange in a networked game, as plain structs,
+// and their bytes: every datagram read is hostile until proven otherwise.
+#pragma once
+
+#include <cstdint>
+
+#include "game/side_command.h"
+
+// No datagram is larger: it passes every link of the Internet unfragmented.
+constexpr int packet_capacity = 1200;
+// Every datagram opens with these two bytes, the protocol version and its kind.
+constexpr uint8_t packet_magic[2] = {'V', 'h'};
+constexpr uint8_t packet_protocol = 1;
+// Magic, protocol, kind and the session token.
+constexpr int packet_header_size = 8;
+// The most commands and census digests one lockstep packet carries.
+constexpr int packet_most_commands = 64;
+constexpr int packet_most_digests = 4;
+// A program version as the hello names it: printable ASCII only.
+constexpr int packet_version_capacity = 32;
+// The input delay a start may name, in frames.
+constexpr int packet_least_delay = 2;
+constexpr int packet_most_delay = 20;
+
+enum PacketKind : uint8_t {
+    packet_hello = 1,    // a guest asks to join
+    packet_welcome = 2,  // the host takes the guest and names the session token
+    packet_refuse = 3,   // the host will not take the guest, and says why
+    packet_start = 4,    // the host starts the game
+    packet_ping = 5,     // the host measures the round trip in the lobby
+    packet_pong = 6,
+    packet_lockstep = 7, // commands, acknowledgements and digests in the game
+};
+
+enum RefuseReason : uint8_t {
+    refuse_version = 1,  // another program version or other rules
+    refuse_busy = 2,     // the host already has its player
+};
+
+// The hello and the refusal keep their layout in every protocol version, so
+// that two programs that cannot play together can still name both versions.
+struct HelloPacket {
+    char version[packet_version_capacity];  // NUL-terminated
+    uint64_t rules;                         // the caller's fingerprint of the rules
+    uint64_t nonce;                         // the guest's random number, echoed back
+};
+
+struct WelcomePacket {
+    uint64_t nonce;
+};
+
+struct RefusePacket {
+    uint8_t reason;
+    uint64_t nonce;
+    char version[packet_version_capacity];  // the host's
+    uint64_t rules;
+};
+
+struct StartPacket {
+    uint32_t seed;
+    uint8_t delay;       // packet_least_delay to packet_most_delay
+    uint8_t guest_side;  // 0 or 1
+};
+
+struct PingPacket {
+    uint32_t sent_ms;  // the host's clock, echoed back by the pong
+};
+
+struct PacketDigest {
+    uint32_t frame;
+    uint64_t whole;
+};
+
+// The sender's commands from `first` on, each coded against the one before
+// it (the first against the empty command), what it holds of the receiver's,
+// and its census digests the receiver has not acknowledged.
+struct LockstepPacket {
+    uint8_t side;
+    uint8_t leaving;           // the sender ends the game; its last packets say so
+    uint32_t commands_held;    // the sender holds every receiver command below this frame
+    uint32_t digests_held;     // ...and every receiver digest below this frame
+    uint32_t first;
+    int command_count;         // up to packet_most_commands
+    SideCommand commands[packet_most_commands];
+    int digest_count;          // up to packet_most_digests, in rising frames
+    PacketDigest digests[packet_most_digests];
+};
+
+struct Packet {
+    PacketKind kind;
+    uint8_t protocol;  // differs from packet_protocol only in a hello or a refusal
+    uint32_t token;    // 0 in a hello and a refusal
+    HelloPacket hello;
+    WelcomePacket welcome;
+    RefusePacket refuse;
+    StartPacket start;
+    PingPacket ping;  // and pong
+    LockstepPacket lockstep;
+};
+
+enum PacketFault {
+    packet_ok = 0,
+    packet_wrong_size,      // shorter than a header, or longer than packet_capacity
+    packet_wrong_magic,
+    packet_wrong_protocol,
+    packet_unknown_kind,
+    packet_wrong_token,     // not the session's token (or a token where none belongs)
+    packet_cut_short,       // a field runs past the end
+    packet_bad_field,       // a count, number, flag or text out of its bounds
+    packet_trailing_bytes,  // bytes after the last field
+    packet_fault_count,
+};
+
+// The short name of a fault, for counts in logs ("cut short").
+const char* packet_fault_name(PacketFault fault);
+
+// A command as both sides keep it: a field the command does not use (the
+// tile without a cursor, the seed without a deal) is 0, so that what one
+// side runs is byte for byte what the other decodes.
+SideCommand canonical_command(const SideCommand& command);
+
+// Writes the packet; returns its size, or 0 when a count or field is out of
+// its bounds or it would not fit in capacity bytes.
+int write_packet(const Packet& packet, uint8_t* bytes, int capacity);
+// Reads a datagram of `size` bytes. session_token is the token the session
+// uses (0 before it has one); every kind but hello, welcome and refusal must
+// carry it. On any fault the packet is left half filled and must not be used.
+PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, Packet* packet);

@@ -1,0 +1,62 @@
+// Datagrams between machines (UDP over IPv4, and IPv6 where the system has
+// it): sockets, sending, receiving without waiting, and addresses as values.
+#pragma once
+
+#include <cstdint>
+
+constexpr int datagram_ipv4 = 4;
+constexpr int datagram_ipv6 = 6;
+
+// An address and port as a plain value, so that it can be copied, compared
+// and kept in fixed arrays. An IPv4 address fills the first 4 bytes.
+struct DatagramAddress {
+    uint8_t family;  // datagram_ipv4, datagram_ipv6, or 0 for none
+    uint8_t bytes[16];
+    uint16_t port;
+};
+
+// "[" + the longest IPv6 text + "]:65535" and the NUL.
+constexpr int datagram_address_text_capacity = 56;
+
+// The address that stands for every interface of the machine (bind to it to
+// hear from anywhere), and the loopback address (to hear from this machine only).
+DatagramAddress datagram_any_address(int family, int port);
+DatagramAddress datagram_loopback_address(int family, int port);
+bool same_datagram_address(const DatagramAddress& a, const DatagramAddress& b);
+// "192.0.2.7:41970" or "[2001:db8::7]:41970".
+void datagram_address_text(const DatagramAddress& address, char* text, int size);
+// False for the addresses no other machine can reach this one by:
+// unspecified, loopback and link-local.
+bool datagram_address_reaches_others(const DatagramAddress& address);
+// Splits "HOST", "HOST:PORT", "[V6HOST]" or "[V6HOST]:PORT" (a bare IPv6
+// address has more than one colon and no port); the port is default_port
+// when none is given. False for an empty host, a host longer than
+// host_size - 1, or a port that is not a number from 1 to 65535.
+bool datagram_split_host_port(const char* text, int default_port, char* host, int host_size, int* port);
+
+// A non-blocking UDP socket bound to this local address (port 0: any free
+// port). An IPv6 socket also hears IPv4 where the system allows it, and
+// those senders then come back as IPv4 addresses. Returns a handle, or -1
+// with the reason in datagram_last_error.
+int datagram_open(const DatagramAddress& local);
+// The port the socket is bound to, or 0.
+int datagram_local_port(int socket);
+// Sends one datagram; false when the system refused it at once (a full
+// buffer, no route). A datagram sent is not a datagram delivered.
+bool datagram_send(int socket, const DatagramAddress& to, const void* bytes, int size);
+// Takes one waiting datagram without waiting for one: returns its size and
+// its sender, or -1 when none waits. A datagram longer than capacity is
+// returned as capacity + 1 with only its first capacity bytes kept.
+int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* from);
+void datagram_close(int socket);
+
+// Resolves "HOST" or "HOST:PORT" (numeric or a name; names may wait on the
+// system's resolver) into the first address the system offers, IPv4 first.
+bool datagram_resolve(const char* text, int default_port, DatagramAddress* address);
+// This machine's addresses that others may reach it by (see
+// datagram_address_reaches_others), with port 0, at most capacity; returns
+// how many.
+int datagram_local_addresses(DatagramAddress* addresses, int capacity);
+
+// Why the last open, resolve or listing failed, in a few words.
+const char* datagram_last_error();
