@@ -15,12 +15,15 @@ void drop_first(DigestRecord* records, int* count) {
     --*count;
 }
 
-void compare_digests(Lockstep* lockstep, uint32_t frame, uint64_t local, uint64_t remote) {
-    if (local == remote || lockstep->desynced) return;
+void compare_digests(Lockstep* lockstep, uint32_t frame, const DigestRecord& local, const uint8_t* remote_fingerprint,
+                     uint64_t remote) {
+    if (local.whole == remote || lockstep->desynced) return;
     lockstep->desynced = true;
     lockstep->desync_frame = frame;
-    lockstep->desync_local = local;
+    lockstep->desync_local = local.whole;
     lockstep->desync_peer = remote;
+    std::memcpy(lockstep->desync_local_fingerprint, local.fingerprint, packet_fingerprint_bytes);
+    std::memcpy(lockstep->desync_peer_fingerprint, remote_fingerprint, packet_fingerprint_bytes);
 }
 
 // A local digest leaves the table once the other side holds it and it has
@@ -40,14 +43,18 @@ void take_remote_digest(Lockstep* lockstep, const PacketDigest& digest) {
         DigestRecord& local = lockstep->local_digests[i];
         if (local.frame != digest.frame) continue;
         local.compared = true;
-        compare_digests(lockstep, digest.frame, local.whole, digest.whole);
+        compare_digests(lockstep, digest.frame, local, digest.fingerprint, digest.whole);
         return;
     }
     if (lockstep->remote_digest_count == lockstep_digest_slots) {
         drop_first(lockstep->remote_digests, &lockstep->remote_digest_count);
         ++lockstep->digests_lost;
     }
-    lockstep->remote_digests[lockstep->remote_digest_count++] = {digest.frame, digest.whole, false, false};
+    DigestRecord& kept = lockstep->remote_digests[lockstep->remote_digest_count++];
+    kept = DigestRecord();
+    kept.frame = digest.frame;
+    kept.whole = digest.whole;
+    std::memcpy(kept.fingerprint, digest.fingerprint, packet_fingerprint_bytes);
 }
 
 // Whether an honest peer of this game could have sent the packet: its side
@@ -112,14 +119,18 @@ bool lockstep_take(Lockstep* lockstep, FrameCommands* commands) {
     return true;
 }
 
-void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole) {
+void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole, const uint8_t* fingerprint) {
     if (frame < lockstep->digests_made) return;
     lockstep->digests_made = frame + 1;
-    DigestRecord record = {frame, whole, false, false};
+    DigestRecord record = DigestRecord();
+    record.frame = frame;
+    record.whole = whole;
+    if (fingerprint) std::memcpy(record.fingerprint, fingerprint, packet_fingerprint_bytes);
     for (int i = 0; i < lockstep->remote_digest_count; ++i) {
         if (lockstep->remote_digests[i].frame != frame) continue;
         record.compared = true;
-        compare_digests(lockstep, frame, whole, lockstep->remote_digests[i].whole);
+        compare_digests(lockstep, frame, record, lockstep->remote_digests[i].fingerprint,
+                        lockstep->remote_digests[i].whole);
         std::memmove(&lockstep->remote_digests[i], &lockstep->remote_digests[i + 1],
                      sizeof(DigestRecord) * static_cast<size_t>(lockstep->remote_digest_count - i - 1));
         --lockstep->remote_digest_count;
@@ -149,8 +160,11 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
     packet->digest_count = 0;
     for (int i = 0; i < lockstep.local_digest_count && packet->digest_count < packet_most_digests; ++i) {
         const DigestRecord& record = lockstep.local_digests[i];
-        if (record.frame >= lockstep.peer_digests_held)
-            packet->digests[packet->digest_count++] = {record.frame, record.whole};
+        if (record.frame < lockstep.peer_digests_held) continue;
+        PacketDigest& sent = packet->digests[packet->digest_count++];
+        sent.frame = record.frame;
+        sent.whole = record.whole;
+        std::memcpy(sent.fingerprint, record.fingerprint, packet_fingerprint_bytes);
     }
 }
 

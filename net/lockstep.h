@@ -31,6 +31,7 @@ enum LockstepStatus {
 struct DigestRecord {
     uint32_t frame;
     uint64_t whole;
+    uint8_t fingerprint[packet_fingerprint_bytes];
     bool settled;  // local: acknowledged; remote: unused
     bool compared;
 };
@@ -54,7 +55,9 @@ struct Lockstep {
     bool desynced;
     uint32_t desync_frame;  // the first census that differed...
     uint64_t desync_local;  // ...with our digest
-    uint64_t desync_peer;   // and theirs
+    uint64_t desync_peer;   // and theirs, with both fingerprints
+    uint8_t desync_local_fingerprint[packet_fingerprint_bytes];
+    uint8_t desync_peer_fingerprint[packet_fingerprint_bytes];
 
     int64_t last_heard_ms;
     bool leaving;
@@ -80,7 +83,9 @@ bool lockstep_take(Lockstep* lockstep, FrameCommands* commands);
 
 // The census digest of the local game at frame; compared with the other
 // side's for the same frame whichever comes second.
-void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole);
+// fingerprint (packet_fingerprint_bytes, or null for none) names what moved
+// when the games part.
+void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole, const uint8_t* fingerprint = nullptr);
 
 // The packet to send now: every local command the other side has not
 // acknowledged (at most packet_most_commands), our acknowledgements, the

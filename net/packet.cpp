@@ -191,6 +191,7 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
         else if (packet.digests[i].frame <= packet.digests[i - 1].frame) out->failed = true;
         else put_varint(out, packet.digests[i].frame - packet.digests[i - 1].frame - 1);
         put_number(out, packet.digests[i].whole, 8);
+        for (uint8_t byte : packet.digests[i].fingerprint) put_number(out, byte, 1);
     }
 }
 
@@ -221,6 +222,7 @@ void take_lockstep(Reader* in, LockstepPacket* packet) {
         if (frame > UINT32_MAX) fail(in, packet_bad_field);
         packet->digests[i].frame = static_cast<uint32_t>(frame);
         packet->digests[i].whole = take_number(in, 8);
+        for (uint8_t& byte : packet->digests[i].fingerprint) byte = static_cast<uint8_t>(take_number(in, 1));
     }
 }
 

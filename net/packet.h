@@ -66,9 +66,14 @@ struct PingPacket {
     uint32_t sent_ms;  // the host's clock, echoed back by the pong
 };
 
+// A census digest's fingerprint, two hex digits a byte: enough to name the
+// fields and the groups of slots that moved when two games part.
+constexpr int packet_fingerprint_bytes = 30;
+
 struct PacketDigest {
     uint32_t frame;
     uint64_t whole;
+    uint8_t fingerprint[packet_fingerprint_bytes];
 };
 
 // The sender's commands from `first` on, each coded against the one before
