@@ -9,7 +9,6 @@ extern int32_t mouse_buttons[3];  // 0 left, 1 middle, 2 right
 extern int32_t mouse_x;           // client pixels from the left edge
 extern int32_t mouse_y;           // client pixels from the top edge
 extern uint8_t window_active;     // 0 while minimised: no frames run
-extern uint8_t fullscreen;        // forced to 0 at start
 
 // The keyboard read directly, not through the events. Within a loop pass
 // (between begin_key_pass and end_key_pass) the first read of a key is kept

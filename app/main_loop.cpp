@@ -93,15 +93,13 @@ int run_main_loop() {
 }
 
 int run_game(const GameOptions& options) {
-    // The game's own full-screen flag stays 0 (it would ask for a display
-    // mode); the enlarged window and the desktop-sized full screen are the
+    // The enlarged window and the desktop-sized full screen are the
     // platform's display, for a game as for a replay watched.
     platform_request_display(options.scale, options.fullscreen);
     if (options.replay_path) return watch_replay(options);
     if (options.has_seed) choose_next_deal_seed(options.seed);
-    fullscreen = 0;
     // The window has shown why it could not start; a shell must read the end as a failure.
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return 1;
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16)) return 1;
     start_recording(options.record_path, options.no_record);
     int exit_code = run_main_loop();
     stop_recording();

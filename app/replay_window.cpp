@@ -249,8 +249,7 @@ int watch_replay(const GameOptions& options) {
                      "shows as a replay that differs\n",
                      path, player.header.game_version, number);
     choose_next_deal_seed(player.header.first_seed);
-    fullscreen = 0;
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, false)) {
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16)) {
         replay_close(&player);
         return 1;
     }

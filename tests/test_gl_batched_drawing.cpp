@@ -87,7 +87,7 @@ float sprite_size = 1.6f;
 TEST(BatchedDrawing, RandomPicturesAndTerrainSendTheSameToGl) {
     headless_reset();
     window_active = 1;
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16));
     std::mt19937 random{20240611};
     auto between = [&random](float low, float high) { return low + (high - low) * (random() % 1001) / 1000.0f; };
     for (int picture = 0; picture < 12; ++picture) {

@@ -223,7 +223,7 @@ void run_loop_frame() {
 TEST(GoldenLoopGame, ScriptedKeysAndMouseThroughTheRealFrames) {
     start_as_the_program_does();
     headless_set_calendar_seconds(first_deal_seconds);
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16));
     if (printing()) std::printf("    // loop_game\n");
     int frame = 0;
     for (const Checkpoint& checkpoint : loop_game) {

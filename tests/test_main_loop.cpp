@@ -43,7 +43,7 @@ protected:
         std::memset(keys, 0, sizeof keys);
         std::memset(mouse_buttons, 0, sizeof mouse_buttons);
         window_active = 1;
-        ASSERT_TRUE(open_window("VARNHOLD", 640, 480, 16, false));
+        ASSERT_TRUE(open_window("VARNHOLD", 640, 480, 16));
     }
     void TearDown() override {
         close_window();

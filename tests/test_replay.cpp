@@ -92,7 +92,7 @@ void play_scripted_frame(Dice* dice, int frame, bool* held, bool* minimised) {
 void record_scripted_game(const std::string& path) {
     start_as_the_program_does();
     choose_next_deal_seed(424242);
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16));
     start_recording(path.c_str(), false);
     Dice dice{7};
     bool held[32] = {};

@@ -67,7 +67,7 @@ void restore_world(const SavedWorld& saved) {
 bool open_game() {
     headless_reset();
     headless_set_calendar_seconds(deal_seed);
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, false)) return false;
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16)) return false;
     resize_view(screen_width, screen_height);
     mouse_x = screen_width / 2;
     mouse_y = screen_height / 2;
