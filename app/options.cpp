@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifndef VARNHOLD_VERSION
-#error "the build gives VARNHOLD_VERSION, the one version of the game and its package"
-#endif
+#include "world/version.h"
 
 namespace {
 
@@ -149,8 +147,6 @@ void print_usage(std::FILE* to) {
                  "  --version       show the version and exit\n",
                  max_scale);
 }
-
-const char* version_text() { return "varnhold " VARNHOLD_VERSION; }
 
 bool handle_command_line(int argc, const char* const* argv, GameOptions* options, int* exit_code) {
     char error_text[256];

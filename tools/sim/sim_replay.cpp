@@ -8,13 +8,13 @@
 #include <cstring>
 
 #include "app/main_loop.h"
-#include "app/options.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
+#include "world/version.h"
 #include "world/world_arrays.h"
 
 namespace {
@@ -97,11 +97,10 @@ int check_replay(const char* path) {
     }
     std::printf("replay %s: format %d, recorded by varnhold %s, first seed %" PRIu32 "\n", path,
                 player.header.format_version, player.header.game_version, player.header.first_seed);
-    const char* ours = std::strchr(version_text(), ' ');
-    if (ours && std::strcmp(ours + 1, player.header.game_version) != 0)
+    if (std::strcmp(game_version(), player.header.game_version) != 0)
         std::printf("recorded by another version (this is %s): a rule that changed between them shows as a "
                     "replay that differs\n",
-                    ours + 1);
+                    game_version());
     if (!start_sim_world(player.header.first_seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         replay_close(&player);
