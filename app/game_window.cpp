@@ -1,6 +1,5 @@
 #include "app/game_window.h"
 
-#include "app/input_state.h"
 #include "game/view.h"
 #include "game/world_start.h"
 #include "platform/platform.h"
@@ -8,8 +7,7 @@
 #include "world/settings.h"
 
 bool open_game_window(uint32_t first_seed) {
-    fullscreen = 0;
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, fullscreen != 0)) return false;
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16)) return false;
     // The game does not run on half a world: out of memory, it stops here.
     if (const char* failure = start_world(first_seed)) {
         close_game_window();

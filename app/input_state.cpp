@@ -10,7 +10,6 @@ int32_t mouse_buttons[3] = {};
 int32_t mouse_x = 0;
 int32_t mouse_y = 0;
 uint8_t window_active = 1;
-uint8_t fullscreen = 1;
 
 namespace {
 

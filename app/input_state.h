@@ -12,7 +12,6 @@ extern int32_t mouse_buttons[3];  // 0 left, 1 middle, 2 right
 extern int32_t mouse_x;           // client pixels from the left edge
 extern int32_t mouse_y;           // client pixels from the top edge
 extern uint8_t window_active;     // 0 while minimised: no frames run
-extern uint8_t fullscreen;        // forced to 0 at start
 
 // The pass's input: the key table and the buttons as the events left them,
 // the keys the view and the command read, taken from the keyboard directly

@@ -30,8 +30,7 @@ int run_main_loop() {
 }
 
 int run_game(const GameOptions& options) {
-    // The game's own full-screen flag stays 0 (it would ask for a display
-    // mode); the enlarged window and the desktop-sized full screen are the
+    // The enlarged window and the desktop-sized full screen are the
     // platform's display.
     platform_request_display(options.scale, options.fullscreen);
     const uint32_t seed =

@@ -6,69 +6,150 @@
 
 #include "world/version.h"
 
-
 namespace {
 
-// One option's spelling and whether it takes a value.
-struct OptionForm {
-    const char* name;
-    bool takes_value;
+// Whether an option takes a value: never; always ("--name value" or
+// "--name=value"); or when one is given ("--name=value", or "--name value"
+// when the next argument is no option: the game takes no other arguments,
+// so nothing else could be meant by it).
+enum ValueUse { value_none, value_needed, value_optional };
+
+// Where an option says why it refuses its value: one line, no newline.
+struct Refusal {
+    const char* option;  // its name, without the dashes
+    char* text;
+    size_t size;
 };
 
-constexpr OptionForm option_forms[] = {
-    {"help", false},   {"version", false}, {"seed", true},  {"record", true},
-    {"replay", true},  {"no-record", false}, {"scale", true}, {"fullscreen", false},
+// An option's whole description: the parser and the usage both read it, so
+// an option is added in one place.
+struct OptionEntry {
+    const char* name;         // spelt "--name"
+    const char* short_name;   // another spelling ("-h"), or null
+    ValueUse value_use;
+    const char* placeholder;  // the value's name in the usage
+    const char* help[3];      // the usage's lines about it; null past the last
+    // Sets the option from its value (null when none was given); false,
+    // with the reason in the refusal, when the value is refused.
+    bool (*apply)(const char* value, GameOptions* options, Refusal* refusal);
 };
 
-const OptionForm* find_form(const char* name, size_t length) {
-    for (const OptionForm& form : option_forms)
-        if (std::strlen(form.name) == length && std::strncmp(form.name, name, length) == 0) return &form;
+// Decimal digits only, from least to most: no sign, no spaces, no hex,
+// nothing after.
+bool read_number(const char* value, unsigned long long least, unsigned long long most, unsigned long long* number,
+                 Refusal* refusal) {
+    if (*value >= '0' && *value <= '9') {
+        errno = 0;
+        char* end = nullptr;
+        unsigned long long parsed = std::strtoull(value, &end, 10);
+        if (errno == 0 && *end == '\0' && parsed >= least && parsed <= most) {
+            *number = parsed;
+            return true;
+        }
+    }
+    std::snprintf(refusal->text, refusal->size, "--%s needs a whole number from %llu to %llu, not '%s'",
+                  refusal->option, least, most, value);
+    return false;
+}
+
+const OptionEntry option_table[] = {
+    {"seed", nullptr, value_needed, "N",
+     {"deal the first game from seed N (0 to 4294967295);", "F1 later deals from the clock"},
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         unsigned long long number = 0;
+         if (!read_number(value, 0, 0xFFFFFFFFull, &number, refusal)) return false;
+         options->has_seed = true;
+         options->seed = static_cast<uint32_t>(number);
+         return true;
+     }},
+    {"scale", nullptr, value_needed, "N",
+     {"enlarge the 640 x 480 picture N times (1 to 16);", "by default the largest that fits the desktop"},
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         unsigned long long number = 0;
+         if (!read_number(value, 1, max_scale, &number, refusal)) return false;
+         options->scale = static_cast<int>(number);
+         return true;
+     }},
+    {"fullscreen", nullptr, value_none, nullptr, {"start full screen (Alt+Enter switches)"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->fullscreen = true;
+         return true;
+     }},
+    {"record", nullptr, value_needed, "FILE", {"keep this game's replay in FILE"},
+     [](const char* value, GameOptions* options, Refusal*) {
+         options->record_path = value;
+         return true;
+     }},
+    {"no-record", nullptr, value_none, nullptr,
+     {"keep no replay (by default every game is kept in", "$XDG_DATA_HOME/varnhold/replays/)"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->no_record = true;
+         return true;
+     }},
+    {"replay", nullptr, value_needed, "FILE",
+     {"watch a replay: Space pauses, + and - change the speed,", "Escape leaves"},
+     [](const char* value, GameOptions* options, Refusal*) {
+         options->replay_path = value;
+         return true;
+     }},
+    {"help", "-h", value_none, nullptr, {"show this help and exit"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->show_help = true;
+         return true;
+     }},
+    {"version", nullptr, value_none, nullptr, {"show the version and exit"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->show_version = true;
+         return true;
+     }},
+};
+
+const OptionEntry* find_long(const char* name, size_t length) {
+    for (const OptionEntry& entry : option_table)
+        if (std::strlen(entry.name) == length && std::strncmp(entry.name, name, length) == 0) return &entry;
     return nullptr;
 }
 
-// Decimal digits only: no sign, no spaces, no hex, nothing after.
-bool parse_unsigned(const char* text, unsigned long long limit, unsigned long long* value) {
-    if (*text < '0' || *text > '9') return false;
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long parsed = std::strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > limit) return false;
-    *value = parsed;
-    return true;
+const OptionEntry* find_short(const char* arg) {
+    for (const OptionEntry& entry : option_table)
+        if (entry.short_name && !std::strcmp(entry.short_name, arg)) return &entry;
+    return nullptr;
 }
 
-bool apply_option(const OptionForm& form, const char* value, GameOptions* options, char* error_text,
-                  size_t error_size) {
-    unsigned long long number = 0;
-    if (!std::strcmp(form.name, "help")) {
-        options->show_help = true;
-    } else if (!std::strcmp(form.name, "version")) {
-        options->show_version = true;
-    } else if (!std::strcmp(form.name, "seed")) {
-        if (!parse_unsigned(value, 0xFFFFFFFFull, &number)) {
-            std::snprintf(error_text, error_size, "--seed needs a whole number from 0 to 4294967295, not '%s'",
-                          value);
+// Reads the option at argv[*i] (and its value, when that is the next
+// argument, moving *i past it) into options.
+bool read_option(int argc, const char* const* argv, int* i, GameOptions* options, char* error_text,
+                 size_t error_size) {
+    const char* arg = argv[*i];
+    const OptionEntry* entry = find_short(arg);
+    const char* equals = nullptr;
+    if (!entry) {
+        if (std::strncmp(arg, "--", 2) != 0 || arg[2] == '\0') {
+            std::snprintf(error_text, error_size, "unexpected argument '%s'", arg);
             return false;
         }
-        options->has_seed = true;
-        options->seed = static_cast<uint32_t>(number);
-    } else if (!std::strcmp(form.name, "record")) {
-        options->record_path = value;
-    } else if (!std::strcmp(form.name, "replay")) {
-        options->replay_path = value;
-    } else if (!std::strcmp(form.name, "no-record")) {
-        options->no_record = true;
-    } else if (!std::strcmp(form.name, "scale")) {
-        if (!parse_unsigned(value, max_scale, &number) || number < 1) {
-            std::snprintf(error_text, error_size, "--scale needs a whole number from 1 to %d, not '%s'", max_scale,
-                          value);
+        const char* name = arg + 2;
+        equals = std::strchr(name, '=');
+        size_t name_length = equals ? static_cast<size_t>(equals - name) : std::strlen(name);
+        entry = find_long(name, name_length);
+        if (!entry) {
+            std::snprintf(error_text, error_size, "unknown option '--%.*s'", static_cast<int>(name_length), name);
             return false;
         }
-        options->scale = static_cast<int>(number);
-    } else if (!std::strcmp(form.name, "fullscreen")) {
-        options->fullscreen = true;
     }
-    return true;
+    const char* value = equals ? equals + 1 : nullptr;
+    if (equals && entry->value_use == value_none) {
+        std::snprintf(error_text, error_size, "--%s takes no value", entry->name);
+        return false;
+    }
+    const bool next_is_value = *i + 1 < argc && (entry->value_use == value_needed || argv[*i + 1][0] != '-');
+    if (!equals && entry->value_use != value_none && next_is_value) value = argv[++*i];
+    if (entry->value_use == value_needed && (!value || *value == '\0')) {
+        std::snprintf(error_text, error_size, "--%s needs a value", entry->name);
+        return false;
+    }
+    Refusal refusal = {entry->name, error_text, error_size};
+    return entry->apply(value, options, &refusal);
 }
 
 // Options that make no sense together: a replay is watched, not played, so
@@ -83,70 +164,45 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     return false;
 }
 
+// The usage's left column for one option: "-h, --help", "--seed N" or
+// "--host [PORT]".
+void describe_form(const OptionEntry& entry, char* text, size_t size) {
+    const char* value_open = entry.value_use == value_optional ? " [" : entry.value_use == value_needed ? " " : "";
+    const char* value_close = entry.value_use == value_optional ? "]" : "";
+    std::snprintf(text, size, "%s%s--%s%s%s%s", entry.short_name ? entry.short_name : "",
+                  entry.short_name ? ", " : "", entry.name, value_open, entry.placeholder ? entry.placeholder : "",
+                  value_close);
+}
+
 }  // namespace
 
 OptionsResult parse_options(int argc, const char* const* argv, GameOptions* options, char* error_text,
                             size_t error_size) {
     *options = GameOptions();
     if (error_size > 0) error_text[0] = '\0';
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (!std::strcmp(arg, "-h")) arg = "--help";
-        if (std::strncmp(arg, "--", 2) != 0 || arg[2] == '\0') {
-            std::snprintf(error_text, error_size, "unexpected argument '%s'", arg);
-            return options_bad;
-        }
-        const char* name = arg + 2;
-        const char* equals = std::strchr(name, '=');
-        size_t name_length = equals ? static_cast<size_t>(equals - name) : std::strlen(name);
-        const OptionForm* form = find_form(name, name_length);
-        if (!form) {
-            std::snprintf(error_text, error_size, "unknown option '--%.*s'", static_cast<int>(name_length), name);
-            return options_bad;
-        }
-        const char* value = nullptr;
-        if (form->takes_value) {
-            if (equals) {
-                value = equals + 1;
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
-                std::snprintf(error_text, error_size, "--%s needs a value", form->name);
-                return options_bad;
-            }
-            if (*value == '\0') {
-                std::snprintf(error_text, error_size, "--%s needs a value", form->name);
-                return options_bad;
-            }
-        } else if (equals) {
-            std::snprintf(error_text, error_size, "--%s takes no value", form->name);
-            return options_bad;
-        }
-        if (!apply_option(*form, value, options, error_text, error_size)) return options_bad;
-    }
+    for (int i = 1; i < argc; ++i)
+        if (!read_option(argc, argv, &i, options, error_text, error_size)) return options_bad;
     if (options->show_help || options->show_version) return options_exit_ok;
     if (!check_combination(*options, error_text, error_size)) return options_bad;
     return options_run;
 }
 
 void print_usage(std::FILE* to) {
-    std::fprintf(to,
-                 "usage: varnhold [OPTION]...\n"
-                 "A real-time strategy skirmish against the computer.\n"
-                 "\n"
-                 "  --seed N        deal the first game from seed N (0 to 4294967295);\n"
-                 "                  F1 later deals from the clock\n"
-                 "  --scale N       enlarge the 640 x 480 picture N times (1 to %d);\n"
-                 "                  by default the largest that fits the desktop\n"
-                 "  --fullscreen    start full screen (Alt+Enter switches)\n"
-                 "  --record FILE   keep this game's replay in FILE\n"
-                 "  --no-record     keep no replay (by default every game is kept in\n"
-                 "                  $XDG_DATA_HOME/varnhold/replays/)\n"
-                 "  --replay FILE   watch a replay: Space pauses, + and - change the speed,\n"
-                 "                  Escape leaves\n"
-                 "  -h, --help      show this help and exit\n"
-                 "  --version       show the version and exit\n",
-                 max_scale);
+    std::fprintf(to, "usage: varnhold [OPTION]...\nA real-time strategy skirmish against the computer.\n\n");
+    // The help starts in one column, three spaces past the longest form.
+    char form[64];
+    int column = 0;
+    for (const OptionEntry& entry : option_table) {
+        describe_form(entry, form, sizeof form);
+        const int length = static_cast<int>(std::strlen(form));
+        if (length > column) column = length;
+    }
+    for (const OptionEntry& entry : option_table) {
+        describe_form(entry, form, sizeof form);
+        std::fprintf(to, "  %-*s   %s\n", column, form, entry.help[0]);
+        for (int line = 1; line < 3 && entry.help[line]; ++line)
+            std::fprintf(to, "  %-*s   %s\n", column, "", entry.help[line]);
+    }
 }
 
 bool handle_command_line(int argc, const char* const* argv, GameOptions* options, int* exit_code) {

@@ -31,7 +31,8 @@ enum OptionsResult {
 OptionsResult parse_options(int argc, const char* const* argv, GameOptions* options, char* error_text,
                             size_t error_size);
 
-// The usage text, as --help prints it.
+// The usage text, as --help prints it: every option, from the same table
+// the parser reads.
 void print_usage(std::FILE* to);
 
 // The whole entry on argv: prints help, version or the error with usage

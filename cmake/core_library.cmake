@@ -14,5 +14,5 @@ list(FILTER VARNHOLD_CORE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
 add_library(varnhold_core STATIC ${VARNHOLD_CORE_SOURCES})
 target_include_directories(varnhold_core PUBLIC ${CMAKE_SOURCE_DIR})
 # The one version of the game, its --version and its package alike.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/app/options.cpp ${CMAKE_SOURCE_DIR}/world/version.cpp PROPERTIES
+set_source_files_properties(${CMAKE_SOURCE_DIR}/world/version.cpp PROPERTIES
   COMPILE_DEFINITIONS VARNHOLD_VERSION="${PROJECT_VERSION}")

@@ -5,7 +5,6 @@
 
 #include <new>
 
-#include "app/input_state.h"
 #include "platform/platform.h"
 #include "render/image_loader.h"
 #include "render/image_table.h"
@@ -34,20 +33,6 @@ bool window_step(bool succeeded, const char* failure) {
     return false;
 }
 
-// There is no display mode to switch to, so a full-screen request is always
-// refused; the player may still take the window.
-bool settle_display_mode() {
-    if (!fullscreen) return true;
-    if (platform_message_box(platform_message_question, "Kavo GL",
-                             "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode "
-                             "Instead?")) {
-        fullscreen = 0;
-        return true;
-    }
-    platform_message_box(platform_message_stop, "ERROR", "Program Will Now Close.");
-    return false;
-}
-
 void apply_perspective(float aspect) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -73,9 +58,10 @@ void set_gl_state() {
 
 }  // namespace
 
-bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request) {
+// The game never changes the display mode: full screen is the platform's
+// display (display_state), at the desktop's own resolution.
+bool open_window(const char* title, int width, int height, int bits) {
     (void)bits;  // the colour depth is the desktop's; only the depth buffer is asked for
-    fullscreen = fullscreen_request ? 1 : 0;
     // Without a screen no box can show: the backend has said so on stderr.
     if (!platform_open_display()) return false;
     if (!platform_register_window_class()) {
@@ -83,7 +69,6 @@ bool open_window(const char* title, int width, int height, int bits, bool fullsc
         return false;
     }
     class_registered = true;
-    if (!settle_display_mode()) return false;
 
     window_exists = platform_create_window(title, width, height, 16);
     if (!window_step(window_exists, "Window Creation Error.")) return false;
@@ -105,7 +90,6 @@ bool open_window(const char* title, int width, int height, int bits, bool fullsc
 // Walks back down from whatever start-up reached; a step that fails is
 // reported and the rest still runs.
 void close_window() {
-    if (fullscreen) platform_show_cursor(true);
     if (render_context_exists) {
         if (!platform_release_gl_current()) shutdown_failure("Release Of DC And RC Failed.");
         if (!platform_delete_gl_context()) shutdown_failure("Release Rendering Context Failed.");

@@ -2,7 +2,7 @@
 // teardown in reverse, and the projection on resize.
 #pragma once
 
-bool open_window(const char* title, int width, int height, int bits, bool fullscreen_request);
+bool open_window(const char* title, int width, int height, int bits);
 void close_window();
 void set_start_projection(int width, int height);
 void resize_view(int width, int height);

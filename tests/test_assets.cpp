@@ -25,7 +25,7 @@ TEST(GeneratedAssets, EverySlotGetsItsPictureAtItsSizeAndTheSoundIsAShortMonoWav
                                         {10, "bmp_unit/unit_mage.bmp"},  {90, "bmp_land/mine.bmp"}};
     for (int i = 0; i < 15; ++i) files[30 + i] = std::string("bmp_unit/unit_") + creatures[i] + ".bmp";
     headless_reset();
-    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16, false));  // start-up loads them all
+    ASSERT_TRUE(open_window("VARNHOLD", screen_width, screen_height, 16));  // start-up loads them all
     for (int slot = 0; slot < max_images - 1; ++slot) {
         const Image& image = image_table[slot];
         const int side = !files.count(slot) ? 0 : slot < 2 ? 64 : slot == 3 ? 240 : 16;

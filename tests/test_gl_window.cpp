@@ -103,22 +103,3 @@ TEST(WindowTeardown, ReportsEachFailedStepInOrderAndStillFreesEverything) {
     EXPECT_FALSE(headless_window_open()) << "window left open";
     headless_reset();
 }
-
-// Full screen cannot be had; the question lets the player take the window,
-// and a no ends the start with the message that gives up.
-TEST(WindowStartUp, RefusedFullScreenAsksAndGivesUpOnNo) {
-    for (bool yes : {true, false}) {
-        const std::string what = yes ? "answered yes" : "answered no";
-        headless_reset();
-        headless_set_yes_no_answer(yes);
-        EXPECT_EQ(open_window("VARNHOLD", 640, 480, 16, true), yes) << what << ": window opened";
-        EXPECT_EQ(headless_message_count(), yes ? 1 : 2) << what << ": messages shown";
-        expect_message(0, platform_message_question, "Kavo GL",
-                       "The Requested Fullscreen Mode Is Not Supported By\nYour Video Card. Use Windowed Mode Instead?",
-                       what);
-        if (!yes) expect_message(1, platform_message_stop, "ERROR", "Program Will Now Close.", what);
-        EXPECT_EQ(fullscreen, yes ? 0 : 1) << what << ": full-screen flag";
-        close_window();
-    }
-    headless_reset();
-}

@@ -1,7 +1,12 @@
-// The command line: every option in both GNU spellings, and every kind of
-// bad input refused with a line that names what is wrong.
+// The command line: every option in both GNU spellings, each number taken
+// up to its edges and refused past them, every kind of bad input refused
+// with a line that names what is wrong, and the manual page in step.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,73 +30,85 @@ Parsed parse(std::vector<const char*> args) {
     return parsed;
 }
 
-TEST(Options, NoArgumentsStartTheDefaultGame) {
-    Parsed p = parse({});
-    EXPECT_EQ(p.result, options_run) << "result";
-    EXPECT_FALSE(p.options.has_seed) << "has_seed";
-    EXPECT_EQ(p.options.scale, 0) << "scale: 0 picks from the desktop";
-}
+TEST(Options, DefaultsAndValuesInBothSpellings) {
+    Parsed d = parse({});
+    EXPECT_FALSE(d.options.has_seed) << "has_seed without --seed";
+    EXPECT_EQ(d.options.scale, 0) << "scale without --scale: 0 picks from the desktop";
 
-TEST(Options, ValuesInBothSpellings) {
-    Parsed p = parse({"--seed", "4294967295", "--scale=3", "--record", "a.vrp", "--fullscreen"});
+    Parsed p = parse({"--seed", "7", "--scale=3", "--record", "a.vrp", "--fullscreen"});
     ASSERT_EQ(p.result, options_run) << "result: " << p.error;
-    EXPECT_TRUE(p.options.has_seed) << "has_seed";
-    EXPECT_EQ(p.options.seed, 4294967295u) << "seed: the largest 32-bit value";
+    EXPECT_EQ(p.options.seed, 7u) << "seed";
     EXPECT_EQ(p.options.scale, 3) << "scale";
     EXPECT_STREQ(p.options.record_path, "a.vrp") << "record_path";
     EXPECT_TRUE(p.options.fullscreen) << "fullscreen";
 
-    Parsed q = parse({"--seed=0", "--no-record", "--scale", "1"});
-    ASSERT_EQ(q.result, options_run) << "result: " << q.error;
-    EXPECT_EQ(q.options.seed, 0u) << "seed 0 is a seed";
-    EXPECT_TRUE(q.options.has_seed) << "has_seed";
+    Parsed q = parse({"--seed=0", "--no-record"});
+    EXPECT_TRUE(q.options.has_seed) << "has_seed: seed 0 is a seed";
     EXPECT_TRUE(q.options.no_record) << "no_record";
-    EXPECT_EQ(q.options.scale, 1) << "scale";
-
-    Parsed r = parse({"--replay=b.vrp"});
-    ASSERT_EQ(r.result, options_run) << "result: " << r.error;
-    EXPECT_STREQ(r.options.replay_path, "b.vrp") << "replay_path";
+    EXPECT_STREQ(parse({"--replay=b.vrp"}).options.replay_path, "b.vrp") << "replay_path";
 }
 
 TEST(Options, HelpAndVersionEndBeforeAnyWindow) {
     EXPECT_EQ(parse({"--help"}).result, options_exit_ok) << "--help";
     EXPECT_EQ(parse({"-h"}).result, options_exit_ok) << "-h";
-    Parsed v = parse({"--version"});
-    EXPECT_EQ(v.result, options_exit_ok) << "--version";
-    EXPECT_TRUE(v.options.show_version) << "show_version";
-    EXPECT_EQ(std::string(version_text()).rfind("varnhold ", 0), 0u) << "version text: " << version_text();
+    EXPECT_EQ(parse({"--version"}).result, options_exit_ok) << "--version";
+    EXPECT_EQ(std::string(version_text()), std::string("varnhold ") + game_version()) << "version text";
 }
 
-TEST(Options, BadInputIsRefusedWithItsReason) {
+// Each number is taken up to its edges and refused one past them; bad input
+// of every other kind is refused too, with one line that says why.
+TEST(Options, EdgesAndBadInput) {
     struct Case {
         std::vector<const char*> args;
-        const char* reason;  // a piece of the one line the player sees
+        const char* reason;  // a piece of the one line the player sees; null: taken
     };
     const Case cases[] = {
+        {{"--seed", "4294967295"}, nullptr},
+        {{"--seed", "4294967296"}, "--seed needs a whole number from 0 to 4294967295, not '4294967296'"},
+        {{"--scale", "1"}, nullptr},
+        {{"--scale", "16"}, nullptr},
+        {{"--scale", "0"}, "--scale needs a whole number from 1 to 16, not '0'"},
+        {{"--scale", "17"}, "--scale needs a whole number from 1 to 16, not '17'"},
+        {{"--seed", "+5"}, "not '+5'"},
+        {{"--seed", "12abc"}, "not '12abc'"},
+        {{"--seed"}, "--seed needs a value"},
+        {{"--seed="}, "--seed needs a value"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
         {{"-x"}, "unexpected argument '-x'"},
         {{"--"}, "unexpected argument '--'"},
-        {{"--seed"}, "--seed needs a value"},
-        {{"--seed="}, "--seed needs a value"},
-        {{"--seed", "-1"}, "not '-1'"},
-        {{"--seed", "4294967296"}, "not '4294967296'"},
-        {{"--seed", "12abc"}, "not '12abc'"},
-        {{"--seed", "99999999999999999999999"}, "not '99999999999999999999999'"},
-        {{"--scale", "0"}, "--scale needs a whole number from 1 to 16"},
-        {{"--scale", "17"}, "not '17'"},
         {{"--fullscreen=yes"}, "--fullscreen takes no value"},
-        {{"--help=1"}, "--help takes no value"},
         {{"--record", "a", "--no-record"}, "--record and --no-record"},
         {{"--replay", "a", "--record", "b"}, "--replay and --record"},
         {{"--replay", "a", "--seed", "5"}, "--replay takes its seeds from the file"},
     };
     for (const Case& c : cases) {
         Parsed p = parse(c.args);
-        std::string shown = c.args[0];
-        EXPECT_EQ(p.result, options_bad) << "result of " << shown;
-        EXPECT_NE(p.error.find(c.reason), std::string::npos) << "reason for " << shown << ": said '" << p.error << "'";
+        const std::string shown = std::string(c.args[0]) + (c.args.size() > 1 ? std::string(" ") + c.args[1] : "");
+        EXPECT_EQ(p.result, c.reason ? options_bad : options_run) << "result of " << shown << ": " << p.error;
+        EXPECT_NE(p.error.find(c.reason ? c.reason : ""), std::string::npos) << "reason for " << shown;
         EXPECT_EQ(p.error.find('\n'), std::string::npos) << "lines of the reason for " << shown;
     }
+}
+
+// Every option the usage shows is in the manual page.
+TEST(Options, TheManualPageNamesEveryOption) {
+    char* usage = nullptr;
+    size_t usage_size = 0;
+    std::FILE* usage_file = open_memstream(&usage, &usage_size);
+    print_usage(usage_file);
+    std::fclose(usage_file);
+    std::istringstream words(usage);
+    std::free(usage);
+    std::ifstream page_file(VARNHOLD_SOURCE_DIR "/packaging/varnhold.6");
+    std::string page((std::istreambuf_iterator<char>(page_file)), std::istreambuf_iterator<char>());
+    for (size_t dash; (dash = page.find("\\-")) != std::string::npos;) page.erase(dash, 1);  // roff writes - as \-
+    int options = 0;
+    for (std::string word; words >> word;) {
+        if (word.size() < 2 || word[0] != '-') continue;
+        EXPECT_NE(page.find(word.substr(0, word.find_first_of(",["))), std::string::npos) << word << " not in the page";
+        ++options;
+    }
+    EXPECT_GE(options, 9) << "options the usage shows";
 }
 
 }  // namespace

@@ -5,4 +5,5 @@
 #endif
 
 const char* game_version() { return VARNHOLD_VERSION; }
+
 const char* version_text() { return "varnhold " VARNHOLD_VERSION; }

@@ -1,8 +1,8 @@
-// The game's version, the one the build was configured with: its
-// --version, its package, its replays and its network hello alike.
+// The game's one version, as the build was configured with it: the number a
+// replay or a peer compares with its own, and the line --version prints.
 #pragma once
 
-// "1.1.0", the number alone.
+// The number alone: "1.1.0".
 const char* game_version();
-// "varnhold 1.1.0".
+// The program and its number: "varnhold 1.1.0".
 const char* version_text();

@@ -5,6 +5,10 @@
 #endif
 #include <GL/gl.h>
 
+#include "platform/platform.h"
+
+DisplayState display_state = {0, false, 640, 480, 1, false};
+
 namespace {
 
 constexpr int largest_factor = 16;
@@ -155,6 +159,19 @@ int display_window_factor(int picture_width, int picture_height, int usable_widt
         if (fits) factor = n;
     }
     return factor;
+}
+
+void platform_request_display(int scale, bool full_screen) {
+    display_state.requested_scale = scale;
+    display_state.full_screen_requested = full_screen;
+}
+
+void display_window_opens(int picture_width, int picture_height, int usable_width, int usable_height) {
+    display_state.picture_width = picture_width;
+    display_state.picture_height = picture_height;
+    display_state.window_factor = display_window_factor(picture_width, picture_height, usable_width, usable_height);
+    if (display_state.requested_scale > 0) display_state.window_factor = display_state.requested_scale;
+    display_state.full_screen = false;
 }
 
 DisplayLayout display_layout(int picture_width, int picture_height, int drawable_width, int drawable_height) {

@@ -13,9 +13,28 @@ struct DisplayLayout {
     int top;                              // rows of black above it
 };
 
+// What the player asked for and what the window is now, held here once for
+// every backend: the request is made before the window opens
+// (platform_request_display), the rest is the backend's to keep as the
+// window changes (Alt+Enter).
+struct DisplayState {
+    int requested_scale;                // the window's factor; 0 picks one from the desktop
+    bool full_screen_requested;         // start full screen
+    int picture_width, picture_height;  // the game's own picture
+    int window_factor;                  // the window's whole factor, in points
+    bool full_screen;                   // the window covers its desktop
+};
+extern DisplayState display_state;
+
 // The largest whole factor whose window fits in 90 % of the usable desktop
 // area (points); 1 when not even that fits.
 int display_window_factor(int picture_width, int picture_height, int usable_width, int usable_height);
+
+// A window about to open for a picture of this size, on a desktop whose
+// usable area is this (0 x 0 when it cannot be known): its factor is the
+// requested one, else the largest that fits; it opens as a window, full
+// screen only once shown.
+void display_window_opens(int picture_width, int picture_height, int usable_width, int usable_height);
 
 // The largest whole factor that fits the drawable, the picture centred.
 DisplayLayout display_layout(int picture_width, int picture_height, int drawable_width, int drawable_height);

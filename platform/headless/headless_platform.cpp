@@ -36,7 +36,6 @@ struct HeadlessMachine {
     std::string last_sound;
     int message_count;
     HeadlessMessage messages[message_capacity];
-    bool yes_no_answer = false;
     bool window_open = false;
     int window_width, window_height;
     int swap_count;
@@ -117,7 +116,6 @@ std::string headless_message_text(int index) {
     const HeadlessMessage* message = message_at(index);
     return message ? message->text : std::string();
 }
-void headless_set_yes_no_answer(bool yes) { machine.yes_no_answer = yes; }
 bool headless_window_open() { return machine.window_open; }
 int headless_swap_count() { return machine.swap_count; }
 bool headless_fail_step(const char* step) {
@@ -129,9 +127,8 @@ bool headless_fail_step(const char* step) {
 
 // ---- the contract ----------------------------------------------------------------
 
-// The offscreen surface is the picture's size whatever is asked.
-void platform_request_display(int, bool) {}
-
+// The display request is the common display step's, which the offscreen
+// surface ignores: it is the picture's size whatever is asked.
 bool platform_open_display() { return !step_fails("display"); }
 
 bool platform_register_window_class() { return !step_fails("class"); }
@@ -246,7 +243,7 @@ bool platform_message_box(PlatformMessageKind kind, const char* caption, const c
     }
     ++machine.message_count;
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-    return kind == platform_message_question && machine.yes_no_answer;
+    return false;  // a question is answered no
 }
 
 void platform_sleep_ms(int milliseconds) {

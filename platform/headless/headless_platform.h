@@ -27,12 +27,11 @@ int headless_last_sleep_ms();
 // Sounds started.
 std::string headless_last_sound();
 
-// Message boxes and questions shown, oldest first.
+// Message boxes shown, oldest first.
 int headless_message_count();
 PlatformMessageKind headless_message_kind(int index);
 std::string headless_message_caption(int index);
 std::string headless_message_text(int index);
-void headless_set_yes_no_answer(bool yes);
 
 // Window bookkeeping.
 bool headless_window_open();

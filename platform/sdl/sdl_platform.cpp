@@ -18,19 +18,14 @@ namespace {
 SDL_Window* sdl_window = nullptr;
 SDL_GLContext gl_context = nullptr;
 
-// The display: the picture's size, the window's whole factor (in points),
-// full screen or not, and the window's place to go back to from full screen.
-int requested_scale = 0;
-bool full_screen_requested = false;
-int picture_width = 640, picture_height = 480;
-int window_factor = 1;
-bool full_screen = false;
+// The window's place to go back to from full screen; the rest of the
+// display is display_state's.
 int windowed_x = 0, windowed_y = 0;
 
 DisplayLayout layout_now() {
-    int width = picture_width, height = picture_height;
+    int width = display_state.picture_width, height = display_state.picture_height;
     if (sdl_window) SDL_GL_GetDrawableSize(sdl_window, &width, &height);
-    return display_layout(picture_width, picture_height, width, height);
+    return display_layout(display_state.picture_width, display_state.picture_height, width, height);
 }
 
 // The desktop the window opens on: the one holding the screen's top-left corner.
@@ -44,20 +39,13 @@ int display_at_origin() {
     return 0;
 }
 
-int choose_window_factor() {
-    if (requested_scale > 0) return requested_scale;
-    SDL_Rect usable;
-    if (SDL_GetDisplayUsableBounds(display_at_origin(), &usable) != 0) return 1;
-    return display_window_factor(picture_width, picture_height, usable.w, usable.h);
-}
-
 // Full screen is the desktop's own resolution, never a mode change; leaving
 // it gives back the window as it was, size and place. The window is first
 // made to cover its desktop by itself: without a window manager (a kiosk, a
 // bare X server) nobody answers SDL's full-screen request, and SDL would
 // still take the desktop's size for the drawable's.
 void set_full_screen(bool on) {
-    if (!sdl_window || on == full_screen) return;
+    if (!sdl_window || on == display_state.full_screen) return;
     if (on) {
         SDL_GetWindowPosition(sdl_window, &windowed_x, &windowed_y);
         int display = SDL_GetWindowDisplayIndex(sdl_window);
@@ -69,10 +57,11 @@ void set_full_screen(bool on) {
         SDL_SetWindowFullscreen(sdl_window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         SDL_SetWindowFullscreen(sdl_window, 0);
-        SDL_SetWindowSize(sdl_window, picture_width * window_factor, picture_height * window_factor);
+        SDL_SetWindowSize(sdl_window, display_state.picture_width * display_state.window_factor,
+                          display_state.picture_height * display_state.window_factor);
         SDL_SetWindowPosition(sdl_window, windowed_x, windowed_y);
     }
-    full_screen = on;
+    display_state.full_screen = on;
 }
 
 // Alt+Enter switches full screen and is no key of the game's; a held
@@ -85,8 +74,8 @@ bool is_full_screen_toggle(const SDL_Event& sdl_event) {
 // Positions and sizes reach the game in picture pixels.
 void map_to_picture(PlatformEvent* event) {
     if (event->type == platform_event_resized) {
-        event->x = picture_width;
-        event->y = picture_height;
+        event->x = display_state.picture_width;
+        event->y = display_state.picture_height;
         return;
     }
     if (event->type != platform_event_mouse_move && event->type != platform_event_button_down &&
@@ -257,11 +246,6 @@ void sdl_translate_event(const SDL_Event& sdl_event, PlatformEvent* event) {
 
 // ---- Window and GL context ---------------------------------------------------
 
-void platform_request_display(int scale, bool full_screen_wanted) {
-    requested_scale = scale;
-    full_screen_requested = full_screen_wanted;
-}
-
 bool platform_open_display() { return SDL_WasInit(SDL_INIT_VIDEO) != 0 || init_video(); }
 
 // SDL has no window class: the video system it registers with stands for it.
@@ -275,13 +259,14 @@ bool platform_create_window(const char* title, int width, int height, int depth_
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-    picture_width = width;
-    picture_height = height;
-    window_factor = choose_window_factor();
-    full_screen = false;
+    // The usable desktop (less panels and docks); 0 x 0 when SDL cannot tell.
+    SDL_Rect usable = {0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(display_at_origin(), &usable) != 0) usable.w = usable.h = 0;
+    display_window_opens(width, height, usable.w, usable.h);
     windowed_x = 0;
     windowed_y = 0;
-    sdl_window = SDL_CreateWindow(title, 0, 0, width * window_factor, height * window_factor,
+    const int factor = display_state.window_factor;
+    sdl_window = SDL_CreateWindow(title, 0, 0, width * factor, height * factor,
                                   SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN |
                                       SDL_WINDOW_ALLOW_HIGHDPI);
     if (!sdl_window) {
@@ -312,14 +297,14 @@ bool platform_make_gl_current() {
         note_failure("SDL GL current");
         return false;
     }
-    display_start(picture_width, picture_height);
+    display_start(display_state.picture_width, display_state.picture_height);
     return true;
 }
 
 void platform_show_window() {
     if (!sdl_window) return;
     SDL_ShowWindow(sdl_window);
-    if (full_screen_requested) set_full_screen(true);
+    if (display_state.full_screen_requested) set_full_screen(true);
     SDL_RaiseWindow(sdl_window);
     SDL_SetWindowInputFocus(sdl_window);
     SDL_StopTextInput();
@@ -330,7 +315,7 @@ void platform_show_window() {
 // game and grow its memory or its input lag while it runs for hours.
 void platform_swap_buffers() {
     if (!sdl_window) return;
-    int width = picture_width, height = picture_height;
+    int width = display_state.picture_width, height = display_state.picture_height;
     SDL_GL_GetDrawableSize(sdl_window, &width, &height);
     display_present(width, height);
     glFinish();
@@ -367,9 +352,9 @@ bool platform_unregister_window_class() {
 }
 
 void platform_move_window(int x, int y, int width, int height) {
-    if (!sdl_window || full_screen) return;
+    if (!sdl_window || display_state.full_screen) return;
     SDL_SetWindowPosition(sdl_window, x, y);
-    SDL_SetWindowSize(sdl_window, width * window_factor, height * window_factor);
+    SDL_SetWindowSize(sdl_window, width * display_state.window_factor, height * display_state.window_factor);
 }
 
 void platform_show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
@@ -380,7 +365,7 @@ bool platform_poll_event(PlatformEvent* event) {
     SDL_Event sdl_event;
     if (!SDL_PollEvent(&sdl_event)) return false;
     if (is_full_screen_toggle(sdl_event)) {
-        if (!sdl_event.key.repeat) set_full_screen(!full_screen);
+        if (!sdl_event.key.repeat) set_full_screen(!display_state.full_screen);
         clear_event(event);
         event->type = platform_event_other;
         return true;

@@ -61,17 +61,12 @@ PlatformEvent button_event(PlatformEventType type, int button) {
     return event;
 }
 
-// The display: the picture's size, the window's whole factor, full screen or
-// not, and the window's rectangle to go back to from full screen.
-int requested_scale = 0;
-bool full_screen_requested = false;
-int picture_width = 640, picture_height = 480;
-int window_factor = 1;
-bool full_screen = false;
+// The window's rectangle to go back to from full screen; the rest of the
+// display is display_state's.
 RECT windowed_rectangle = {0, 0, 640, 480};
 
 void client_size(int* width, int* height) {
-    RECT client = {0, 0, picture_width, picture_height};
+    RECT client = {0, 0, display_state.picture_width, display_state.picture_height};
     if (window_handle) GetClientRect(window_handle, &client);
     *width = client.right - client.left;
     *height = client.bottom - client.top;
@@ -80,7 +75,7 @@ void client_size(int* width, int* height) {
 DisplayLayout layout_now() {
     int width = 0, height = 0;
     client_size(&width, &height);
-    return display_layout(picture_width, picture_height, width, height);
+    return display_layout(display_state.picture_width, display_state.picture_height, width, height);
 }
 
 // Windows would otherwise stretch the window blurred on a high-DPI desktop
@@ -95,20 +90,11 @@ void declare_dpi_aware() {
     if (set_aware) set_aware();
 }
 
-// The largest factor whose window fits the work area (the desktop less the
-// taskbar) of the primary monitor, where (0, 0) lies.
-int choose_window_factor() {
-    if (requested_scale > 0) return requested_scale;
-    RECT work = {0, 0, 0, 0};
-    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) return 1;
-    return display_window_factor(picture_width, picture_height, work.right - work.left, work.bottom - work.top);
-}
-
 // Full screen is a borderless window over the whole monitor at the desktop's
 // resolution, never a mode change; leaving it gives back the window's place
 // and size.
 void set_full_screen(bool on) {
-    if (!window_handle || on == full_screen) return;
+    if (!window_handle || on == display_state.full_screen) return;
     if (on) {
         MONITORINFO monitor;
         std::memset(&monitor, 0, sizeof monitor);
@@ -124,7 +110,7 @@ void set_full_screen(bool on) {
         SetWindowPos(window_handle, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
     }
-    full_screen = on;
+    display_state.full_screen = on;
 }
 
 // Alt+Enter: the context code (bit 29) says Alt is down; bit 30 says the key
@@ -159,8 +145,8 @@ PlatformEvent translate_message(UINT message, WPARAM wparam, LPARAM lparam, bool
     // Whatever the window's real size, the game draws and reads its picture.
     case WM_SIZE: {
         PlatformEvent event = make_event(platform_event_resized);
-        event.x = picture_width;
-        event.y = picture_height;
+        event.x = display_state.picture_width;
+        event.y = display_state.picture_height;
         return event;
     }
     case WM_MOUSEMOVE: {
@@ -174,7 +160,7 @@ PlatformEvent translate_message(UINT message, WPARAM wparam, LPARAM lparam, bool
     }
     case WM_SYSKEYDOWN:
         if (!is_full_screen_toggle(message, wparam, lparam)) break;
-        if ((lparam & (1L << 30)) == 0) set_full_screen(!full_screen);
+        if ((lparam & (1L << 30)) == 0) set_full_screen(!display_state.full_screen);
         return make_event(platform_event_other);
     case WM_SYSCHAR:
         // The character of Alt+Enter would only ring the menu's bell.
@@ -242,11 +228,6 @@ int win32_last_message_wparam() { return static_cast<int>(last_wparam); }
 
 // ---- Window and GL context ---------------------------------------------------
 
-void platform_request_display(int scale, bool full_screen_wanted) {
-    requested_scale = scale;
-    full_screen_requested = full_screen_wanted;
-}
-
 bool platform_open_display() { return true; }
 
 bool platform_register_window_class() {
@@ -265,14 +246,16 @@ bool platform_register_window_class() {
 bool platform_create_window(const char* title, int width, int height, int depth_bits) {
     requested_depth_bits = depth_bits;
     declare_dpi_aware();
-    picture_width = width;
-    picture_height = height;
-    window_factor = choose_window_factor();
-    full_screen = false;
+    // The work area (the desktop less the taskbar) of the primary monitor,
+    // where (0, 0) lies; 0 x 0 when Windows cannot tell.
+    RECT work = {0, 0, 0, 0};
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) work = {0, 0, 0, 0};
+    display_window_opens(width, height, work.right - work.left, work.bottom - work.top);
+    const int factor = display_state.window_factor;
     // No caption and no frame; the rectangle is adjusted all the same.
     const DWORD ex_style = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     const DWORD style = WS_POPUP;
-    RECT rectangle = {0, 0, width * window_factor, height * window_factor};
+    RECT rectangle = {0, 0, width * factor, height * factor};
     AdjustWindowRectEx(&rectangle, style, FALSE, ex_style);
     window_handle = CreateWindowExA(ex_style, class_name, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                                     rectangle.right - rectangle.left, rectangle.bottom - rectangle.top, nullptr,
@@ -302,14 +285,14 @@ bool platform_create_gl_context() {
 
 bool platform_make_gl_current() {
     if (!device_context || !render_context || !wglMakeCurrent(device_context, render_context)) return false;
-    display_start(picture_width, picture_height);
+    display_start(display_state.picture_width, display_state.picture_height);
     return true;
 }
 
 void platform_show_window() {
     if (!window_handle) return;
     ShowWindow(window_handle, SW_SHOW);
-    if (full_screen_requested) set_full_screen(true);
+    if (display_state.full_screen_requested) set_full_screen(true);
     SetForegroundWindow(window_handle);
     SetFocus(window_handle);
 }
@@ -352,8 +335,9 @@ bool platform_destroy_window() {
 bool platform_unregister_window_class() { return UnregisterClassA(class_name, instance_handle) != FALSE; }
 
 void platform_move_window(int x, int y, int width, int height) {
-    if (window_handle && !full_screen)
-        MoveWindow(window_handle, x, y, width * window_factor, height * window_factor, TRUE);
+    if (window_handle && !display_state.full_screen)
+        MoveWindow(window_handle, x, y, width * display_state.window_factor, height * display_state.window_factor,
+                   TRUE);
 }
 
 void platform_show_cursor(bool visible) { ShowCursor(visible ? TRUE : FALSE); }

@@ -90,7 +90,7 @@ bool run_frame(WorldDrawing way = WorldDrawing::batched) {
 bool open_game() {
     headless_reset();
     headless_set_calendar_seconds(deal_seed);
-    if (!open_window("VARNHOLD", screen_width, screen_height, 16, false)) return false;
+    if (!open_window("VARNHOLD", screen_width, screen_height, 16)) return false;
     if (start_world(deal_seed)) return false;
     follow_deal(&local_view);
     resize_view(screen_width, screen_height);
