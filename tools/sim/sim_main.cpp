@@ -10,9 +10,11 @@
 #include "game/frame_rules.h"
 #include "game/side_command.h"
 #include "game/view.h"
+#include "net/lobby.h"
 #include "path/path_queries.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
+#include "tools/sim/sim_network.h"
 #include "tools/sim/sim_player.h"
 #include "tools/sim/sim_replay.h"
 #include "tools/sim/sim_world.h"
@@ -29,16 +31,26 @@ struct SimOptions {
     SimPlayerStyle player = sim_player_idle;
     const char* dump_path = nullptr;
     bool check = false;
+    // A side of a two-player game (--host or --join) instead.
+    bool network = false;
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false};
 };
 
 void print_usage() {
     std::fprintf(stderr,
                  "usage: varnhold-sim --seed S --frames N [--player idle|attack|random] [--dump FILE] [--check]\n"
                  "       varnhold-sim --replay FILE\n"
+                 "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
+                 "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --replay  play a replay through the rule steps and check its digests; exit 0 only\n"
-                 "            when all match to the game's end\n");
+                 "            when all match to the game's end\n"
+                 "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
+                 "            default), N frames at F a second (0: as fast as the other side allows);\n"
+                 "            exit 0 only when all N were played with both games alike\n");
 }
+
+bool player_given = false;
 
 bool parse_options(int argc, char** argv, SimOptions* options) {
     for (int i = 1; i < argc; ++i) {
@@ -54,6 +66,7 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             if (*end || options->frames < 0) return false;
             ++i;
         } else if (!std::strcmp(arg, "--player") && value) {
+            player_given = true;
             if (!std::strcmp(value, "idle")) options->player = sim_player_idle;
             else if (!std::strcmp(value, "attack")) options->player = sim_player_attack;
             else if (!std::strcmp(value, "random")) options->player = sim_player_random;
@@ -64,6 +77,26 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             ++i;
         } else if (!std::strcmp(arg, "--check")) {
             options->check = true;
+        } else if (!std::strcmp(arg, "--host")) {
+            options->network = options->net.hosting = true;
+            if (value && value[0] != '-') {
+                options->net.port = static_cast<int>(std::strtol(value, &end, 10));
+                if (*end || options->net.port < 1 || options->net.port > 65535) return false;
+                ++i;
+            }
+        } else if (!std::strcmp(arg, "--join") && value) {
+            options->network = true;
+            options->net.join_address = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--record") && value) {
+            options->net.record_path = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--fps") && value) {
+            options->net.frames_per_second = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->net.frames_per_second < 0 || options->net.frames_per_second > 1000) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--deal-other-seed")) {
+            options->net.deal_other_seed = true;
         } else {
             return false;
         }
@@ -106,6 +139,17 @@ int main(int argc, char** argv) {
     if (!parse_options(argc, argv, &options)) {
         print_usage();
         return 2;
+    }
+    if (options.network) {
+        if (options.net.hosting == (options.net.join_address != nullptr)) {
+            print_usage();
+            return 2;
+        }
+        SimNetOptions net = options.net;
+        net.seed = options.seed;
+        net.frames = options.frames;
+        if (player_given) net.player = options.player;
+        return play_network_peer(net);
     }
     if (!start_sim_world(options.seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");

@@ -36,10 +36,11 @@ void release_buttons() { mouse_buttons[0] = mouse_buttons[1] = mouse_buttons[2] 
 
 int held_frames = 0;
 
-void attack_computer_leader() {
+// The other side's leader: the computer's, for a player on side 0.
+void attack_other_leader() {
     release_buttons();
     if (frame_counter % 30 != 0) return;
-    const Unit& leader = unit_table[1];
+    const Unit& leader = unit_table[1 - view->side];
     point_at_tile(leader.tile_x, leader.tile_y);
     mouse_buttons[2] = 1;
 }
@@ -68,7 +69,7 @@ void act_randomly() {
         mouse_buttons[0] = 1;
         held_frames = choose(20);
     } else if (action < 10) {
-        int i = random_unit([](const Unit& u) { return u.owner == owner_player && !u.dead; });
+        int i = random_unit([](const Unit& u) { return u.owner == view->side && !u.dead; });
         if (i < 0) return;
         point_at_tile(unit_table[i].tile_x, unit_table[i].tile_y);
         mouse_buttons[0] = 1;
@@ -81,7 +82,7 @@ void act_randomly() {
         point_at_tile(x, y);
         mouse_buttons[2] = 1;
     } else if (action < 16) {
-        int i = random_unit([](const Unit& u) { return u.owner == owner_computer && !u.dead; });
+        int i = random_unit([](const Unit& u) { return u.owner == 1 - view->side && !u.dead; });
         if (i < 0) return;
         point_at_tile(unit_table[i].tile_x, unit_table[i].tile_y);
         mouse_buttons[2] = 1;
@@ -107,7 +108,7 @@ void sim_player_act(SimPlayerStyle style, View* person_view, PassInput* input) {
     view = person_view;
     switch (style) {
         case sim_player_idle: release_buttons(); break;
-        case sim_player_attack: attack_computer_leader(); break;
+        case sim_player_attack: attack_other_leader(); break;
         case sim_player_random: act_randomly(); break;
     }
     clear_pass_input(input);

@@ -11,5 +11,6 @@ enum SimPlayerStyle { sim_player_idle, sim_player_attack, sim_player_random };
 
 // Seeds the player's own generator; the game's draws are never touched by it.
 void sim_player_seed(uint64_t seed);
-// The person's input for the coming frame, and the view it points through.
+// The person's input for the coming frame, and the view it points through;
+// the person plays the view's side.
 void sim_player_act(SimPlayerStyle style, View* view, PassInput* input);

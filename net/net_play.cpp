@@ -1,0 +1,127 @@
+#include "net/net_play.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <random>
+#include <cstdio>
+#include <cstring>
+
+#include "game/frame_rules.h"
+#include "replay/state_digest.h"
+
+namespace {
+
+// Two hex digits a byte, as the packets carry a fingerprint.
+void pack_fingerprint(const char* hex, uint8_t* bytes) {
+    for (int i = 0; i < packet_fingerprint_bytes; ++i) {
+        uint8_t byte = 0;
+        for (int half = 0; half < 2; ++half) {
+            const char c = hex[i * 2 + half];
+            const int digit = c >= 'a' ? c - 'a' + 10 : c - '0';
+            byte = static_cast<uint8_t>(byte << 4 | (digit & 15));
+        }
+        bytes[i] = byte;
+    }
+}
+
+StateDigest unpacked(uint64_t whole, const uint8_t* bytes) {
+    StateDigest digest = {};
+    digest.whole = whole;
+    for (int i = 0; i < packet_fingerprint_bytes; ++i) {
+        digest.fingerprint[i * 2] = "0123456789abcdef"[bytes[i] >> 4];
+        digest.fingerprint[i * 2 + 1] = "0123456789abcdef"[bytes[i] & 15];
+    }
+    return digest;
+}
+
+}  // namespace
+
+int64_t net_now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The system's entropy, mixed with the clock in case a system gives none.
+uint64_t net_random() {
+    std::random_device device;
+    const uint64_t high = device();
+    const uint64_t low = device();
+    const uint64_t ticks = static_cast<uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    return (high << 32 | low) ^ (ticks * 0x9E3779B97F4A7C15ull);
+}
+
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms) {
+    std::memset(play, 0, sizeof *play);
+    link_start(&play->link, game, now_ms);
+    lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms);
+    play->stalled_since_ms = -1;
+}
+
+void net_play_exchange(NetPlay* play, int64_t now_ms) {
+    link_receive(&play->link, &play->lockstep, now_ms);
+    link_send(&play->link, play->lockstep, now_ms);
+}
+
+bool net_play_wants_command(const NetPlay& play) { return lockstep_wants_command(play.lockstep); }
+
+void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms) {
+    lockstep_submit(&play->lockstep, command);
+    link_send(&play->link, play->lockstep, now_ms);
+}
+
+bool net_play_take(NetPlay* play, FrameCommands* commands, int64_t now_ms) {
+    if (lockstep_take(&play->lockstep, commands)) {
+        play->stalled_since_ms = -1;
+        return true;
+    }
+    if (play->stalled_since_ms < 0) play->stalled_since_ms = now_ms;
+    ++play->stalls;
+    return false;
+}
+
+void net_play_frame_ran(NetPlay* play, int64_t now_ms) {
+    ++play->frames_run;
+    if (census_frame()) {
+        const StateDigest digest = digest_game_state();
+        uint8_t fingerprint[packet_fingerprint_bytes];
+        pack_fingerprint(digest.fingerprint, fingerprint);
+        lockstep_note_digest(&play->lockstep, play->frames_run, digest.whole, fingerprint);
+    }
+    link_send(&play->link, play->lockstep, now_ms);
+}
+
+LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms) {
+    return lockstep_status(play.lockstep, now_ms);
+}
+
+int net_play_waited_seconds(const NetPlay& play, int64_t now_ms) {
+    return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms) / 1000);
+}
+
+void net_play_leave(NetPlay* play) {
+    if (play->link.game.socket >= 0) link_leave(&play->link, &play->lockstep);
+}
+
+void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, int size) {
+    const size_t room = static_cast<size_t>(size);
+    switch (status) {
+    case lockstep_peer_left: std::snprintf(text, room, "the other player left"); break;
+    case lockstep_peer_silent:
+        std::snprintf(text, room, "the other player is gone: nothing heard for %" PRId64 " s",
+                      lockstep_give_up_ms / 1000);
+        break;
+    case lockstep_desynced:
+        std::snprintf(text, room, "the games parted at frame %" PRIu32, play.lockstep.desync_frame);
+        break;
+    default: std::snprintf(text, room, "the game goes on"); break;
+    }
+}
+
+void net_play_print_parting(const NetPlay& play, std::FILE* out) {
+    const Lockstep& lockstep = play.lockstep;
+    const StateDigest here = unpacked(lockstep.desync_local, lockstep.desync_local_fingerprint);
+    const StateDigest there = unpacked(lockstep.desync_peer, lockstep.desync_peer_fingerprint);
+    std::fprintf(out, "digest here %016" PRIx64 ", the other side's %016" PRIx64 "\n", here.whole, there.whole);
+    print_digest_difference(there, here, DigestForm::shared, nullptr, "here now", out);
+}

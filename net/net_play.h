@@ -1,0 +1,48 @@
+// A two-player game's turns, for a window or a headless peer alike: the
+// local command offered when the lockstep wants it, both sides' commands
+// taken for each frame, the census digests noted after it, and what has
+// become of the other side.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "net/link.h"
+#include "net/lockstep.h"
+
+struct NetPlay {
+    Link link;
+    Lockstep lockstep;
+    uint32_t frames_run;
+    int64_t stalled_since_ms;  // -1 while the next frame's commands are here
+    int64_t stalls;            // passes that wanted a frame and had to wait for it
+};
+
+// The clock the network game keeps time by: milliseconds, never going back.
+int64_t net_now_ms();
+// A number no other program picks alike: a guest's nonce, a host's token.
+uint64_t net_random();
+
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms);
+// Everything the other side sent, and what is due to it.
+void net_play_exchange(NetPlay* play, int64_t now_ms);
+// True when the local command for frame frames_run + delay is wanted now.
+bool net_play_wants_command(const NetPlay& play);
+void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms);
+// The next frame's commands when both sides' are here; false (and the wait
+// counted) when they are not.
+bool net_play_take(NetPlay* play, FrameCommands* commands, int64_t now_ms);
+// After the frame ran: its census digest, when it had one, goes to the other side.
+void net_play_frame_ran(NetPlay* play, int64_t now_ms);
+// Running, waiting, the other side silent or gone, or the games parted.
+LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
+// Seconds the next frame has waited, 0 when it does not wait.
+int net_play_waited_seconds(const NetPlay& play, int64_t now_ms);
+// Says we leave and closes the socket.
+void net_play_leave(NetPlay* play);
+// One line (no newline) saying how the game ended, for a status other than
+// running or waiting; names the frame where the games parted.
+void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, int size);
+// Where the games parted: the fields and the groups of slots whose
+// fingerprint digits differ between the two sides, and their values here.
+void net_play_print_parting(const NetPlay& play, std::FILE* out);

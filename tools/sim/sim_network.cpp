@@ -1,0 +1,183 @@
+#include "tools/sim/sim_network.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <thread>
+
+#include "game/frame_rules.h"
+#include "game/rules_fingerprint.h"
+#include "game/side_command.h"
+#include "game/view.h"
+#include "net/lobby.h"
+#include "net/net_play.h"
+#include "replay/recording.h"
+#include "replay/state_digest.h"
+#include "tools/sim/sim_world.h"
+#include "world/game_state.h"
+#include "world/new_game.h"
+#include "world/version.h"
+
+namespace {
+
+constexpr int frame_ms = 16;
+constexpr int64_t join_give_up_ms = 10000;
+constexpr int64_t host_wait_ms = 60000;
+// Once its own frames are done, a peer stays this long at most for the
+// other to take the last commands and digests.
+constexpr int64_t farewell_ms = 3000;
+
+void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
+bool run_lobby(const SimNetOptions& options, NetGame* game) {
+    static Lobby lobby;
+    const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
+    const int64_t began = net_now_ms();
+    bool opened;
+    if (options.hosting) {
+        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv4, options.port), options.seed, 1,
+                            frame_ms, began);
+        if (opened) std::printf("waiting for a player on port %d\n", options.port);
+    } else {
+        DatagramAddress host;
+        if (!datagram_resolve(options.join_address, net_default_port, &host)) {
+            std::fprintf(stderr, "varnhold-sim: cannot find %s (%s)\n", options.join_address, datagram_last_error());
+            return false;
+        }
+        opened = lobby_join(&lobby, identity, host, join_give_up_ms, began);
+        if (opened) std::printf("connecting to %s\n", options.join_address);
+    }
+    std::fflush(stdout);
+    while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
+        lobby_update(&lobby, net_now_ms());
+        if (options.hosting && net_now_ms() - began > host_wait_ms) {
+            std::fprintf(stderr, "varnhold-sim: nobody joined within %" PRId64 " s\n", host_wait_ms / 1000);
+            lobby_close(&lobby);
+            return false;
+        }
+        nap();
+    }
+    if (!opened || lobby.state == lobby_failed) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", lobby.message);
+        return false;
+    }
+    *game = lobby.game;
+    return true;
+}
+
+struct Peer {
+    NetPlay play;
+    View view;
+    int64_t next_due_ms;
+    long long stalled_frames;  // frames whose moment came before both commands had
+    bool counted_stall;
+};
+
+// One turn of the loop: take what came, offer a command when one is
+// wanted, and run the next frame when it is due and both commands are here.
+void turn(Peer* peer, const SimNetOptions& options) {
+    const int64_t now = net_now_ms();
+    net_play_exchange(&peer->play, now);
+    if (net_play_wants_command(peer->play)) {
+        PassInput input;
+        sim_player_act(options.player, &peer->view, &input);
+        net_play_offer(&peer->play, command_from_pass(input, peer->view), now);
+    }
+    if (options.frames_per_second > 0 && now < peer->next_due_ms) {
+        nap();
+        return;
+    }
+    FrameCommands commands;
+    if (!net_play_take(&peer->play, &commands, now)) {
+        if (options.frames_per_second > 0 && !peer->counted_stall) ++peer->stalled_frames;
+        peer->counted_stall = true;
+        nap();
+        return;
+    }
+    peer->counted_stall = false;
+    run_rule_steps(commands);
+    record_game_frame(commands);
+    net_play_frame_ran(&peer->play, now);
+    if (options.frames_per_second > 0) peer->next_due_ms += 1000 / options.frames_per_second;
+}
+
+// The other side may still want our last commands and digests: answer
+// until it holds them all, leaves, or the farewell is over.
+void see_off(Peer* peer) {
+    const int64_t began = net_now_ms();
+    const Lockstep& lockstep = peer->play.lockstep;
+    while (net_now_ms() - began < farewell_ms && net_play_status(peer->play, net_now_ms()) != lockstep_peer_left &&
+           (lockstep.peer_holds < lockstep.known[lockstep.local_side] ||
+            lockstep.peer_digests_held < lockstep.digests_made)) {
+        net_play_exchange(&peer->play, net_now_ms());
+        nap();
+    }
+    net_play_leave(&peer->play);
+}
+
+void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
+    const Link& link = peer.play.link;
+    const double minutes = static_cast<double>(peer.play.frames_run) / 60.0 / 60.0;
+    std::printf("side %d, input delay %d frames, round trip %d ms\n", game.local_side, game.delay,
+                game.round_trip_ms);
+    std::printf("frames %" PRIu32 "\n", peer.play.frames_run);
+    if (options.frames_per_second > 0)
+        std::printf("stalled frames %lld (%.2f per minute of play)\n", peer.stalled_frames,
+                    minutes > 0 ? static_cast<double>(peer.stalled_frames) / minutes : 0.0);
+    std::printf("sent %d datagrams, %" PRId64 " bytes (%.0f per minute of play); received %d, %" PRId64 " bytes\n",
+                link.datagrams_sent, link.wire_bytes_sent,
+                minutes > 0 ? static_cast<double>(link.wire_bytes_sent) / minutes : 0.0, link.datagrams_received,
+                link.wire_bytes_received);
+    int dropped = 0;
+    for (int fault = 1; fault < packet_fault_count; ++fault) dropped += link.faults[fault];
+    std::printf("datagrams dropped %d, packets refused %d\n", dropped, peer.play.lockstep.packets_refused);
+    std::printf("final state %016" PRIx64 "\n", digest_game_state().whole);
+}
+
+}  // namespace
+
+int play_network_peer(const SimNetOptions& options) {
+    if (!start_sim_world(options.seed)) {
+        std::fprintf(stderr, "varnhold-sim: out of memory\n");
+        return 1;
+    }
+    NetGame game;
+    if (!run_lobby(options, &game)) {
+        stop_sim_world();
+        return 1;
+    }
+    side_played_by_person[0] = side_played_by_person[1] = 1;
+    new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
+    static Peer peer;
+    peer.view = start_view(game.local_side);
+    follow_deal(&peer.view);
+    sim_player_seed(game.seed ^ (0x51DEull << game.local_side));
+    ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
+    start_recording(options.record_path, options.record_path == nullptr, recorded);
+    net_play_start(&peer.play, game, net_now_ms());
+    peer.next_due_ms = net_now_ms();
+    LockstepStatus status = lockstep_running;
+    while (peer.play.frames_run < options.frames) {
+        turn(&peer, options);
+        status = net_play_status(peer.play, net_now_ms());
+        if (status != lockstep_running && status != lockstep_waiting) break;
+    }
+    int exit_code = 0;
+    if (peer.play.frames_run >= options.frames) {
+        see_off(&peer);
+        if (peer.play.lockstep.desynced) status = lockstep_desynced;
+    } else {
+        net_play_leave(&peer.play);
+    }
+    if (status == lockstep_desynced || (peer.play.frames_run < options.frames)) {
+        char line[128];
+        net_play_end_line(peer.play, status, line, sizeof line);
+        std::fprintf(stderr, "varnhold-sim: %s\n", line);
+        if (status == lockstep_desynced) net_play_print_parting(peer.play, stdout);
+        exit_code = 1;
+    }
+    stop_recording();
+    report(peer, game, options);
+    stop_sim_world();
+    return exit_code;
+}
