@@ -68,7 +68,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
 struct Peer {
     NetPlay play;
     View view;
-    int64_t next_due_ms;
+    double next_due_ms;  // when the next frame is due, at a steady frames_per_second
     long long stalled_frames;  // frames whose moment came before both commands had
     bool counted_stall;
 };
@@ -83,7 +83,7 @@ void turn(Peer* peer, const SimNetOptions& options) {
         sim_player_act(options.player, &peer->view, &input);
         net_play_offer(&peer->play, command_from_pass(input, peer->view), now);
     }
-    if (options.frames_per_second > 0 && now < peer->next_due_ms) {
+    if (options.frames_per_second > 0 && static_cast<double>(now) < peer->next_due_ms) {
         nap();
         return;
     }
@@ -94,11 +94,13 @@ void turn(Peer* peer, const SimNetOptions& options) {
         nap();
         return;
     }
+    // A frame that waited is not made up for by a rush: the pace goes on from here.
+    if (peer->counted_stall && peer->next_due_ms < static_cast<double>(now)) peer->next_due_ms = static_cast<double>(now);
     peer->counted_stall = false;
     run_rule_steps(commands);
     record_game_frame(commands);
     net_play_frame_ran(&peer->play, now);
-    if (options.frames_per_second > 0) peer->next_due_ms += 1000 / options.frames_per_second;
+    if (options.frames_per_second > 0) peer->next_due_ms += 1000.0 / options.frames_per_second;
 }
 
 // The other side may still want our last commands and digests: answer
@@ -155,11 +157,13 @@ int play_network_peer(const SimNetOptions& options) {
     ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
     start_recording(options.record_path, options.record_path == nullptr, recorded);
     net_play_start(&peer.play, game, net_now_ms());
-    peer.next_due_ms = net_now_ms();
+    peer.next_due_ms = static_cast<double>(net_now_ms());
     LockstepStatus status = lockstep_running;
     while (peer.play.frames_run < options.frames) {
         turn(&peer, options);
         status = net_play_status(peer.play, net_now_ms());
+        // The frames the other side gave commands for before it left still run.
+        if (status == lockstep_peer_left && lockstep_ready(peer.play.lockstep, peer.play.lockstep.next_frame)) continue;
         if (status != lockstep_running && status != lockstep_waiting) break;
     }
     int exit_code = 0;

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Two headless peers (varnhold-sim --host and --join) on 127.0.0.1: ten
+# minutes of game time alike on both, both replays the same commands and
+# digests and each checking; the same at 60 frames a second through a relay
+# that delays, drops, repeats and reorders; a peer killed mid-game; games
+# that part; hostile datagrams. Traffic goes to 127.0.0.1 only.
+# Usage: test_network.sh BUILD_DIR SOURCE_DIR
+set -u
+build=$(cd "$1" && pwd)
+sim="$build/varnhold-sim"
+relay="$build/tests/tools/relay/udp_relay"
+work=$(mktemp -d)
+pids=()
+trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
+fail() {
+    echo "FAIL: $*"
+    for log in "$work"/*.log; do [ -f "$log" ] && tail -n 8 "$log" | sed "s|^|  $(basename "$log"): |"; done
+    exit 1
+}
+passed=0
+ok() { echo "ok: $*" && passed=$((passed + 1)); }
+[ -x "$sim" ] || fail "no simulator at $sim"
+[ -x "$relay" ] || fail "no relay at $relay"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+port=$((42000 + RANDOM % 8000))
+
+# game NAME ARGS...: a headless peer in the background, its output in NAME.log.
+game() {
+    local name=$1
+    shift
+    "$sim" "$@" >"$work/$name.log" 2>"$work/$name.err" &
+    pids+=($!)
+    eval "${name}_pid=$!"
+}
+# finished NAME: waits for the peer (at most 300 s); its exit code in status.
+finished() {
+    local pid
+    eval "pid=\$${1}_pid"
+    for _ in $(seq 3000); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$pid" 2>/dev/null && fail "$1 did not end"
+    wait "$pid"
+    status=$?
+}
+final() { sed -n 's/^final state \([0-9a-f]*\)$/\1/p' "$work/$1.log"; }
+# The commands and digests of a replay, without its file hashes (which cover
+# the header's own side) and the header's side line.
+moves() { grep -v '^local ' "$1" | sed 's/ [0-9a-f]\{8\}$//'; }
+checks() {
+    "$sim" --replay "$1" >"$work/check.log" 2>&1 || fail "$1 does not check: $(tail -n 2 "$work/check.log")"
+}
+
+# ---- ten minutes of game time, as fast as the two sides allow -----------------
+game host --host $port --seed 31 --frames 36000 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 36000 --record "$work/guest.vrp"
+finished host
+[ "$status" -eq 0 ] || fail "the host ended with $status"
+finished guest
+[ "$status" -eq 0 ] || fail "the guest ended with $status"
+[ -n "$(final host)" ] && [ "$(final host)" = "$(final guest)" ] || fail "final states differ: $(final host) $(final guest)"
+[ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the two replays hold other commands or digests"
+checks "$work/host.vrp"
+checks "$work/guest.vrp"
+grep -q '^all 1201 digests match' "$work/check.log" || fail "the guest's replay: $(grep digests "$work/check.log")"
+ok "36000 frames alike on both sides (final state $(final host)); both replays hold the same commands and digests and check"
+sed -n 's/^sent/measured: host sent/p' "$work/host.log"
+
+# ---- through a bad network at 60 frames a second ------------------------------
+port=$((port + 1))
+"$relay" $((port + 1)) $port 50 5 2 2 7 90 >"$work/relay.log" 2>&1 &
+pids+=($!)
+game host --host $port --seed 5 --frames 3600 --fps 60 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$((port + 1)) --frames 3600 --fps 60 --record "$work/guest.vrp"
+finished host
+[ "$status" -eq 0 ] || fail "the host ended with $status through the relay"
+finished guest
+[ "$status" -eq 0 ] || fail "the guest ended with $status through the relay"
+[ "$(final host)" = "$(final guest)" ] || fail "final states differ through the relay"
+[ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the replays differ through the relay"
+checks "$work/host.vrp"
+ok "a minute at 60 frames a second through 50 ms each way, 5 % lost, repeated and reordered: alike on both"
+for side in host guest; do
+    echo "measured: $side through the relay: $(grep -E '^(side|stalled)' "$work/$side.log" | tr '\n' ' ')"
+done
+
+# ---- a peer killed mid-game -------------------------------------------------------
+port=$((port + 2))
+game host --host $port --frames 100000 --fps 60 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 100000 --fps 60
+sleep 3
+kill -9 "$guest_pid"
+killed_at=$SECONDS
+finished host
+[ "$status" -eq 1 ] || fail "the host ended with $status after its guest was killed"
+[ $((SECONDS - killed_at)) -le 13 ] || fail "the host took $((SECONDS - killed_at)) s to end"
+[ "$(wc -l <"$work/host.err")" -eq 1 ] || fail "not one line: $(cat "$work/host.err")"
+grep -q "the other player is gone: nothing heard for 10 s" "$work/host.err" || fail "the line: $(cat "$work/host.err")"
+checks "$work/host.vrp"
+ok "a guest killed after 3 s: the host ends $((SECONDS - killed_at)) s later with one line and status 1; its replay checks to its last frame"
+
+# ---- games that part: the guest deals from another seed ----------------------------
+port=$((port + 1))
+game host --host $port --seed 12 --frames 600
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 600 --deal-other-seed
+finished host
+host_status=$status
+finished guest
+[ "$host_status" -eq 1 ] && [ "$status" -eq 1 ] || fail "statuses $host_status and $status when the games part"
+for side in host guest; do
+    grep -q "the games parted at frame 1$" "$work/$side.err" || fail "$side: $(cat "$work/$side.err")"
+    grep -q "^fields moved: [a-z]" "$work/$side.log" || fail "$side does not name the fields that moved"
+    grep -q "^slots moved: [0-9]" "$work/$side.log" || fail "$side does not name the slots that moved"
+done
+ok "a guest dealt from another seed: both stop naming frame 1 and the fields that moved"
+
+# ---- hostile datagrams ----------------------------------------------------------
+port=$((port + 1))
+game host --host $port --seed 8 --frames 2400 --fps 60
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 2400 --fps 60
+sleep 1
+for i in $(seq 200); do
+    head -c $((RANDOM % 1500 + 1)) /dev/urandom >/dev/udp/127.0.0.1/$port
+    # A lockstep packet's header with a wrong token, and one with huge counts.
+    printf 'Vh\001\007\377\377\377\377\001\000\000\000\000\377\377' >/dev/udp/127.0.0.1/$port
+done 2>/dev/null
+finished host
+[ "$status" -eq 0 ] || fail "the host ended with $status under a flood"
+finished guest
+[ "$(final host)" = "$(final guest)" ] || fail "a flood changed the game"
+dropped=$(sed -n 's/^datagrams dropped \([0-9]*\).*/\1/p' "$work/host.log")
+[ "${dropped:-0}" -ge 200 ] || fail "only ${dropped:-0} hostile datagrams counted"
+ok "400 hostile datagrams from another port changed nothing; the host counted $dropped dropped"
+echo "$passed passed, 0 failed"
