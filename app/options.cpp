@@ -86,6 +86,21 @@ const OptionEntry option_table[] = {
          options->no_record = true;
          return true;
      }},
+    {"host", nullptr, value_optional, "PORT",
+     {"wait for a second player to join over the network on UDP", "PORT (by default 41970); you play empire 0"},
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         unsigned long long number = 0;
+         if (value && !read_number(value, 1, 65535, &number, refusal)) return false;
+         options->host = true;
+         options->port = static_cast<int>(number);
+         return true;
+     }},
+    {"join", nullptr, value_needed, "HOST[:PORT]",
+     {"join the game of a player who hosts one at HOST;", "you play empire 1"},
+     [](const char* value, GameOptions* options, Refusal*) {
+         options->join_address = value;
+         return true;
+     }},
     {"replay", nullptr, value_needed, "FILE",
      {"watch a replay: Space pauses, + and - change the speed,", "Escape leaves"},
      [](const char* value, GameOptions* options, Refusal*) {
@@ -159,6 +174,10 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     if (options.record_path && options.no_record) clash = "--record and --no-record cannot be used together";
     else if (options.replay_path && options.record_path) clash = "--replay and --record cannot be used together";
     else if (options.replay_path && options.has_seed) clash = "--replay takes its seeds from the file, not from --seed";
+    else if (options.host && options.join_address) clash = "--host and --join cannot be used together";
+    else if (options.replay_path && (options.host || options.join_address))
+        clash = "--replay cannot be used with --host or --join";
+    else if (options.join_address && options.has_seed) clash = "--join plays the host's deal, not --seed";
     if (!clash) return true;
     std::snprintf(error_text, error_size, "%s", clash);
     return false;

@@ -16,6 +16,9 @@ struct GameOptions {
     bool no_record = false;
     int scale = 0;                      // the window's whole factor; 0 picks one from the desktop
     bool fullscreen = false;
+    bool host = false;                  // --host [PORT]: wait for a second player...
+    int port = 0;                       // ...on this UDP port (0: the game's own)
+    const char* join_address = nullptr; // --join HOST[:PORT]: play a host's game
 };
 
 constexpr int max_scale = 16;
