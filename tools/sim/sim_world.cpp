@@ -1,5 +1,6 @@
 #include "tools/sim/sim_world.h"
 
+#include "path/path_fast.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "world/new_game.h"
@@ -25,5 +26,6 @@ void stop_sim_world() {
         delete path_search;
         path_search = nullptr;
     }
+    release_kept_paths();
     free_world();
 }
