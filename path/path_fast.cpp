@@ -589,6 +589,4 @@ float last_found_cost() {
     return path_search->node_cost[path_search->found_node];
 }
 
-void note_search_answer() {
-    kept.last_from_kept = false;
-}
+void note_search_answer() { kept.last_from_kept = false; }
