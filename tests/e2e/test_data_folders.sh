@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The game's data folders as players may leave them: read-only, with empty
 # picture folders, or with junk for every picture and the sound. The
-# executable runs alone in a folder of its own, with the data folder as
-# working directory.
-# Read-only data still gives its pictures; no pictures or junk still runs
-# and draws its text; no error, and no folder gains or loses a file.
+# executable runs in a folder of its own, with the data folder as working
+# directory. Read-only data still gives its pictures; no pictures or junk
+# still runs and draws its text, and junk is read before the real files
+# beside the executable; no error, and no folder gains or loses a file.
 # Usage: test_data_folders.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 picture_folders="bmp_floor bmp_scr bmp_unit bmp_land"
@@ -75,9 +75,10 @@ ok "with the picture folders empty the game runs, draws its text and creates no 
 # ---- junk in place of every picture and of the sound ----------------------------------
 # Four kinds of junk in turn: random bytes, a real file cut inside its header,
 # a real header claiming the largest picture over too few pixels, an empty file.
+# The real files lie beside the executable: the working directory's come first.
 data="$work/junk"
 mkdir "$data"
-for folder in $picture_folders sound; do cp -r "$build/$folder" "$data/"; done
+for folder in $picture_folders sound; do cp -r "$build/$folder" "$data/" && cp -r "$build/$folder" "$work/bin/"; done
 kind=0
 for file in "$data"/bmp_*/*.bmp "$data"/sound/*.wav; do
     case $((kind % 4)) in
@@ -90,10 +91,12 @@ for file in "$data"/bmp_*/*.bmp "$data"/sound/*.wav; do
 done
 remember_listing "$data"
 run_in "junk pictures" "$data"
+intro=$(intro_per_mille "$build") || fail "cannot compare the intro"
+[ "$intro" -le 100 ] || fail "junk pictures: the intro came from beside the executable ($intro per mille)"
 # F1 deals a new game and plays the (junk) sound again.
 hold_key F1 0.3
 wait_for_text 40 380 "map_sx=32 map_sy=32" 10 || fail "junk pictures: no status line after F1"
 quit_with_escape "junk pictures"
 expect_unchanged "junk pictures" "$data"
-ok "with junk for every picture and the sound the game runs, draws its text and creates no file"
+ok "with junk for every picture and the sound the game runs, draws its text, creates no file and never takes the pictures beside the executable"
 finish
