@@ -98,5 +98,6 @@ hold_key F1 0.3
 wait_for_text 40 380 "map_sx=32 map_sy=32" 10 || fail "junk pictures: no status line after F1"
 quit_with_escape "junk pictures"
 expect_unchanged "junk pictures" "$data"
-ok "with junk for every picture and the sound the game runs, draws its text, creates no file and never takes the pictures beside the executable"
+ok "with junk for every picture and the sound the game runs, draws its text and creates no file;" \
+    "the junk is read before the pictures beside the executable"
 finish
