@@ -164,29 +164,17 @@ expect_status_lines() {
     wait_for_text 40 380 "map_sx=32 map_sy=32" 5 || fail "$1: no map_sx=32 map_sy=32 line"
 }
 
-# The scroll position's x as the status line reads it.
-scroll_x() { dump && "$check" "${picture_args[@]}" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=32" 0 99; }
+# The scroll position's x as the status line shows it, all read from one dump.
+scroll_x() {
+    dump || return 1
+    local x
+    for x in $(seq 0 63); do
+        "$check" "${picture_args[@]}" shows "$work/screen.xwd" 40 380 "map_sx=$x map_sy=32" >/dev/null && echo "$x" && return
+    done
+    return 1
+}
 
 hold_key() { xdotool keydown "$1" sleep "$2" keyup "$1"; }
-
-# One tile to the right, read back as map_sx=33. Input is polled: each pass
-# that finds the arrow still down scrolls once more after a 100 ms pause, so
-# the hold that gives one tile is found by trying, Left undoing an overshoot.
-scroll_one_tile_right() {
-    local hold=0.05 value before moved
-    value=$(scroll_x) || return 1
-    for _ in $(seq 12); do
-        [ "$value" = 33 ] && break
-        if [ "$value" -lt 33 ]; then hold_key Right "$hold"; else hold_key Left "$hold"; fi
-        sleep 0.3
-        before=$value
-        value=$(scroll_x) || return 1
-        moved=$((value > before ? value - before : before - value))
-        [ "$moved" -eq 0 ] && hold=$(awk -v h="$hold" 'BEGIN { print h * 1.6 }')
-        [ "$moved" -gt 1 ] && hold=$(awk -v h="$hold" 'BEGIN { print h / 1.6 }')
-    done
-    shows 40 380 "map_sx=33 map_sy=32"
-}
 
 # H flips the help once per frame while down, each time with a 400 ms pause:
 # taps grow longer until the help shows.
