@@ -21,6 +21,16 @@ start_wine_game() {
     start_game "$1" timeout 180 wine "${@:2}"
 }
 intro_per_mille() { dump && "$check" picture "$work/screen.xwd" 200 200 "$game_folder/bmp_scr/intro1.bmp"; }
+# A Windows program ends with the wParam of the last message it took: here
+# Escape's own key message, 0x1B.
+quit_with_escape_27() {
+    xdotool keydown Escape
+    wait_for_exit 60 || fail "$1: Escape did not end the game"
+    xdotool keyup Escape
+    [ "$exit_code" -eq 27 ] || fail "$1: exit code $exit_code after Escape, not 27"
+    grep -q "ERROR" "$work/game.log" && fail "$1: the game reported an error"
+    return 0
+}
 
 make_prefix() {
     rm -rf "$WINEPREFIX"
@@ -69,13 +79,7 @@ open_help || fail "H did not bring up the help text"
 shows 40 200 "M move window." || fail "last help line missing"
 ok "H shows the help text"
 
-# A Windows program ends with the wParam of the last message it took: here
-# Escape's own key message, 0x1B.
-xdotool keydown Escape
-wait_for_exit 60 || fail "Escape did not end the game"
-xdotool keyup Escape
-[ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
-grep -q "ERROR" "$work/game.log" && fail "the game reported an error"
+quit_with_escape_27 "from the zip"
 ok "Escape ends the game with the key's code, 27"
 
 # The game kept its replay under %APPDATA%; the Linux simulator plays it
@@ -99,10 +103,7 @@ wait_for_geometry "0,0 640x480" 30 || fail "Alt+Enter under Wine gave $(geometry
 picture_args=()
 expect_status_lines "back in the window under Wine"
 ok "Alt+Enter under Wine gives back the 640 x 480 window"
-xdotool keydown Escape
-wait_for_exit 60 || fail "Escape did not end the game after full screen"
-xdotool keyup Escape
-[ "$exit_code" -eq 27 ] || fail "exit code $exit_code after Escape, not 27"
+quit_with_escape_27 "after full screen"
 
 # ---- no pictures: two folders missing, two empty (where an open that creates
 # its file would leave empty pictures behind); closed from outside -------------------

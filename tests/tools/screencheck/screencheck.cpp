@@ -77,14 +77,11 @@ bool read_xwd(const char* path, Dump* screen) {
     return true;
 }
 
-bool picture_inside(const Dump& screen, int left, int top, int factor) {
-    return factor >= 1 && left >= 0 && top >= 0 && static_cast<long>(left) + long(screen_width) * factor <= screen.width &&
-           static_cast<long>(top) + long(screen_height) * factor <= screen.height;
-}
-
 // The game's picture enlarged by factor at (left, top): one pixel of each block.
 bool take_picture(Dump* screen, int left, int top, int factor) {
-    if (!picture_inside(*screen, left, top, factor)) return false;
+    if (factor < 1 || left < 0 || top < 0 || static_cast<long>(left) + long(screen_width) * factor > screen->width ||
+        static_cast<long>(top) + long(screen_height) * factor > screen->height)
+        return false;
     Dump picture;
     picture.width = screen_width;
     picture.height = screen_height;
