@@ -131,16 +131,22 @@ start_game() {
     xdotool windowfocus "$window" 2>/dev/null
 }
 
-# "X,Y WIDTHxHEIGHT" of the game's window.
-geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
-# wait_for_geometry WANTED SECONDS
-wait_for_geometry() {
-    local deadline=$((SECONDS + $2))
-    until [ "$(geometry)" = "$1" ]; do
+# wait_until SECONDS COMMAND...: true as soon as the command is, false when
+# the time is up first.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
         [ "$SECONDS" -ge "$deadline" ] && return 1
         sleep 0.1
     done
 }
+
+# "X,Y WIDTHxHEIGHT" of the game's window.
+geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
+geometry_is() { [ "$(geometry)" = "$1" ]; }
+# wait_for_geometry WANTED SECONDS
+wait_for_geometry() { wait_until "$2" geometry_is "$1"; }
 
 dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
 # Where the game's picture lies in the window when it is enlarged:
@@ -149,14 +155,7 @@ picture_args=()
 shows() { dump && "$check" "${picture_args[@]}" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
 
 # wait_for_text X Y TEXT SECONDS
-wait_for_text() {
-    local deadline=$((SECONDS + $4))
-    while :; do
-        shows "$1" "$2" "$3" && return 0
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
+wait_for_text() { wait_until "$4" shows "$1" "$2" "$3"; }
 
 # The game runs frames and draws its status lines, at the opening view.
 expect_status_lines() {
@@ -189,12 +188,9 @@ open_help() {
 }
 
 # wait_for_exit SECONDS: sets exit_code; false if the game still runs.
+game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 wait_for_exit() {
-    local deadline=$((SECONDS + $1))
-    while kill -0 "$game_pid" 2>/dev/null; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
+    wait_until "$1" game_ended || return 1
     wait "$game_pid"
     exit_code=$?
     game_pid=""
