@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "path/path_fast.h"
 #include "path/path_search.h"
 #include "world/new_game.h"
 #include "world/world_arrays.h"
@@ -17,6 +18,7 @@ const char* start_world(uint32_t first_seed) {
 }
 
 void stop_world() {
+    release_kept_paths();
     if (path_search) {
         path_search->release_buffers();
         delete path_search;

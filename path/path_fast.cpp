@@ -33,6 +33,55 @@ constexpr uint8_t row_unseen = 0;    // nothing written yet
 constexpr uint8_t row_partial = 1;   // known for every cell picked so far
 constexpr uint8_t row_complete = 2;  // the whole budget is spent: unknown means never reached
 
+// What the fast queries keep between calls.
+struct KeptPaths {
+    // Kept answers, [level][start inside index][target inside index]: bits
+    // 0-2 the direction of the first step, bits 3-5 the direction by which
+    // the target's node was made; and how far each start's row is known.
+    uint8_t* answers;
+    uint8_t* row_state;  // [level][start inside index]
+
+    // The map the answers were made from, and what was learnt from it.
+    uint8_t* seen_kinds;  // copy of cell_kinds
+    // Compared with entry_cost at every query; unaligned, that comparison
+    // made a repeated query a tenth slower.
+    alignas(64) int32_t seen_entry_cost[256];
+    uint8_t* move_mask;  // [level][cell]: bit d set when a step in direction d may be taken
+    float* cell_entry;   // [level][cell]: entry cost as the search adds it
+    int16_t* region;     // [level][cell]: 0 may not be entered, else a connected region
+    bool map_known;
+
+    // The search that fills kept answers, suspended between queries. Grid
+    // index and map cell index are the same for the whole-map window.
+    int16_t* fill_cell;   // [node]
+    float* fill_cost;     // [node]
+    uint8_t* fill_marks;  // [cell] as grid_marks: 0 free, 1 made, 9 closed; read a word at a time
+    uint8_t* fill_dirs;   // [cell] the kept answer of the cell's node
+    uint8_t* ring_marks;  // [cell] the marks of a fresh search: the ring taken
+    uint64_t* fill_queue;
+    int32_t fill_queue_count;
+    int32_t fill_level;  // -1: no search suspended
+    int32_t fill_start;
+    int32_t fill_current;
+    int32_t fill_last;
+    int32_t fill_expansions;
+
+    // The live search's queue, the region labelling's, and the chain of
+    // steps a kept cost is summed along.
+    uint64_t* live_queue;
+    int16_t* region_queue;
+    uint8_t* cost_chain;
+
+    // What the last query's found cost is read from.
+    bool last_from_kept;
+    int32_t last_level, last_start, last_target;
+
+    // Bytes held by all of the above: the answers and the map knowledge.
+    size_t bytes;
+};
+
+KeptPaths kept = {};
+
 template <typename T>
 bool take(T*& buffer, size_t count) {
     buffer = static_cast<T*>(std::malloc(count * sizeof(T)));
@@ -50,12 +99,12 @@ int32_t inside_index(int32_t cell) {
     return (y - 1) * inside_side + (x - 1);
 }
 
-uint8_t* answers_of(const KeptPaths& kept, int32_t level, int32_t start_cell) {
+uint8_t* answers_of(int32_t level, int32_t start_cell) {
     const size_t row = static_cast<size_t>(level) * inside_count + inside_index(start_cell);
     return kept.answers + row * inside_count;
 }
 
-uint8_t& state_of(KeptPaths& kept, int32_t level, int32_t start_cell) {
+uint8_t& state_of(int32_t level, int32_t start_cell) {
     return kept.row_state[static_cast<size_t>(level) * inside_count + inside_index(start_cell)];
 }
 
@@ -143,7 +192,7 @@ uint8_t moves_from(const uint8_t* kinds, int32_t x, int32_t y) {
 
 // Steps between enterable cells are allowed both ways, so regions are the
 // connected parts of the enterable inside cells.
-void label_regions(KeptPaths& kept, int32_t level) {
+void label_regions(int32_t level) {
     const uint8_t* kinds = cell_kinds + level * cell_count;
     const uint8_t* masks = kept.move_mask + level * cell_count;
     int16_t* labels = kept.region + level * cell_count;
@@ -170,14 +219,14 @@ void label_regions(KeptPaths& kept, int32_t level) {
     }
 }
 
-bool map_unchanged(const KeptPaths& kept) {
+bool map_unchanged() {
     return kept.map_known &&
            std::memcmp(kept.seen_kinds, cell_kinds, static_cast<size_t>(cell_count) * map_levels) == 0 &&
            std::memcmp(kept.seen_entry_cost, entry_cost, sizeof kept.seen_entry_cost) == 0;
 }
 
 // True when some sequence of moves leads from the start to the target.
-bool connected(const KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
+bool connected(int32_t level, int32_t start, int32_t target) {
     const int16_t* labels = kept.region + level * cell_count;
     const int16_t goal = labels[target];
     if (goal == 0) return false;
@@ -200,8 +249,8 @@ bool blocking_unit_on(int32_t level) {
 
 // Learns the map if it changed since the answers were made from it, and
 // drops every answer when it did.
-void learn_map_of(KeptPaths& kept) {
-    if (!cell_kinds || map_unchanged(kept)) return;
+void learn_changed_map() {
+    if (!cell_kinds || map_unchanged()) return;
     const size_t cells = static_cast<size_t>(cell_count) * map_levels;
     std::memcpy(kept.seen_kinds, cell_kinds, cells);
     std::memcpy(kept.seen_entry_cost, entry_cost, sizeof kept.seen_entry_cost);
@@ -211,7 +260,7 @@ void learn_map_of(KeptPaths& kept) {
             kept.move_mask[level * cell_count + cell] = moves_from(kinds, cell % map_size, cell / map_size);
             kept.cell_entry[level * cell_count + cell] = static_cast<float>(entry_cost[kinds[cell]]);
         }
-        label_regions(kept, level);
+        label_regions(level);
     }
     std::memset(kept.row_state, row_unseen, static_cast<size_t>(inside_count) * map_levels);
     kept.fill_level = -1;
@@ -240,7 +289,7 @@ unsigned free_neighbours(const uint8_t* marks, int32_t cell) {
            ((back >> 15) & 1) << 4 | ((back >> 7) & 1) << 5 | ((same >> 7) & 1) << 6 | ((next >> 7) & 1) << 7;
 }
 
-void begin_fill(KeptPaths& kept, int32_t level, int32_t start) {
+void begin_fill(int32_t level, int32_t start) {
     std::memcpy(kept.fill_marks, kept.ring_marks, cell_count);
     std::memset(kept.fill_marks + cell_count, mark_taken, 4);
     kept.fill_level = level;
@@ -258,8 +307,8 @@ void begin_fill(KeptPaths& kept, int32_t level, int32_t start) {
 // The search runs in locals and is put back when it stops: the byte stores
 // into the marks and answers may alias the object's fields, which the
 // compiler would otherwise load again after every store.
-void continue_fill(KeptPaths& kept, int32_t target) {
-    uint8_t* const answers = answers_of(kept, kept.fill_level, kept.fill_start);
+void continue_fill(int32_t target) {
+    uint8_t* const answers = answers_of(kept.fill_level, kept.fill_start);
     const uint8_t* const masks = kept.move_mask + kept.fill_level * cell_count;
     const float* const entries = kept.cell_entry + kept.fill_level * cell_count;
     int16_t* const fill_cell = kept.fill_cell;
@@ -318,33 +367,33 @@ void continue_fill(KeptPaths& kept, int32_t target) {
         }
     }
     suspend();
-    state_of(kept, kept.fill_level, kept.fill_start) = row_complete;
+    state_of(kept.fill_level, kept.fill_start) = row_complete;
     kept.fill_level = -1;
 }
 
 // The kept answer for a pair, searching on as far as needed.
-uint8_t kept_answer(KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
-    uint8_t& state = state_of(kept, level, start);
-    uint8_t* answers = answers_of(kept, level, start);
+uint8_t kept_answer(int32_t level, int32_t start, int32_t target) {
+    uint8_t& state = state_of(level, start);
+    uint8_t* answers = answers_of(level, start);
     if (state == row_unseen) {
         std::memset(answers, unknown_answer, inside_count);
         state = row_partial;
-        begin_fill(kept, level, start);
+        begin_fill(level, start);
     }
     uint8_t answer = answers[inside_index(target)];
     if (answer != unknown_answer || state == row_complete) return answer;
     // The search that made this row was given up for another start: it is
     // made again from the beginning, writing the same answers on its way.
-    if (kept.fill_level != level || kept.fill_start != start) begin_fill(kept, level, start);
-    continue_fill(kept, target);
+    if (kept.fill_level != level || kept.fill_start != start) begin_fill(level, start);
+    continue_fill(target);
     return answers[inside_index(target)];
 }
 
 // The cost of the target's node, summed along its chain from the start in
 // the order the search summed it.
-float kept_cost(const KeptPaths& kept, int32_t level, int32_t start, int32_t target) {
+float kept_cost(int32_t level, int32_t start, int32_t target) {
     uint8_t* const chain = kept.cost_chain;
-    const uint8_t* answers = answers_of(kept, level, start);
+    const uint8_t* answers = answers_of(level, start);
     int32_t length = 0;
     for (int32_t cell = target; cell != start && length < cell_count;) {
         const int d = (answers[inside_index(cell)] >> 3) & 7;
@@ -385,39 +434,7 @@ int live_step(Unit& unit, PathSearch& search, int column, int row, int window, b
     return 1;
 }
 
-}  // namespace
-
-bool create_kept_paths(PathSearch& owner) {
-    KeptPaths& kept = owner.kept;
-    kept = KeptPaths{};
-    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
-    const size_t rows = static_cast<size_t>(inside_count) * map_levels;
-    // Every buffer counted as it is taken, so the figure cannot miss one.
-    kept.bytes = sizeof kept.seen_entry_cost;
-    auto take_counted = [&kept](auto*& buffer, size_t count) {
-        kept.bytes += count * sizeof *buffer;
-        return take(buffer, count);
-    };
-    const bool ok = take_counted(kept.answers, rows * inside_count) && take_counted(kept.row_state, rows) &&
-                    take_counted(kept.seen_kinds, cells) && take_counted(kept.move_mask, cells) &&
-                    take_counted(kept.cell_entry, cells) && take_counted(kept.region, cells) &&
-                    take_counted(kept.fill_cell, cell_count) && take_counted(kept.fill_cost, cell_count) &&
-                    take_counted(kept.fill_marks, cell_count + 4) && take_counted(kept.fill_dirs, cell_count) &&
-                    take_counted(kept.ring_marks, cell_count) && take_counted(kept.fill_queue, cell_count + 1) &&
-                    take_counted(kept.live_queue, cell_count + 1) && take_counted(kept.region_queue, cell_count) &&
-                    take_counted(kept.cost_chain, cell_count);
-    if (!ok) {
-        release_kept_paths(owner);
-        return false;
-    }
-    for (int32_t cell = 0; cell < cell_count; ++cell)
-        kept.ring_marks[cell] = inside_map(cell % map_size, cell / map_size) ? mark_free : mark_taken;
-    kept.fill_level = -1;
-    return true;
-}
-
-void release_kept_paths(PathSearch& owner) {
-    KeptPaths& kept = owner.kept;
+void give_back_kept_paths() {
     give_back(kept.answers);
     give_back(kept.row_state);
     give_back(kept.seen_kinds);
@@ -433,42 +450,74 @@ void release_kept_paths(PathSearch& owner) {
     give_back(kept.live_queue);
     give_back(kept.region_queue);
     give_back(kept.cost_chain);
-    kept.map_known = false;
+    kept = KeptPaths{};
     kept.fill_level = -1;
-    kept.last_from_kept = false;
 }
 
-bool kept_paths_ready() { return path_search && path_search->kept.answers; }
+// Takes every buffer of the kept answers unless they are taken; false when
+// memory runs out, with nothing of them left allocated.
+bool take_kept_paths() {
+    if (kept.answers) return true;
+    kept = KeptPaths{};
+    const size_t cells = static_cast<size_t>(cell_count) * map_levels;
+    const size_t rows = static_cast<size_t>(inside_count) * map_levels;
+    // Every buffer counted as it is taken, so the figure cannot miss one.
+    kept.bytes = sizeof kept.seen_entry_cost;
+    auto take_counted = [](auto*& buffer, size_t count) {
+        kept.bytes += count * sizeof *buffer;
+        return take(buffer, count);
+    };
+    const bool ok = take_counted(kept.answers, rows * inside_count) && take_counted(kept.row_state, rows) &&
+                    take_counted(kept.seen_kinds, cells) && take_counted(kept.move_mask, cells) &&
+                    take_counted(kept.cell_entry, cells) && take_counted(kept.region, cells) &&
+                    take_counted(kept.fill_cell, cell_count) && take_counted(kept.fill_cost, cell_count) &&
+                    take_counted(kept.fill_marks, cell_count + 4) && take_counted(kept.fill_dirs, cell_count) &&
+                    take_counted(kept.ring_marks, cell_count) && take_counted(kept.fill_queue, cell_count + 1) &&
+                    take_counted(kept.live_queue, cell_count + 1) && take_counted(kept.region_queue, cell_count) &&
+                    take_counted(kept.cost_chain, cell_count);
+    if (!ok) {
+        give_back_kept_paths();
+        return false;
+    }
+    for (int32_t cell = 0; cell < cell_count; ++cell)
+        kept.ring_marks[cell] = inside_map(cell % map_size, cell / map_size) ? mark_free : mark_taken;
+    kept.fill_level = -1;
+    return true;
+}
+
+}  // namespace
+
+void release_kept_paths() { give_back_kept_paths(); }
+
+size_t kept_paths_bytes() { return kept.answers ? kept.bytes : 0; }
 
 void forget_kept_paths() {
-    if (!path_search) return;
-    path_search->kept.map_known = false;
-    path_search->kept.fill_level = -1;
+    kept.map_known = false;
+    kept.fill_level = -1;
 }
 
 void forget_kept_start(int32_t level, int32_t column, int32_t row) {
-    if (!kept_paths_ready() || level < 0 || level >= map_levels) return;
-    KeptPaths& kept = path_search->kept;
+    if (!kept.answers || level < 0 || level >= map_levels) return;
     const int32_t x = column < 1 ? 1 : (column > map_size - 2 ? map_size - 2 : column);
     const int32_t y = row < 1 ? 1 : (row > map_size - 2 ? map_size - 2 : row);
     const int32_t start = y * map_size + x;
-    state_of(kept, level, start) = row_unseen;
+    state_of(level, start) = row_unseen;
     if (kept.fill_level == level && kept.fill_start == start) kept.fill_level = -1;
 }
 
-void learn_map() {
-    if (kept_paths_ready()) learn_map_of(path_search->kept);
+bool learn_map() {
+    if (!take_kept_paths()) return false;
+    learn_changed_map();
+    return true;
 }
 
 int fast_path_step(int unit, int column, int row, int window, bool toward_unit) {
     if (!path_search || !unit_table || unit < 0 || unit >= max_units) return 0;
     Unit& walker = unit_table[unit];
     PathSearch& search = *path_search;
-    KeptPaths& kept = search.kept;
     kept.last_from_kept = false;
-    if (!kept.answers || !cell_kinds) return live_step(walker, search, column, row, window, toward_unit);
+    if (!cell_kinds || !learn_map()) return live_step(walker, search, column, row, window, toward_unit);
 
-    learn_map_of(kept);
     search.place_window(walker.tile_x, walker.tile_y, column, row, walker.level, window);
     search.ready = 1;
     search.status = status_not_found;
@@ -479,11 +528,11 @@ int fast_path_step(int unit, int column, int row, int window, bool toward_unit) 
         search.status = status_same_cell;
         return refuse(walker);
     }
-    if (!connected(kept, level, start, target)) return refuse(walker);
+    if (!connected(level, start, target)) return refuse(walker);
     if (search.window_size != map_size || blocking_unit_on(level))
         return live_step(walker, search, column, row, window, toward_unit);
 
-    const uint8_t answer = kept_answer(kept, level, start, target);
+    const uint8_t answer = kept_answer(level, start, target);
     if (answer == unknown_answer) return refuse(walker);
     search.status = status_found;
     kept.last_from_kept = true;
@@ -505,7 +554,7 @@ int fast_path_step(int unit, int column, int row, int window, bool toward_unit) 
 
 int run_with_queue(PathSearch& s, int32_t budget) {
     if (!s.ready) return run_unprepared;
-    uint64_t* const queue = s.kept.live_queue;
+    uint64_t* const queue = kept.live_queue;
     if (!queue) return s.run(budget);
     const int32_t limit = s.window_size * s.window_size - 9;
     if (s.start_x == s.target_x && s.start_y == s.target_y) {
@@ -536,11 +585,8 @@ int run_with_queue(PathSearch& s, int32_t budget) {
 
 float last_found_cost() {
     if (!path_search || path_search->status != status_found) return 0.0f;
-    const KeptPaths& kept = path_search->kept;
-    if (kept.last_from_kept) return kept_cost(kept, kept.last_level, kept.last_start, kept.last_target);
+    if (kept.last_from_kept) return kept_cost(kept.last_level, kept.last_start, kept.last_target);
     return path_search->node_cost[path_search->found_node];
 }
 
-void note_search_answer() {
-    if (path_search) path_search->kept.last_from_kept = false;
-}
+void note_search_answer() { kept.last_from_kept = false; }

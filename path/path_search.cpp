@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "path/path_fast.h"
 #include "world/world_arrays.h"
 
 PathSearch* path_search = nullptr;
@@ -74,11 +73,10 @@ bool PathSearch::create_buffers() {
     dir_dx = nullptr;
     dir_dy = nullptr;
     dir_cost = nullptr;
-    kept = KeptPaths{};
     bool ok = take(node_x, cell_count) && take(node_y, cell_count) && take(node_parent, cell_count) &&
               take(node_state, cell_count) && take(node_cost, cell_count) && take(grid_marks, cell_count) &&
               take(dir_dx, 8) && take(dir_dy, 8) && take(dir_cost, 8);
-    if (!ok || !create_kept_paths(*this)) {
+    if (!ok) {
         release_buffers();
         return false;
     }
@@ -103,7 +101,6 @@ void PathSearch::release_buffers() {
     give_back(dir_dx);
     give_back(dir_dy);
     give_back(dir_cost);
-    release_kept_paths(*this);
 }
 
 void PathSearch::fill_directions() {

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "path/path_fast.h"
-
 class PathSearch {
 public:
     int16_t* node_x;
@@ -31,8 +29,6 @@ public:
     int32_t found_node;
     uint8_t ready;
     int32_t step_x, step_y;
-    // What the fast queries keep between calls: this object's alone.
-    KeptPaths kept;
 
     // Takes every buffer once; false (with nothing left allocated) when
     // memory runs out.

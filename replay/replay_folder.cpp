@@ -78,7 +78,8 @@ void prune_replays(const char* folder, int keep) {
         for (const fs::directory_entry& entry : it) {
             const std::string name = entry.path().filename().string();
             if (name.size() >= sizeof oldest[0] || !is_replay_name(name.c_str())) continue;
-            if (!entry.is_regular_file(error)) continue;
+            // Only files the game wrote: a folder or a link of that name is not one.
+            if (!fs::is_regular_file(entry.symlink_status(error))) continue;
             ++count;
             // Keep the oldest_capacity smallest names, sorted.
             int at = held;
@@ -115,14 +116,15 @@ bool new_replay_path(char* path, size_t size) {
     char stamp[80];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d_%02d-%02d-%02d", now.tm_year + 1900, now.tm_mon + 1,
                   now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
-    // Room for the new one among the kept.
-    prune_replays(folder, replays_kept - 1);
+    // The name first: a game that gets no path records nothing and so
+    // removes nothing. Then room for the new one among the kept.
     for (int n = 1; n < 100; ++n) {
         const std::string name = n == 1 ? std::string(stamp) + extension
                                         : std::string(stamp) + "-" + std::to_string(n) + extension;
         const std::string full = (fs::path(folder) / name).string();
         if (full.size() + 1 > size) return false;
         if (fs::exists(fs::path(full), error)) continue;
+        prune_replays(folder, replays_kept - 1);
         std::memcpy(path, full.c_str(), full.size() + 1);
         return true;
     }

@@ -11,10 +11,11 @@ constexpr int replays_kept = 50;
 bool replay_folder(char* folder, size_t size);
 // Makes the folder, names a new replay in it by the date and time, and
 // removes the oldest of ours beyond the newest replays_kept, counting the
-// new one. False, after one line on stderr, when there is no place for it.
+// new one. False, after one line on stderr, when there is no place for it;
+// then nothing is removed.
 bool new_replay_path(char* path, size_t size);
 // Removes the oldest replays of ours in folder until at most keep remain.
-// Other files are never touched.
+// Other files, and folders or links of a replay's name, are never touched.
 void prune_replays(const char* folder, int keep);
 // Whether a file name is one this game gives its replays.
 bool is_replay_name(const char* name);

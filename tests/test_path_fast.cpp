@@ -43,6 +43,16 @@ protected:
         return {{result, unit.next_x, unit.next_y, unit.order, s.status, s.target_x, s.target_y, s.step_x, s.step_y},
                 cost};
     }
+    // One query asked both ways; false at the first difference.
+    bool agree(int fx, int fy, int tx, int ty, int window, bool toward_unit) {
+        SCOPED_TRACE(::testing::Message() << fx << "," << fy << " to " << tx << "," << ty << " window " << window
+                                          << (toward_unit ? " toward a unit" : " toward a cell"));
+        const Outcome plain = ask(fx, fy, tx, ty, window, toward_unit, false);
+        const Outcome fast = ask(fx, fy, tx, ty, window, toward_unit, true);
+        for (int k = 0; k < 9; ++k) EXPECT_EQ(fast.value[k], plain.value[k]) << value_names[k];
+        EXPECT_EQ(fast.cost, plain.cost) << "cost";
+        return !::testing::Test::HasFailure();
+    }
     // Random queries, mostly from inside cells, some near the start, some
     // off the map, up to the first disagreement.
     void compare(int count, bool any_window) {
@@ -51,14 +61,7 @@ protected:
             const int fx = coordinate(), fy = coordinate(), near = below(3) == 0;
             const int tx = near ? fx + below(13) - 6 : coordinate(), ty = near ? fy + below(13) - 6 : coordinate();
             const int window = any_window && below(4) == 0 ? below(70) - 2 : 64;
-            const bool toward_unit = below(3) == 0;
-            SCOPED_TRACE(::testing::Message() << fx << "," << fy << " to " << tx << "," << ty << " window " << window
-                                              << (toward_unit ? " toward a unit" : " toward a cell"));
-            const Outcome plain = ask(fx, fy, tx, ty, window, toward_unit, false);
-            const Outcome fast = ask(fx, fy, tx, ty, window, toward_unit, true);
-            for (int k = 0; k < 9; ++k) EXPECT_EQ(fast.value[k], plain.value[k]) << value_names[k];
-            EXPECT_EQ(fast.cost, plain.cost) << "cost";
-            if (::testing::Test::HasFailure()) return;
+            if (!agree(fx, fy, tx, ty, window, below(3) == 0)) return;
         }
     }
     void random_map() {
@@ -97,4 +100,22 @@ TEST_F(FastPath, RandomMapsAgreeWithThePlainSearch) {
         for (int slot = 0; slot < 12; ++slot) unit_table[slot] = Unit{};
     }
     EXPECT_GT(past_ceiling, 0) << "no search passed the cost ceiling";
+}
+
+// A change of any entry cost (the floor's, one between, the last) or of a
+// cell's kind drops the answers kept before it.
+TEST_F(FastPath, AnyChangedCostOrKindDropsTheKeptAnswers) {
+    const struct {
+        int kind, cost, new_kind;
+    } changes[] = {{1, 9, 1}, {128, 40, 128}, {255, 40, 255}, {1, 3, 3}};
+    for (const auto& c : changes) {
+        SCOPED_TRACE(::testing::Message() << "kind " << c.kind << " at " << c.cost << ", then kind " << c.new_kind);
+        init_map_cells();
+        set_kind(15, 10, c.kind);
+        ask(10, 10, 20, 10, 64, false, true);
+        entry_cost[c.kind] = c.cost;
+        set_kind(15, 10, c.new_kind);
+        if (!agree(10, 10, 20, 10, 64, false)) return;
+        entry_cost[c.kind] = 3;
+    }
 }

@@ -23,7 +23,6 @@
 #include "app/main_loop.h"
 #include "game/view.h"
 #include "replay/recording.h"
-#include "replay/replay_folder.h"
 #include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "tools/sim/sim_world.h"
@@ -348,38 +347,4 @@ TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnitAndNotWithTheView) {
     }
 }
 
-// ---- The replay folder -----------------------------------------------------------
-
-TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
-    const struct {
-        const char* name;
-        bool ours;
-    } names[] = {{"2026-12-07_01-39-13.vrp", true},      {"2026-12-07_01-39-13-2.vrp", true},
-                 {"2026-12-07_01-39-13-17.vrp", true},   {"2026-12-07_01-39-1.vrp", false},
-                 {"2026-12-07_01-39-13.vrp.bak", false}, {"2026-12-07_01-39-13-.vrp", false},
-                 {"notes.txt", false},                   {"2026-12-07 01-39-13.vrp", false}};
-    for (const auto& n : names) EXPECT_EQ(is_replay_name(n.name), n.ours) << n.name;
-}
-
-// 55 replays, 28 days of January and 27 of February, and two other files.
-TEST(ReplayFolder, KeepsTheNewestAndTouchesNothingElse) {
-    const std::string folder = temp_file("folder");
-    std::filesystem::create_directories(folder);
-    char name[64];
-    for (int i = 0; i < 55; ++i) {
-        std::snprintf(name, sizeof name, "/2026-%02d-%02d_10-00-00.vrp", i / 28 + 1, i % 28 + 1);
-        write_all(folder + name, "x");
-    }
-    write_all(folder + "/notes.txt", "mine");
-    write_all(folder + "/2025-01-01_00-00-00.vrp.bak", "mine");
-    prune_replays(folder.c_str(), 50);
-    for (int day = 1; day <= 5; ++day) {
-        std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", day);
-        EXPECT_FALSE(std::filesystem::exists(folder + name)) << name << " should be gone";
-    }
-    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-01-06_10-00-00.vrp")) << "the oldest kept";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-02-27_10-00-00.vrp")) << "the newest";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/notes.txt")) << "another file";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/2025-01-01_00-00-00.vrp.bak")) << "another file";
-}
 }  // namespace

@@ -131,16 +131,22 @@ start_game() {
     xdotool windowfocus "$window" 2>/dev/null
 }
 
-# "X,Y WIDTHxHEIGHT" of the game's window.
-geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
-# wait_for_geometry WANTED SECONDS
-wait_for_geometry() {
-    local deadline=$((SECONDS + $2))
-    until [ "$(geometry)" = "$1" ]; do
+# wait_until SECONDS COMMAND...: true as soon as the command is, false when
+# the time is up first.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
         [ "$SECONDS" -ge "$deadline" ] && return 1
         sleep 0.1
     done
 }
+
+# "X,Y WIDTHxHEIGHT" of the game's window.
+geometry() { xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Position/ {p = $2} /Geometry/ {print p, $2}'; }
+geometry_is() { [ "$(geometry)" = "$1" ]; }
+# wait_for_geometry WANTED SECONDS
+wait_for_geometry() { wait_until "$2" geometry_is "$1"; }
 
 dump() { xwd -id "$window" -silent >"${1:-$work/screen.xwd}" 2>/dev/null; }
 # Where the game's picture lies in the window when it is enlarged:
@@ -149,14 +155,7 @@ picture_args=()
 shows() { dump && "$check" "${picture_args[@]}" shows "$work/screen.xwd" "$1" "$2" "$3" >/dev/null; }
 
 # wait_for_text X Y TEXT SECONDS
-wait_for_text() {
-    local deadline=$((SECONDS + $4))
-    while :; do
-        shows "$1" "$2" "$3" && return 0
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
-}
+wait_for_text() { wait_until "$4" shows "$1" "$2" "$3"; }
 
 # The game runs frames and draws its status lines, at the opening view.
 expect_status_lines() {
@@ -164,29 +163,17 @@ expect_status_lines() {
     wait_for_text 40 380 "map_sx=32 map_sy=32" 5 || fail "$1: no map_sx=32 map_sy=32 line"
 }
 
-# The scroll position's x as the status line reads it.
-scroll_x() { dump && "$check" "${picture_args[@]}" read "$work/screen.xwd" 40 380 "map_sx=%d map_sy=32" 0 99; }
+# The scroll position's x as the status line shows it, all read from one dump.
+scroll_x() {
+    dump || return 1
+    local x
+    for x in $(seq 0 63); do
+        "$check" "${picture_args[@]}" shows "$work/screen.xwd" 40 380 "map_sx=$x map_sy=32" >/dev/null && echo "$x" && return
+    done
+    return 1
+}
 
 hold_key() { xdotool keydown "$1" sleep "$2" keyup "$1"; }
-
-# One tile to the right, read back as map_sx=33. Input is polled: each pass
-# that finds the arrow still down scrolls once more after a 100 ms pause, so
-# the hold that gives one tile is found by trying, Left undoing an overshoot.
-scroll_one_tile_right() {
-    local hold=0.05 value before moved
-    value=$(scroll_x) || return 1
-    for _ in $(seq 12); do
-        [ "$value" = 33 ] && break
-        if [ "$value" -lt 33 ]; then hold_key Right "$hold"; else hold_key Left "$hold"; fi
-        sleep 0.3
-        before=$value
-        value=$(scroll_x) || return 1
-        moved=$((value > before ? value - before : before - value))
-        [ "$moved" -eq 0 ] && hold=$(awk -v h="$hold" 'BEGIN { print h * 1.6 }')
-        [ "$moved" -gt 1 ] && hold=$(awk -v h="$hold" 'BEGIN { print h / 1.6 }')
-    done
-    shows 40 380 "map_sx=33 map_sy=32"
-}
 
 # H flips the help once per frame while down, each time with a 400 ms pause:
 # taps grow longer until the help shows.
@@ -201,12 +188,9 @@ open_help() {
 }
 
 # wait_for_exit SECONDS: sets exit_code; false if the game still runs.
+game_ended() { ! kill -0 "$game_pid" 2>/dev/null; }
 wait_for_exit() {
-    local deadline=$((SECONDS + $1))
-    while kill -0 "$game_pid" 2>/dev/null; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
+    wait_until "$1" game_ended || return 1
     wait "$game_pid"
     exit_code=$?
     game_pid=""

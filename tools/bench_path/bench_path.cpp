@@ -96,16 +96,16 @@ void walk(benchmark::State& state) {
     }
 }
 
-// Taking every buffer of the search object with the kept answers, and
+// Taking every buffer of the search object and of the kept answers, and
 // learning the map's moves and regions, as the first query does.
 void start_up(benchmark::State& state) {
     PathSearch* kept = path_search;
     size_t bytes = 0;
     for (auto _ : state) {
+        release_kept_paths();
         path_search = new PathSearch();
-        if (!path_search->create_buffers()) state.SkipWithError("out of memory");
-        learn_map();
-        bytes = path_search->kept.bytes;
+        if (!path_search->create_buffers() || !learn_map()) state.SkipWithError("out of memory");
+        bytes = kept_paths_bytes();
         path_search->release_buffers();
         delete path_search;
     }

@@ -1,10 +1,9 @@
 // screencheck: checks the game's screen from outside, for the end-to-end tests.
 //   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
-//   screencheck read DUMP X Y FORMAT FROM TO prints the %d in FORMAT that matches best
 //   screencheck picture DUMP X Y BMP         prints how much of the picture (per mille) is at X, Y
 //   screencheck close WINDOW_ID              asks the window to close, as a desktop's close button does
 // Positions are overlay coordinates: x from the left, y from the bottom.
-// With "--picture LEFT TOP FACTOR" first, shows, read and picture
+// With "--picture LEFT TOP FACTOR" first, shows and picture
 // look at the game's picture enlarged in the dump with its top-left corner
 // at LEFT, TOP (pixels from the dump's top-left): one pixel of each block.
 // The dump is read as true-colour X window dump (16, 24 or 32 bits); the
@@ -78,14 +77,11 @@ bool read_xwd(const char* path, Dump* screen) {
     return true;
 }
 
-bool picture_inside(const Dump& screen, int left, int top, int factor) {
-    return factor >= 1 && left >= 0 && top >= 0 && static_cast<long>(left) + long(screen_width) * factor <= screen.width &&
-           static_cast<long>(top) + long(screen_height) * factor <= screen.height;
-}
-
 // The game's picture enlarged by factor at (left, top): one pixel of each block.
 bool take_picture(Dump* screen, int left, int top, int factor) {
-    if (!picture_inside(*screen, left, top, factor)) return false;
+    if (factor < 1 || left < 0 || top < 0 || static_cast<long>(left) + long(screen_width) * factor > screen->width ||
+        static_cast<long>(top) + long(screen_height) * factor > screen->height)
+        return false;
     Dump picture;
     picture.width = screen_width;
     picture.height = screen_height;
@@ -129,27 +125,6 @@ TextMatch match_text(const Dump& screen, int x, int y, const char* text) {
             match.stray += !ink && white;
         }
     return match;
-}
-
-// The value whose text leaves the fewest differences, if no other value
-// ties with it and its ink is all there; -1 otherwise.
-int read_value(const Dump& screen, int x, int y, const char* format, int from, int to) {
-    int best_value = -1, best_score = -1, second_score = -1, best_missing = 0;
-    char text[256];
-    for (int value = from; value <= to; ++value) {
-        std::snprintf(text, sizeof text, format, value);
-        TextMatch match = match_text(screen, x, y, text);
-        int score = match.missing + match.stray;
-        if (best_score < 0 || score < best_score) {
-            second_score = best_score;
-            best_score = score;
-            best_value = value;
-            best_missing = match.missing;
-        } else if (second_score < 0 || score < second_score) {
-            second_score = score;
-        }
-    }
-    return best_missing != 0 || second_score == best_score ? -1 : best_value;
 }
 
 uint32_t colour_at(const uint8_t* p) { return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2]; }
@@ -238,11 +213,6 @@ int main(int argc, char** argv) {
         // Every ink pixel white; other white in the box (units' labels
         // crossing the line) is tolerated up to a third of the ink.
         return match.ink > 0 && match.missing == 0 && match.stray * 3 <= match.ink ? 0 : 1;
-    }
-    if (std::strcmp(verb, "read") == 0 && argc == 8) {
-        const int value = read_value(screen, x, y, argv[5], std::atoi(argv[6]), std::atoi(argv[7]));
-        if (value < 0) return std::printf("none\n"), 1;
-        return std::printf("%d\n", value), 0;
     }
     if (std::strcmp(verb, "picture") != 0 || argc != 6) return usage();
     const int shown = picture_shown_per_mille(screen, x, y, argv[5]);
