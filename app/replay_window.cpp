@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/banner.h"
 #include "app/game_window.h"
 #include "app/options.h"
 #include "game/frame.h"
@@ -44,11 +45,6 @@ constexpr int vk_keypad_plus = 0x6B;
 constexpr int vk_minus = 0xBD;
 constexpr int vk_keypad_minus = 0x6D;
 
-constexpr int banner_x = 40;
-constexpr int banner_first_y = 130;
-constexpr int banner_line_step = 20;
-constexpr int banner_bottom = 80;
-constexpr int banner_top = 140;
 
 struct Viewer {
     int speed;
@@ -196,17 +192,9 @@ bool frame_due(const Viewer& viewer) {
     return !faster_than_shown(viewer) || ms_since(viewer.last_swap) >= swap_interval_ms;
 }
 
-// The viewer's lines over the picture, white on a black band.
-void draw_banner(const char* first, const char* second) {
-    clear_overlay();
-    for (int y = banner_bottom; y < banner_top; ++y)
-        for (int x = 0; x < screen_width; ++x) put_pixel(x, y, 1, 1, 1);
-    format_text("%s", first);
-    draw_text(banner_x, banner_first_y, 255, 255, 255);
-    format_text("%s", second);
-    draw_text(banner_x, banner_first_y - banner_line_step, 255, 255, 255);
-    begin_overlay_present();
-    finish_overlay_present();
+void draw_two_lines(const char* first, const char* second) {
+    const char* const lines[] = {first, second};
+    draw_banner(lines, 2);
 }
 
 void show_frozen(const Viewer& viewer) {
@@ -244,7 +232,7 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
     }
     std::fprintf(stderr, "varnhold: %s\n", player.message);
     if (!frame_drawn) draw_still_frame(shown_view(player, *viewer));
-    draw_banner(first, second);
+    draw_two_lines(first, second);
     if (viewer->frozen) {
         glReadPixels(0, 0, screen_width, screen_height, GL_RGBA, GL_UNSIGNED_BYTE, viewer->frozen);
         for (int i = 0; i < screen_width * screen_height; ++i) viewer->frozen[i * 4 + 3] = 255;
@@ -275,7 +263,7 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
             char first[96];
             std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
             draw_still_frame(shown_view(*player, *viewer));
-            draw_banner(first, "Space goes on, Escape leaves.");
+            draw_two_lines(first, "Space goes on, Escape leaves.");
             platform_swap_buffers();
         }
         shown_paused = viewer->paused;

@@ -91,6 +91,13 @@ void net_play_frame_ran(NetPlay* play, int64_t now_ms) {
     link_send(&play->link, play->lockstep, now_ms);
 }
 
+bool net_play_frames_left_after_peer(const NetPlay& play) {
+    const Lockstep& lockstep = play.lockstep;
+    const uint32_t known = lockstep.known[1 - lockstep.local_side];
+    const uint32_t peer_ran = known >= static_cast<uint32_t>(lockstep.delay) ? known - lockstep.delay : 0;
+    return lockstep.next_frame < peer_ran && lockstep_ready(lockstep, lockstep.next_frame);
+}
+
 LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms) {
     return lockstep_status(play.lockstep, now_ms);
 }

@@ -78,7 +78,9 @@ struct Peer {
 void turn(Peer* peer, const SimNetOptions& options) {
     const int64_t now = net_now_ms();
     net_play_exchange(&peer->play, now);
-    if (net_play_wants_command(peer->play)) {
+    // No command is given for a frame past the last: both sides end on it.
+    const Lockstep& lockstep = peer->play.lockstep;
+    if (net_play_wants_command(peer->play) && lockstep.known[lockstep.local_side] < options.frames) {
         PassInput input;
         sim_player_act(options.player, &peer->view, &input);
         net_play_offer(&peer->play, command_from_pass(input, peer->view), now);
@@ -163,7 +165,7 @@ int play_network_peer(const SimNetOptions& options) {
         turn(&peer, options);
         status = net_play_status(peer.play, net_now_ms());
         // The frames the other side gave commands for before it left still run.
-        if (status == lockstep_peer_left && lockstep_ready(peer.play.lockstep, peer.play.lockstep.next_frame)) continue;
+        if (status == lockstep_peer_left && net_play_frames_left_after_peer(peer.play)) continue;
         if (status != lockstep_running && status != lockstep_waiting) break;
     }
     int exit_code = 0;

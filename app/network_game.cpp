@@ -1,0 +1,210 @@
+#include "app/network_game.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "app/banner.h"
+#include "app/game_window.h"
+#include "app/input_state.h"
+#include "app/window_procedure.h"
+#include "game/frame.h"
+#include "game/rules_fingerprint.h"
+#include "net/lobby.h"
+#include "net/net_play.h"
+#include "platform/platform.h"
+#include "replay/recording.h"
+#include "world/game_state.h"
+#include "world/new_game.h"
+#include "world/version.h"
+
+namespace {
+
+constexpr int frame_ms = 16;
+constexpr int64_t join_give_up_ms = 10000;
+constexpr int64_t waiting_notice_ms = 500;
+constexpr int64_t ending_shown_ms = 3000;
+constexpr int lobby_redraw_ms = 100;
+constexpr int idle_sleep_ms = 2;
+constexpr int most_addresses_shown = 3;
+
+// The window's events while no frame may use them: true when the player
+// asks to leave (Escape or the window closed).
+bool take_events_asking_to_leave() {
+    PlatformEvent event;
+    bool leave = false;
+    while (platform_poll_event(&event)) {
+        if (event.type == platform_event_quit) leave = true;
+        else window_procedure(event);
+    }
+    return leave || keys[vk_escape];
+}
+
+void show_lines(const char* const* lines, int count) {
+    draw_still_frame(local_view);
+    draw_banner(lines, count);
+    platform_swap_buffers();
+}
+
+// What the lobby shows: the port and the addresses a guest may use, or the
+// host a guest is calling.
+int lobby_lines(const GameOptions& options, int port, char text[][64]) {
+    int count = 0;
+    if (!options.host) {
+        std::snprintf(text[count++], 64, "Connecting to %.40s", options.join_address);
+    } else {
+        std::snprintf(text[count++], 64, "Waiting for a player on port %d", port);
+        DatagramAddress addresses[most_addresses_shown];
+        const int found = datagram_local_addresses(addresses, most_addresses_shown);
+        for (int i = 0; i < found; ++i) {
+            char address[datagram_address_text_capacity];
+            addresses[i].port = static_cast<uint16_t>(port);
+            datagram_address_text(addresses[i], address, sizeof address);
+            std::snprintf(text[count++], 64, "This machine: %s", address);
+        }
+    }
+    std::snprintf(text[count++], 64, "Escape cancels.");
+    return count;
+}
+
+// The lobby on screen until the game starts (true, game set), or it fails
+// or the player leaves (false, exit_code set).
+bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
+    static Lobby lobby;
+    const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
+    const int port = options.port ? options.port : net_default_port;
+    bool opened;
+    if (options.host) {
+        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv6, port), last_deal_seed(), 1,
+                            frame_ms, net_now_ms());
+    } else {
+        DatagramAddress host;
+        opened = datagram_resolve(options.join_address, net_default_port, &host);
+        if (!opened)
+            std::snprintf(lobby.message, sizeof lobby.message, "cannot find %s (%s)", options.join_address,
+                          datagram_last_error());
+        else
+            opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
+    }
+    char text[banner_most_lines][64];
+    const int count = lobby_lines(options, port, text);
+    const char* lines[banner_most_lines];
+    for (int i = 0; i < count; ++i) lines[i] = text[i];
+    int64_t drawn = -lobby_redraw_ms;
+    while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
+        if (take_events_asking_to_leave()) {
+            lobby_close(&lobby);
+            *exit_code = 0;
+            return false;
+        }
+        const int64_t now = net_now_ms();
+        lobby_update(&lobby, now);
+        if (now - drawn >= lobby_redraw_ms) {
+            show_lines(lines, count);
+            drawn = now;
+        }
+        platform_sleep_ms(idle_sleep_ms);
+    }
+    if (!opened || lobby.state == lobby_failed) {
+        std::fprintf(stderr, "varnhold: %s\n", lobby.message);
+        *exit_code = 1;
+        return false;
+    }
+    *game = lobby.game;
+    return true;
+}
+
+// The end on screen for a moment (Escape shortens it), and on stderr.
+void show_ending(const NetPlay& play, LockstepStatus status) {
+    char line[128];
+    net_play_end_line(play, status, line, sizeof line);
+    std::fprintf(stderr, "varnhold: %s\n", line);
+    if (status == lockstep_desynced) net_play_print_parting(play, stderr);
+    const char* const lines[] = {line, "The game is over."};
+    const int64_t began = net_now_ms();
+    while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {
+        show_lines(lines, 2);
+        platform_sleep_ms(lobby_redraw_ms);
+    }
+}
+
+// One pass of the game: the local command when the lockstep wants it, the
+// next frame when both sides' commands are here (else the picture as it
+// stands, and the wait told after half a second), the view keys. False when
+// the player leaves.
+bool play_pass(NetPlay* play) {
+    PlatformEvent event;
+    if (platform_poll_event(&event)) {
+        if (event.type == platform_event_quit) return false;
+        window_procedure(event);
+        return true;
+    }
+    PassInput input;
+    read_pass_input(&input);
+    const int64_t now = net_now_ms();
+    net_play_exchange(play, now);
+    if (net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
+    FrameCommands commands;
+    if (net_play_take(play, &commands, now)) {
+        // Minimised, the game goes on for both: only the drawing stops.
+        if (input.frame_runs)
+            run_frame(commands, &local_view, input);
+        else
+            run_frame_undrawn(commands, &local_view, input);
+        record_game_frame(commands);
+        net_play_frame_ran(play, now);
+    } else if (input.frame_runs) {
+        draw_still_frame(local_view);
+        if (now - play->stalled_since_ms >= waiting_notice_ms) {
+            char wait[64];
+            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", net_play_waited_seconds(*play, now));
+            const char* const lines[] = {wait};
+            draw_banner(lines, 1);
+        }
+        platform_sleep_ms(idle_sleep_ms);
+    }
+    if (input.keys[vk_escape]) return false;
+    if (input.frame_runs) platform_swap_buffers();
+    apply_view_keys(&local_view, input);
+    return true;
+}
+
+}  // namespace
+
+int run_network_game(const GameOptions& options) {
+    platform_request_display(options.scale, options.fullscreen);
+    const uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
+    if (!open_game_window(seed)) return 1;
+    NetGame game;
+    int exit_code = 0;
+    if (!wait_in_lobby(options, &game, &exit_code)) {
+        close_game_window();
+        return exit_code;
+    }
+    // Both sides are people now: the computer's own steps are off.
+    side_played_by_person[0] = side_played_by_person[1] = 1;
+    new_game_from_seed(game.seed);
+    local_view = start_view(game.local_side);
+    follow_deal(&local_view);
+    const ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
+    start_recording(options.record_path, options.no_record, recorded);
+    static NetPlay play;
+    net_play_start(&play, game, net_now_ms());
+    LockstepStatus status = lockstep_running;
+    bool leaving = false;
+    while (!leaving) {
+        leaving = !play_pass(&play);
+        status = net_play_status(play, net_now_ms());
+        // The frames the other side gave commands for before it left still run.
+        if (status == lockstep_peer_left && net_play_frames_left_after_peer(play)) continue;
+        if (status != lockstep_running && status != lockstep_waiting) break;
+    }
+    net_play_leave(&play);
+    stop_recording();
+    if (!leaving) {
+        show_ending(play, status);
+        if (status != lockstep_peer_left) exit_code = 1;
+    }
+    close_game_window();
+    return exit_code;
+}
