@@ -27,6 +27,8 @@ constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
 constexpr int idle_sleep_ms = 2;
 constexpr int most_addresses_shown = 3;
+// A player who leaves runs the frames they gave commands for, for at most this long.
+constexpr int64_t leaving_ms = 2000;
 
 // The window's events while no frame may use them: true when the player
 // asks to leave (Escape or the window closed).
@@ -128,11 +130,11 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
     }
 }
 
-// One pass of the game: the local command when the lockstep wants it, the
-// next frame when both sides' commands are here (else the picture as it
-// stands, and the wait told after half a second), the view keys. False when
-// the player leaves.
-bool play_pass(NetPlay* play) {
+// One pass of the game: the local command when the lockstep wants it (none
+// once the player leaves), the next frame when both sides' commands are
+// here (else the picture as it stands, and the wait told after half a
+// second), the view keys. False when the player asks to leave.
+bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
         if (event.type == platform_event_quit) return false;
@@ -143,7 +145,7 @@ bool play_pass(NetPlay* play) {
     read_pass_input(&input);
     const int64_t now = net_now_ms();
     net_play_exchange(play, now);
-    if (net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
+    if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     FrameCommands commands;
     if (net_play_take(play, &commands, now)) {
         // Minimised, the game goes on for both: only the drawing stops.
@@ -192,9 +194,17 @@ int run_network_game(const GameOptions& options) {
     net_play_start(&play, game, net_now_ms());
     LockstepStatus status = lockstep_running;
     bool leaving = false;
-    while (!leaving) {
-        leaving = !play_pass(&play);
+    int64_t left_at = 0;
+    for (;;) {
+        if (!play_pass(&play, leaving) && !leaving) {
+            leaving = true;
+            left_at = net_now_ms();
+        }
         status = net_play_status(play, net_now_ms());
+        if (leaving && (!net_play_own_frames_left(play) || net_now_ms() - left_at > leaving_ms ||
+                        (status != lockstep_running && status != lockstep_waiting)))
+            break;
+        if (leaving) continue;
         // The frames the other side gave commands for before it left still run.
         if (status == lockstep_peer_left && net_play_frames_left_after_peer(play)) continue;
         if (status != lockstep_running && status != lockstep_waiting) break;

@@ -93,9 +93,12 @@ void net_play_frame_ran(NetPlay* play, int64_t now_ms) {
 
 bool net_play_frames_left_after_peer(const NetPlay& play) {
     const Lockstep& lockstep = play.lockstep;
-    const uint32_t known = lockstep.known[1 - lockstep.local_side];
-    const uint32_t peer_ran = known >= static_cast<uint32_t>(lockstep.delay) ? known - lockstep.delay : 0;
-    return lockstep.next_frame < peer_ran && lockstep_ready(lockstep, lockstep.next_frame);
+    return lockstep.next_frame < lockstep.known[1 - lockstep.local_side] &&
+           lockstep_ready(lockstep, lockstep.next_frame);
+}
+
+bool net_play_own_frames_left(const NetPlay& play) {
+    return play.lockstep.next_frame < play.lockstep.known[play.lockstep.local_side];
 }
 
 LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms) {

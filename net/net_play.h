@@ -34,10 +34,12 @@ void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms);
 bool net_play_take(NetPlay* play, FrameCommands* commands, int64_t now_ms);
 // After the frame ran: its census digest, when it had one, goes to the other side.
 void net_play_frame_ran(NetPlay* play, int64_t now_ms);
-// After the other side left: whether frames it ran before it left are still
-// to run here. A side runs up to the frame before its last command's frame
-// less the delay, so both games end on the same frame.
+// After the other side left: whether frames it gave its commands for are
+// still to run here. A side that leaves runs every frame it gave its
+// command for first (net_play_own_frames_left), so both games end on the
+// same frame.
 bool net_play_frames_left_after_peer(const NetPlay& play);
+bool net_play_own_frames_left(const NetPlay& play);
 // Running, waiting, the other side silent or gone, or the games parted.
 LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
 // Seconds the next frame has waited, 0 when it does not wait.

@@ -154,6 +154,9 @@ int check_replay(const char* path) {
     if (step == replay_step_finished) {
         std::printf("all %" PRIu32 " digests match\n", player.digests_checked);
         std::printf("final state %016" PRIx64 ", as the game left it\n", player.replayed.whole);
+        for (int side = 0; side < side_count; ++side)
+            std::printf("side %d: selected_unit=%d empire_%d_gold=%.2f\n", side, selected_unit[side], side,
+                        static_cast<double>(unit_table[side].gold));
     } else if (step == replay_step_differs) {
         print_difference(player);
     }

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Network play in real windows on virtual X servers (127.0.0.1 only): a host
+# window and a guest window, each on its own server, with scripted input on
+# both (a recruit, a move and an attack on each side); both replays hold the
+# same commands and check, and what each window's status lines say of its
+# own side is what the headless check of its replay gives. Then the frame
+# rate of a network game beside a game against the computer.
+# Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
+source "$(dirname "$0")/harness.sh"
+sim="$build/varnhold-sim"
+[ -x "$sim" ] || fail "no simulator at $sim"
+start_xserver
+host_display=$DISPLAY
+Xvfb -displayfd 4 -noreset -screen 0 1024x768x24 -nolisten tcp 4>"$work/display2" >"$work/xvfb2.log" 2>&1 &
+background_pids+=($!)
+wait_until 10 test -s "$work/display2" || fail "the second X server did not start"
+guest_display=":$(head -n1 "$work/display2")"
+port=$((44000 + RANDOM % 8000))
+
+# Where a tile is on the screen while the view centre is (CX, CY).
+screen_of() {
+    local dx=$(($1 - $3)) dy=$(($2 - $4))
+    echo "$((16 * (dx + 20) + (dx < 0 ? -8 : 8))) $((480 - (12 * (dy + 20) + (dy < 0 ? -6 : 6))))"
+}
+"$sim" --seed 5 --frames 0 --dump "$work/dealt.txt" >/dev/null || fail "the simulator did not deal seed 5"
+# Two neutral creatures (not mines) in sight of the opening view, one a side.
+mapfile -t creatures < <(awk '$3 == 2 && $6 != 90 && $4 > 14 && $4 < 50 && $5 > 14 && $5 < 50 { print $4, $5 }' "$work/dealt.txt")
+[ "${#creatures[@]}" -ge 2 ] || fail "fewer than two neutral creatures in the opening view of seed 5"
+
+# play_side DISPLAY WINDOW CREATURE: paid draws over the creature, a move
+# order, then the census's jump to the other side's first unit (10 tiles up
+# and right of the view centre) and an attack order on it.
+play_side() {
+    local px py
+    read -r px py < <(screen_of ${3} 32 32)
+    DISPLAY=$1 xdotool mousemove "$px" "$py" mousedown 1 sleep 2 mouseup 1
+    DISPLAY=$1 xdotool mousemove 400 300 mousedown 3 sleep 0.3 mouseup 3
+    DISPLAY=$1 xdotool keydown 0 sleep 1.5 keyup 0
+    read -r px py < <(screen_of 10 10 0 0)
+    DISPLAY=$1 xdotool mousemove "$px" "$py" mousedown 3 sleep 0.3 mouseup 3
+}
+
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --record "$work/host.vrp"
+host_window=$window host_pid=$game_pid
+wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not say it waits on port $port"
+ok "the host waits and says so: Waiting for a player on port $port"
+(cd "$build" && DISPLAY=$guest_display exec "${game_launcher[@]}" ./varnhold --scale 1 --join "127.0.0.1:$port" \
+    --record "$work/guest.vrp") >"$work/guest.log" 2>&1 &
+guest_pid=$!
+background_pids+=($guest_pid)
+wait_until 60 eval 'guest_window=$(DISPLAY=$guest_display xdotool search --name "^VARNHOLD$" 2>/dev/null | head -n1); [ -n "$guest_window" ]' ||
+    fail "no guest window"
+DISPLAY=$guest_display xdotool mousemove 320 240
+DISPLAY=$guest_display xdotool windowfocus "$guest_window" 2>/dev/null
+expect_status_lines "the host's game"
+play_side "$host_display" "$host_window" "${creatures[0]}" &
+play_side "$guest_display" "$guest_window" "${creatures[1]}"
+wait
+sleep 1
+dump "$work/host_last.xwd"
+xdotool keydown Escape
+wait_for_exit 60 || fail "Escape did not end the host's game"
+xdotool keyup Escape
+[ "$exit_code" -eq 0 ] || fail "the host ended with $exit_code after Escape"
+wait_until 20 eval 'DISPLAY=$guest_display xwd -id "$guest_window" -silent >"$work/guest_end.xwd" 2>/dev/null &&
+    "$check" shows "$work/guest_end.xwd" 40 130 "the other player left" >/dev/null' ||
+    fail "the guest does not say that the other player left"
+wait_until 30 eval '! kill -0 $guest_pid 2>/dev/null' || fail "the guest did not end"
+wait "$guest_pid"
+guest_status=$?
+[ "$guest_status" -eq 0 ] || fail "the guest ended with $guest_status after the host left"
+ok "Escape on the host ends both: the guest says the other player left and ends with 0"
+
+moves() { grep -v '^local ' "$1" | sed 's/ [0-9a-f]\{8\}$//'; }
+[ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the two replays hold other commands or digests"
+for kind in " 0l+" " 1l+" " 0r+" " 1r+"; do grep -q -- "$kind" "$work/host.vrp" || fail "the replay holds no '$kind'"; done
+for side in host guest; do
+    "$sim" --replay "$work/$side.vrp" >"$work/$side.check" 2>&1 || fail "the $side's replay does not check"
+done
+ok "both replays hold the same commands (each side's buttons among them) and check"
+# The host's own side, seen before it left (no button after); the guest's at the end.
+host_line=$(sed -n 's/^side 0: \(selected_unit=[0-9]*\) .*/\1/p' "$work/host.check")
+"$check" shows "$work/host_last.xwd" 40 360 "$host_line" >/dev/null || fail "the host's window does not show $host_line"
+read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\) \(.*\)$/\1 \2/p' "$work/guest.check")
+"$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
+"$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
+ok "each window shows what the check of its replay gives: $host_line on the host, $guest_selected $guest_gold on the guest"
+
+# ---- frame rate: against the computer, then a network game ------------------
+count_swaps
+rate() {
+    sleep 2
+    local before=$(frames) started=$SECONDS
+    sleep 6
+    echo $((($(frames) - before) / (SECONDS - started)))
+}
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --no-record
+expect_status_lines "a game against the computer"
+alone=$(rate)
+quit_with_escape "a game against the computer"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --no-record --host $((port + 1))
+"$sim" --join "127.0.0.1:$((port + 1))" --frames 100000 >"$work/peer.log" 2>&1 &
+background_pids+=($!)
+expect_status_lines "a network game"
+together=$(rate)
+quit_with_escape "a network game"
+echo "measured: frame rate $alone a second against the computer, $together a second over the network (127.0.0.1)"
+[ "$together" -gt 0 ] || fail "the network game drew no frame"
+ok "frame rate: $alone against the computer, $together over the network"
+finish
