@@ -54,8 +54,9 @@ DISPLAY=$guest_display xdotool mousemove 320 240
 DISPLAY=$guest_display xdotool windowfocus "$guest_window" 2>/dev/null
 expect_status_lines "the host's game"
 play_side "$host_display" "$host_window" "${creatures[0]}" &
+host_script=$!
 play_side "$guest_display" "$guest_window" "${creatures[1]}"
-wait
+wait "$host_script"
 sleep 1
 dump "$work/host_last.xwd"
 xdotool keydown Escape
