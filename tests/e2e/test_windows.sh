@@ -91,6 +91,23 @@ kept=$(find "$replays" -name '*.vrp' 2>/dev/null | head -n1)
     fail "the Windows game's replay does not check: $(tail -n 3 "$work/sim.log")"
 ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work/sim.log")"
 
+# ---- the Windows game joins a Linux host on 127.0.0.1 and plays a little ----------
+port=$((44000 + RANDOM % 8000))
+"$build/varnhold-sim" --host "$port" --seed 9 --frames 900 --fps 60 --record "$work/linux_host.vrp" >"$work/host.log" 2>&1 &
+host_pid=$!
+background_pids+=($host_pid)
+start_wine_game "$windows/unpacked" varnhold/varnhold.exe --join "127.0.0.1:$port" --record "Z:$work/windows_guest.vrp"
+expect_status_lines "joined from Windows"
+xdotool mousemove 300 200 mousedown 1 sleep 1 mouseup 1 mousemove 400 300 mousedown 3 sleep 0.3 mouseup 3
+wait_for_exit 90 || fail "the Windows guest did not end after the host's last frame"
+[ "$exit_code" -eq 0 ] || fail "the Windows guest ended with $exit_code when the host left"
+wait "$host_pid" || fail "the Linux host ended with $?: $(tail -n 3 "$work/host.log")"
+for file in "$work/linux_host.vrp" "$work/windows_guest.vrp"; do
+    "$build/varnhold-sim" --replay "$file" >"$work/sim.log" 2>&1 || fail "$file does not check: $(tail -n 3 "$work/sim.log")"
+done
+grep -q " 1l+" "$work/linux_host.vrp" || fail "the host's replay holds no left button of the Windows side"
+ok "the Windows game joined a Linux host on 127.0.0.1, played, and both replays check"
+
 # ---- full screen: the picture centred at factor 1 on this 1024 x 768 screen,
 # and Alt+Enter back to today's window -----------------------------
 start_wine_game "$windows/unpacked" varnhold/varnhold.exe --fullscreen
