@@ -1,0 +1,67 @@
+// The local player's view: the census's jumps to each side's first unit,
+// seen from either side, and the opening view that every deal gives back.
+#include <gtest/gtest.h>
+
+#include "game/frame_rules.h"
+#include "game/view.h"
+#include "tests/support/world_fixture.h"
+#include "world/new_game.h"
+
+namespace {
+
+class ViewSteps : public WorldTest {};
+
+}  // namespace
+
+// Backspace goes to the view's own side, 0 to the other; with both held the
+// jump to empire 1's unit comes last. Only a census frame jumps; the dead
+// and mines are not the first unit.
+TEST_F(ViewSteps, TheCensusJumpsToEachSidesFirstUnit) {
+    place_unit(0, owner_player, kind_mage, 32, 4).dead = 1;
+    place_unit(1, owner_computer, kind_mage, 32, 59);
+    place_unit(4, owner_player, kind_mine, 5, 5);
+    place_unit(7, owner_player, 30, 40, 41);
+    const struct {
+        int side, key_a, key_b, counter, x, y;
+    } cases[] = {
+        {0, vk_backspace, 0, 31, 30, 31}, {0, vk_0, 0, 31, 22, 49}, {0, vk_backspace, vk_0, 61, 22, 49},
+        {1, vk_backspace, 0, 31, 22, 49}, {1, vk_0, 0, 31, 30, 31}, {1, vk_backspace, vk_0, 31, 22, 49},
+        {0, vk_backspace, 0, 32, 50, 50},
+    };
+    for (const auto& c : cases) {
+        View view = start_view(c.side);
+        view.map_sx = view.map_sy = 50;
+        PassInput input;
+        clear_pass_input(&input);
+        input.direct_keys[c.key_a] = 1;
+        input.direct_keys[c.key_b] = 1;
+        frame_counter = c.counter;
+        jump_at_census(&view, input);
+        EXPECT_EQ(view.map_sx, c.x) << "map_sx, side " << c.side << ", keys " << c.key_a << " " << c.key_b;
+        EXPECT_EQ(view.map_sy, c.y) << "map_sy, side " << c.side << ", keys " << c.key_a << " " << c.key_b;
+    }
+}
+
+// A deal gives back the opening camera and scroll once; the picture size
+// and the help stay the player's.
+TEST_F(ViewSteps, EachDealGivesBackTheOpeningView) {
+    View view = start_view(1);
+    new_game_from_seed(3);
+    follow_deal(&view);
+    view.camera_zoom = view.camera_pitch = view.camera_yaw = view.camera_spin = 7.0f;
+    view.map_sx = view.map_sy = 3;
+    view.unit_size = unit_size_large;
+    view.help_visible = 1;
+    follow_deal(&view);
+    EXPECT_EQ(view.map_sx, 3) << "map_sx without a new deal";
+    new_game_from_seed(4);
+    follow_deal(&view);
+    EXPECT_EQ(view.map_sx, 32) << "map_sx";
+    EXPECT_EQ(view.map_sy, 32) << "map_sy";
+    EXPECT_EQ(view.camera_zoom, -30.0f) << "camera_zoom";
+    EXPECT_EQ(view.camera_pitch, -45.0f) << "camera_pitch";
+    EXPECT_EQ(view.camera_yaw, 0.0f) << "camera_yaw";
+    EXPECT_EQ(view.camera_spin, 0.0f) << "camera_spin";
+    EXPECT_EQ(view.unit_size, unit_size_large) << "unit_size";
+    EXPECT_EQ(view.help_visible, 1) << "help_visible";
+}
