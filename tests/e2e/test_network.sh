@@ -118,9 +118,9 @@ ok "a guest dealt from another seed: both stop naming frame 1 and the fields tha
 
 # ---- hostile datagrams ----------------------------------------------------------
 port=$((port + 1))
-game host --host $port --seed 8 --frames 2400 --fps 60
+game host --host $port --seed 8 --frames 1500 --fps 60
 sleep 0.3
-game guest --join 127.0.0.1:$port --frames 2400 --fps 60
+game guest --join 127.0.0.1:$port --frames 1500 --fps 60
 sleep 1
 for i in $(seq 200); do
     head -c $((RANDOM % 1500 + 1)) /dev/urandom >/dev/udp/127.0.0.1/$port
