@@ -67,7 +67,16 @@ int make_corpus(const char* folder) {
             return 1;
         }
     }
-    std::printf("fuzz_replay: 4 recorded replays in %s\n", folder);
+    // The previous release's replays, so that the older format's reader is
+    // fuzzed from real files too.
+    for (const char* name : {"format1_window.vrp", "format1_scripted.vrp"}) {
+        std::FILE* in = std::fopen((std::string(VARNHOLD_SOURCE_DIR) + "/tests/data/" + name).c_str(), "rb");
+        std::FILE* out = std::fopen((std::string(folder) + "/" + name).c_str(), "wb");
+        for (int c; in && out && (c = std::getc(in)) != EOF;) std::putc(c, out);
+        if (in) std::fclose(in);
+        if (out) std::fclose(out);
+    }
+    std::printf("fuzz_replay: 4 recorded replays and 2 of the older format in %s\n", folder);
     return 0;
 }
 
