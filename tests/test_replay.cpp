@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include "game/view.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
+#include "replay/replay_writer.h"
 #include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "tools/sim/sim_world.h"
@@ -243,13 +246,17 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
     }
 }
 
-// Files that were never replays: one clear line each, never played to an end.
-TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
+// Files that were never replays, and each bound the writer can reach beside
+// one past it: a line read gives the replay a frame at most and then ends
+// early; anything else one clear line; none plays to an end.
+TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
     const std::string header = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
     const std::string old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
-    std::string garbage;
+    const auto with_delay = [&](const char* delay) { return header.substr(0, header.size() - 2) + delay + "\n"; };
+    std::string garbage, keys;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
+    for (int i = 0; i < 818; ++i) keys += " k+41";  // a pass line of 4091 characters
     const struct {
         const char* name;
         std::string bytes;
@@ -258,21 +265,45 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
         {"empty", "", "empty"},
         {"not ours", "hello\n", "not a varnhold replay"},
         {"another format", "varnhold-replay 3\ngame 9.0\nseed 1\n", "format 3"},
+        {"a format with a leading zero", "varnhold-replay 02\ngame 9.0\nseed 1\n", "not a varnhold replay"},
         {"header cut", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\n", "ends inside its header"},
         {"a side nobody plays", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person robot\n", "line 4"},
+        {"two spaces between the sides", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person  computer\n", "line 4"},
+        {"local 1", header.substr(0, header.size() - 16) + "local 1\ndelay 0\n", "ends early"},
         {"a third side", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 2\n", "local"},
-        {"a delay past any lobby", header.substr(0, header.size() - 2) + "601\n", "delay"},
+        {"delay 600", with_delay("600"), "ends early"},
+        {"delay 601", with_delay("601"), "delay"},
         {"binary garbage", garbage, "not a varnhold replay"},
-        {"seed too big", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
+        {"seed 4294967295", "varnhold-replay 1\ngame 1.0.0\nseed 4294967295\n", "ends early"},
+        {"seed 4294967296", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
+        {"seed with a leading zero", "varnhold-replay 1\ngame 1.0.0\nseed 05\n", "seed"},
         {"version too long", "varnhold-replay 1\ngame " + std::string(200, '1') + "\nseed 1\n", "version"},
         {"garbage after the header", header + garbage, "damaged"},
-        {"a line of megabytes", header + "p" + std::string(3 << 20, ' ') + "\n", "longer"},
-        {"a huge run", header + "r 99999999999999999999\n", "run line"},
+        {"a line of 4095 characters", old_header + "p" + keys + " x10\n", "ends early"},
+        {"a line of 4096 characters", old_header + "p" + keys + " x100\n", "longer"},
         {"a run of a million frames", header + "r 1000000\n", "census"},
-        {"a cursor past 32 bits", header + "f 0c2147483648,0\n", "change"},
+        {"a run of a million and one", header + "r 1000001\n", "run line"},
+        {"a run of none", header + "r 0\n", "run line"},
+        {"a run with a leading zero", header + "r 07\n", "run line"},
+        {"the cursor's lowest x, highest y", header + "f 0c-2147483648,2147483647\n", "ends early"},
+        {"the cursor's highest x, lowest y", header + "f 1c2147483647,-2147483648\n", "ends early"},
+        {"a cursor x below 32 bits", header + "f 0c-2147483649,0\n", "change"},
+        {"a cursor x past 32 bits", header + "f 0c2147483648,0\n", "change"},
+        {"a cursor y below 32 bits", header + "f 0c0,-2147483649\n", "change"},
+        {"a cursor y past 32 bits", header + "f 0c0,2147483648\n", "change"},
+        {"a cursor at -0", header + "f 0c-0,1\n", "change"},
+        {"a cursor with a leading zero", header + "f 0c1,07\n", "change"},
+        {"a deal from seed 4294967295", header + "f 1s4294967295\n", "ends early"},
+        {"a deal from seed 4294967296", header + "f 1s4294967296\n", "change"},
+        {"F8 on side 1", header + "f 1p4\n", "ends early"},
+        {"a pace key past F8", header + "f 1p5\n", "change"},
         {"a third side's command", header + "f 2c1,1\n", "change"},
         {"a button neither up nor down", header + "f 0l*\n", "change"},
-        {"a pace key past F8", header + "f 1p5\n", "change"},
+        {"a change that changes nothing", header + "f 0p0\n", "change"},
+        {"one field changed twice", header + "f 0l+ 0l-\n", "change"},
+        {"side 1's change before side 0's", header + "f 1l+ 0l+\n", "change"},
+        {"a side's changes out of order", header + "f 0r+ 0l+\n", "change"},
+        {"a frame without a change", header + "f\n", "without a change"},
         {"a pass in a file of frames", header + "p b+0\n", "does not know"},
         {"a frame in a file of passes", old_header + "f 0l+\n", "does not know"},
         {"an old cursor off any screen", old_header + "p c99999,0\n", "change"},
@@ -296,6 +327,95 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
         EXPECT_NE(std::string(player.message).find(file.said), std::string::npos) << file.name << ": " << player.message;
         EXPECT_EQ(std::strchr(player.message, '\n'), nullptr) << file.name;
         EXPECT_LE(player.frames, 30u) << file.name;
+    }
+}
+
+// A recorded digest, fingerprint or frame changed, and every file hash after
+// it made right again: the replay parts there, and neither the simulator
+// nor the window can say that all digests match.
+TEST_F(RecordedGame, ADigestChangedWithItsFileHashMadeRightIsADifference) {
+    const size_t end = text.rfind("\ne ") + 1, census = text.find("\nd ", text.find("\nd ") + 1) + 1;
+    const size_t end_digest = text.find(' ', end + 2) + 1, census_digest = text.find(' ', census + 2) + 1;
+    const uint64_t census_frame = std::strtoull(text.c_str() + census + 2, nullptr, 10);
+    const struct {
+        const char* what;
+        size_t at;
+        uint64_t differs_at;
+    } changes[] = {{"the end's digest", end_digest + 15, recorded_frames()},
+                   {"the end's fingerprint", end_digest + 17 + 40, recorded_frames()},
+                   {"the end's frame", end_digest - 2, recorded_frames()},
+                   {"the second census's digest", census_digest, census_frame}};
+    for (const auto& change : changes) {
+        std::string changed = text;
+        changed[change.at] = changed[change.at] == '1' ? '2' : '1';
+        std::istringstream lines(changed);
+        std::string rehashed, line;
+        for (uint32_t hash = file_hash_start; std::getline(lines, line); rehashed += line) {
+            char tail[10];
+            std::snprintf(tail, sizeof tail, " %08x", hash);
+            if (line.rfind("d ", 0) == 0 || line.rfind("e ", 0) == 0) line.replace(line.size() - 9, 9, tail);
+            line += '\n';
+            hash = hash_file_bytes(hash, line.data(), static_cast<int>(line.size()));
+        }
+        write_all(temp_file("changed.vrp"), rehashed);
+        ReplayStep step;
+        ASSERT_TRUE(play_replay(temp_file("changed.vrp"), &player, &step));
+        EXPECT_EQ(step, replay_step_differs) << change.what << ": " << player.message;
+        EXPECT_EQ(player.differs_at_frame, change.differs_at) << change.what;
+    }
+}
+
+// Each field of a side's command changing alone, on either side, from a
+// command that holds the other fields: written as one change, read back
+// exactly, the other side left as it was.
+TEST(ReplayFrames, EachFieldChangingAloneIsWrittenAndReadBackExactly) {
+    using Edit = void (*)(SideCommand*);
+    const struct {
+        const char* field;
+        Edit before, change;
+    } cases[] = {
+        {"cursor x alone", nullptr, [](SideCommand* c) { c->cursor_x = INT32_MIN; }},
+        {"cursor y alone", nullptr, [](SideCommand* c) { c->cursor_y = INT32_MAX; }},
+        {"no tile", nullptr, [](SideCommand* c) { c->has_cursor = 0; }},
+        {"left down", nullptr, [](SideCommand* c) { c->left = 1; }},
+        {"right up", [](SideCommand* c) { c->right = 1; }, [](SideCommand* c) { c->right = 0; }},
+        {"deal on", nullptr, [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; }},
+        {"deal seed while held", [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; },
+         [](SideCommand* c) { c->deal_seed = 11; }},
+        {"deal off", [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; }, [](SideCommand* c) { c->deals = 0; }},
+        {"pace alone", [](SideCommand* c) { c->pace = 2; }, [](SideCommand* c) { c->pace = 0; }},
+    };
+    const char* const names[] = {"has_cursor", "cursor_x", "cursor_y", "left", "right", "deals", "deal_seed", "pace"};
+    const auto fields = [](const SideCommand& c) {
+        return std::array<int64_t, 8>{c.has_cursor, c.cursor_x, c.cursor_y, c.left, c.right, c.deals, c.deal_seed, c.pace};
+    };
+    for (const auto& c : cases) {
+        for (int side = 0; side < side_count; ++side) {
+            SideCommand held = {1, 5, 7, 0, 0, 0, 0, 3};
+            if (c.before) c.before(&held);
+            FrameCommands frames[3] = {no_commands(), {{held, held}}, {{held, held}}};
+            c.change(&frames[2].side[side]);
+            char first[replay_line_capacity], second[replay_line_capacity];
+            encode_frame_changes(frames[0], frames[1], first);
+            EXPECT_EQ(std::count(second, second + encode_frame_changes(frames[1], frames[2], second), ' '), 1)
+                << c.field << ", side " << side << ": changes written";
+            write_all(temp_file("frames.vrp"), "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person person\nlocal 0\n"
+                                               "delay 0\nf" + std::string(first) + "\nf" + second + "\n");
+            ReplayReader reader;
+            ReplayHeader header;
+            PassInput pass;
+            ReplayRecord record;
+            FrameCommands read = no_commands();
+            ASSERT_TRUE(reader_open(&reader, temp_file("frames.vrp").c_str(), &header)) << reader.error;
+            for (int frame = 1; frame <= 2; ++frame) {
+                EXPECT_EQ(reader_next(&reader, &pass, &read, &record), record_frame) << c.field << ": " << reader.error;
+                for (int s = 0; s < side_count; ++s)
+                    for (int i = 0; i < 8; ++i)
+                        EXPECT_EQ(fields(read.side[s])[i], fields(frames[frame].side[s])[i])
+                            << c.field << ", side " << side << ", frame " << frame << ": side " << s << "'s " << names[i];
+            }
+            reader_close(&reader);
+        }
     }
 }
 
