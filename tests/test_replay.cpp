@@ -23,6 +23,7 @@
 #include "app/game_window.h"
 #include "app/input_state.h"
 #include "app/main_loop.h"
+#include "app/replay_pace.h"
 #include "game/view.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
@@ -319,7 +320,9 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         {"a missing file", "", "cannot open"},
     };
     for (const auto& file : files) {
-        const std::string path = temp_file(file.name);
+        // One name for all: a message that names the file must not say what a case's name says.
+        const std::string path = temp_file("hostile.vrp");
+        std::filesystem::remove(path);
         if (std::strcmp(file.name, "a missing file") != 0) write_all(path, file.bytes);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(path, &player, &step);
@@ -417,6 +420,38 @@ TEST(ReplayFrames, EachFieldChangingAloneIsWrittenAndReadBackExactly) {
             reader_close(&reader);
         }
     }
+}
+
+// The viewer's speed goes from 1/4x to as fast as it goes with + and back
+// with - (either keyboard's), staying at each end; each step or pause starts
+// the pace over: no rush of frames after a pause, no wait after a slower step.
+TEST(ReplayPace, EveryStepIsReachedAndKeepsItsPaceAfterAPauseOrAStep) {
+    const int plus[] = {0xBB, 0x6B}, minus[] = {0xBD, 0x6D};
+    const double steps[] = {0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 0.0};
+    ReplayPace pace = start_pace(1000.0);
+    for (int i = 0; i < 3; ++i) pace_key(&pace, minus[i % 2], 1000.0);
+    for (int i = 0; i < 16; ++i) {
+        const int step = i < 8 ? std::min(i, 6) : std::max(13 - i, 0);
+        EXPECT_EQ(pace_speed(pace), steps[step]) << "speed after " << i << " keys";
+        EXPECT_EQ(pace_faster_than_shown(pace), step > 2) << "faster than shown after " << i << " keys";
+        pace_key(&pace, i < 7 ? plus[i % 2] : minus[i % 2], 1000.0);
+    }
+    EXPECT_EQ(pace_wait_ms(pace, 1000.0), 0.0) << "as fast as it goes";
+    pace = start_pace(1000.0);
+    pace_played(&pace, 60.0);  // at 1x
+    EXPECT_EQ(pace_wait_ms(pace, 1010.0), 50.0) << "1x, 10 ms after 60 ms played";
+    pace_key(&pace, vk_space, 1060.0);
+    EXPECT_TRUE(pace.paused) << "paused by Space";
+    pace_key(&pace, vk_space, 11060.0);
+    pace_played(&pace, 20.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11060.0), 20.0) << "the frame after ten seconds' pause";
+    for (int i = 0; i < 3; ++i) pace_key(&pace, plus[0], 11060.0);
+    pace_played(&pace, 1000.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11060.0), 125.0) << "a second played at 8x";
+    for (int i = 0; i < 5; ++i) pace_key(&pace, minus[1], 11080.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11080.0), 0.0) << "due at once after stepping down to 1/4x";
+    pace_played(&pace, 20.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11090.0), 70.0) << "1/4x, 10 ms after 20 ms played";
 }
 
 // ---- The digest ------------------------------------------------------------------
