@@ -211,7 +211,7 @@ TEST_F(GameWindow, MarkerFlagsNumbersAndBarsLandAroundTheirPointsWhereverTheView
     unit_table[1].hp = 0.0f;
     mouse_x = 232;  // the tile five left and five down of the centre
     mouse_y = 306;
-    const int views[][2] = {{32, 32}, {35, 32}, {29, 32}, {32, 34}, {32, 30}};
+    const int views[][2] = {{32, 32}, {38, 32}, {26, 32}, {32, 36}, {32, 28}};
     for (const auto& view : views) {
         SCOPED_TRACE(::testing::Message() << "view centre " << view[0] << "," << view[1]);
         local_view.map_sx = view[0];
@@ -234,6 +234,7 @@ TEST_F(GameWindow, MarkerFlagsNumbersAndBarsLandAroundTheirPointsWhereverTheView
             const Unit& unit = unit_table[slots[i]];
             landing(unit.tile_x - view[0] + 0.5f, unit.tile_y - view[1] + 0.5f, local_view.unit_size / 2.0f, &x, &y);
             SCOPED_TRACE(::testing::Message() << "owner " << i << " at " << x << "," << y);
+            ASSERT_TRUE(x >= 10 && x < screen_width - 15 && y >= 21 && y < screen_height - 16) << "on the screen";
             const Rgb flag{flags[i][0], flags[i][1], flags[i][2]};
             for (int dy : {0, -10, -20}) EXPECT_EQ(colour(x - 10, y + dy), flag) << "flag at " << dy;
             EXPECT_NE(colour(x - 10, y + 1), flag) << "below the flag's foot";
