@@ -24,6 +24,7 @@
 #include "render/image_table.h"
 #include "render/projection.h"
 #include "render/world_drawing.h"
+#include "world/new_game.h"
 #include "tests/support/world_fixture.h"
 
 namespace {
@@ -262,6 +263,25 @@ TEST_F(GameWindow, MarkerFlagsNumbersAndBarsLandAroundTheirPointsWhereverTheView
             EXPECT_EQ(far, 0) << "scene pixels far from unit 1 that change when it stands up";
         }
     }
+}
+
+// Without --seed a game deals from the calendar's second, and F1 from the
+// second it is held in: games started a second apart are other deals.
+TEST(CalendarSeed, AGameWithoutASeedDealsFromTheClock) {
+    GameOptions options;
+    options.no_record = true;
+    for (int64_t second : {1700000000, 1700000001}) {
+        headless_reset();
+        headless_set_calendar_seconds(second);
+        headless_push_event(event_of(platform_event_quit));
+        ASSERT_EQ(run_game(options), 0) << "exit status";
+        EXPECT_EQ(last_deal_seed(), static_cast<uint32_t>(second)) << "the first deal's seed";
+        headless_set_key(vk_f1, true);
+        PassInput input;
+        read_pass_input(&input);
+        EXPECT_EQ(input.deal_seed, static_cast<uint32_t>(second)) << "the seed F1 deals from";
+    }
+    headless_reset();
 }
 
 // Black but for the bottom-left pixel red and the top-right blue; pixel
