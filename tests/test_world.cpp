@@ -34,11 +34,12 @@ void play(int frames, const FrameCommands& commands) {
 
 }  // namespace
 
-// Seed 9 dealt fresh, and dealt again after 2141 frames in which the player
-// recruited slot 3, ordered it and chose F8, and the computer took eleven
-// units, sent two to mines and two to raid, with the end flags set: the same
-// units, generator, clock and flags, and the same game 2100 frames later. The
-// selection and the pace, which a deal keeps, are the busy game's in both.
+// Seed 9 dealt fresh, and dealt again after 3701 frames in which the player
+// recruited slot 3, ordered it and chose F8, and the computer took fourteen
+// units, sent six to mines and its raiders, one of which fell; the end flags
+// set by hand: the same units, generator, clock and flags, and the same game
+// 2100 frames later. The selection and the pace, which a deal keeps, are the
+// busy game's in both.
 TEST_F(WorldTest, ADealLateInABusyGameIsTheFreshDealOfItsSeed) {
     selected_unit[0] = 3;
     game_speed = 4;
@@ -53,7 +54,7 @@ TEST_F(WorldTest, ADealLateInABusyGameIsTheFreshDealOfItsSeed) {
     play(40, busy);  // paid draws on slot 3 until it joins and is selected
     busy.side[0] = {1, 40, 40, 0, 1, 0, 0, 4};
     play(1, busy);
-    play(2100, no_commands());
+    play(3660, no_commands());
     empire_0_won = empire_1_won = tie = 1;
     new_game_from_seed(9);
     EXPECT_EQ(headless_last_sound(), "sound/explosion3b.wav") << "sound played";
