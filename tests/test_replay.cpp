@@ -477,36 +477,28 @@ TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
 
 // ---- The replay folder -----------------------------------------------------------
 
-TEST(ReplayFolder, KnowsItsOwnNamesOnly) {
-    const struct {
-        const char* name;
-        bool ours;
-    } names[] = {{"2026-12-07_01-39-13.vrp", true},      {"2026-12-07_01-39-13-2.vrp", true},
-                 {"2026-12-07_01-39-13-17.vrp", true},   {"2026-12-07_01-39-1.vrp", false},
-                 {"2026-12-07_01-39-13.vrp.bak", false}, {"2026-12-07_01-39-13-.vrp", false},
-                 {"notes.txt", false},                   {"2026-12-07 01-39-13.vrp", false}};
-    for (const auto& n : names) EXPECT_EQ(is_replay_name(n.name), n.ours) << n.name;
-}
-
-// 55 replays, 28 days of January and 27 of February, and two other files.
-TEST(ReplayFolder, KeepsTheNewestAndTouchesNothingElse) {
+// 55 replays, 28 days of January and 27 of February (the last two with a
+// number after their second), and files that only look like replays, each
+// older than any replay: only the oldest replays go.
+TEST(ReplayFolder, KeepsTheNewestOfItsOwnAndTouchesNothingElse) {
     const std::string folder = temp_file("folder");
     std::filesystem::create_directories(folder);
     char name[64];
     for (int i = 0; i < 55; ++i) {
-        std::snprintf(name, sizeof name, "/2026-%02d-%02d_10-00-00.vrp", i / 28 + 1, i % 28 + 1);
+        std::snprintf(name, sizeof name, "/2026-%02d-%02d_10-00-00%s.vrp", i / 28 + 1, i % 28 + 1,
+                      i == 53 ? "-2" : i == 54 ? "-17" : "");
         write_all(folder + name, "x");
     }
-    write_all(folder + "/notes.txt", "mine");
-    write_all(folder + "/2025-01-01_00-00-00.vrp.bak", "mine");
+    const char* const others[] = {"/notes.txt", "/2025-01-01_00-00-00.vrp.bak", "/2025-01-01_00-00-0x.vrp",
+                                  "/2025-01-01_00-00-00-.vrp", "/2025-01-01 00-00-00.vrp"};
+    for (const char* other : others) write_all(folder + other, "mine");
     prune_replays(folder.c_str(), 50);
     for (int day = 1; day <= 5; ++day) {
         std::snprintf(name, sizeof name, "/2026-01-%02d_10-00-00.vrp", day);
         EXPECT_FALSE(std::filesystem::exists(folder + name)) << name << " should be gone";
     }
     EXPECT_TRUE(std::filesystem::exists(folder + "/2026-01-06_10-00-00.vrp")) << "the oldest kept";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-02-27_10-00-00.vrp")) << "the newest";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/notes.txt")) << "another file";
-    EXPECT_TRUE(std::filesystem::exists(folder + "/2025-01-01_00-00-00.vrp.bak")) << "another file";
+    EXPECT_TRUE(std::filesystem::exists(folder + "/2026-02-27_10-00-00-17.vrp")) << "the newest";
+    for (const char* other : others) EXPECT_TRUE(std::filesystem::exists(folder + other)) << other;
 }
 }  // namespace
