@@ -37,7 +37,7 @@ void push(PlatformEventType type, int key = 0) { headless_push_event(event_of(ty
 
 // One pixel's red, green and blue, compared whole and printed by GoogleTest.
 using Rgb = std::array<int, 3>;
-const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
 
 class GameWindow : public ::testing::Test {
 protected:
@@ -246,11 +246,8 @@ TEST_F(GameWindow, MarkerFlagsNumbersAndBarsLandAroundTheirPointsWhereverTheView
             EXPECT_NE(colour(x + 15, y + 16), green) << "past the health bar's end";
             EXPECT_NE(colour(x + 15, y + 16), red) << "past the health bar's end";
             int ink = 0, ink_beside = 0;  // the index number's, in its 6 x 9 cell from the point, and one cell left
-            for (int dx = 0; dx < 6; ++dx)
-                for (int dy = -7; dy <= 1; ++dy) {
-                    ink += colour(x + dx, y + dy) == Rgb{255, 255, 255};
-                    ink_beside += colour(x + dx - 6, y + dy) == Rgb{255, 255, 255};
-                }
+            for (int p = 0; p < 6 * 9; ++p) ink += colour(x + p % 6, y + 1 - p / 6) == white;
+            for (int p = 0; p < 6 * 9; ++p) ink_beside += colour(x - 6 + p % 6, y + 1 - p / 6) == white;
             EXPECT_GT(ink, 3) << "white of the index number at its point";
             EXPECT_EQ(ink_beside, 0) << "white left of the index number";
             if (i != 1) continue;

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -34,13 +35,6 @@
 #include "world/new_game.h"
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void write_all(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -148,7 +142,8 @@ protected:
     static void SetUpTestSuite() {
         path = temp_file("scripted.vrp");
         record_scripted_game(path);
-        text = read_all(path);
+        std::ifstream in(path, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
     }
 };
 std::string RecordedGame::path;
@@ -243,9 +238,8 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
 // one past it: a line read gives the replay a frame at most and then ends
 // early; anything else one clear line; none plays to an end.
 TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
-    const std::string header = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
-    const std::string old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
-    const auto with_delay = [&](const char* delay) { return header.substr(0, header.size() - 2) + delay + "\n"; };
+    const std::string head = "varnhold-replay 2\ngame 1.1.0\nseed 5\n", sides = head + "sides person computer\n";
+    const std::string header = sides + "local 0\ndelay 0\n", old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
     std::string garbage, keys;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
@@ -255,43 +249,33 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         std::string bytes;
         const char* said;  // in the one line
     } files[] = {
-        {"empty", "", "empty"},
-        {"not ours", "hello\n", "not a varnhold replay"},
+        {"empty", "", "empty"}, {"not ours", "hello\n", "not a varnhold replay"},
         {"another format", "varnhold-replay 3\ngame 9.0\nseed 1\n", "format 3"},
-        {"header cut", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\n", "ends inside its header"},
-        {"a side nobody plays", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person robot\n", "line 4"},
-        {"two spaces between the sides", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person  computer\n", "line 4"},
-        {"local 1", header.substr(0, header.size() - 16) + "local 1\ndelay 0\n", "ends early"},
-        {"a third side", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 2\n", "local"},
-        {"delay 600", with_delay("600"), "ends early"},
-        {"delay 601", with_delay("601"), "delay"},
-        {"binary garbage", garbage, "not a varnhold replay"},
+        {"binary garbage", garbage, "not a varnhold replay"}, {"garbage after the header", header + garbage, "damaged"},
+        {"header cut", sides, "ends inside its header"}, {"robot", head + "sides person robot\n", "line 4"},
+        {"two spaces between the sides", head + "sides person  computer\n", "line 4"},
+        {"local 1", sides + "local 1\ndelay 0\n", "ends early"}, {"a third side", sides + "local 2\n", "local"},
+        {"delay 600", sides + "local 0\ndelay 600\n", "ends early"}, {"601", sides + "local 0\ndelay 601\n", "delay"},
         {"seed 4294967295", "varnhold-replay 1\ngame 1.0.0\nseed 4294967295\n", "ends early"},
         {"seed 4294967296", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
         {"version too long", "varnhold-replay 1\ngame " + std::string(200, '1') + "\nseed 1\n", "version"},
-        {"garbage after the header", header + garbage, "damaged"},
         {"a line of 4095 characters", old_header + "p" + keys + " x10\n", "ends early"},
         {"a line of 4096 characters", old_header + "p" + keys + " x100\n", "longer"},
         {"a run of a million frames", header + "r 1000000\n", "census"},
-        {"a run of a million and one", header + "r 1000001\n", "run line"},
-        {"a run of none", header + "r 0\n", "run line"},
+        {"a run of a million and one", header + "r 1000001\n", "run line"}, {"none", header + "r 0\n", "run line"},
         {"the cursor's lowest x, highest y", header + "f 0c-2147483648,2147483647\n", "ends early"},
         {"the cursor's highest x, lowest y", header + "f 1c2147483647,-2147483648\n", "ends early"},
-        {"a cursor x below 32 bits", header + "f 0c-2147483649,0\n", "change"},
-        {"a cursor x past 32 bits", header + "f 0c2147483648,0\n", "change"},
-        {"a cursor y below 32 bits", header + "f 0c0,-2147483649\n", "change"},
-        {"a cursor y past 32 bits", header + "f 0c0,2147483648\n", "change"},
-        {"a cursor at -0", header + "f 0c-0,1\n", "change"},
-        {"a cursor with a leading zero", header + "f 0c1,07\n", "change"},
+        {"x below 32 bits", header + "f 0c-2147483649,0\n", "change"},
+        {"x past 32 bits", header + "f 0c2147483648,0\n", "change"},
+        {"y below 32 bits", header + "f 0c0,-2147483649\n", "change"},
+        {"y past 32 bits", header + "f 0c0,2147483648\n", "change"},
+        {"-0", header + "f 0c-0,1\n", "change"}, {"a leading zero", header + "f 0c1,07\n", "change"},
         {"a deal from seed 4294967295", header + "f 1s4294967295\n", "ends early"},
         {"a deal from seed 4294967296", header + "f 1s4294967296\n", "change"},
-        {"F8 on side 1", header + "f 1p4\n", "ends early"},
-        {"a pace key past F8", header + "f 1p5\n", "change"},
-        {"a third side's command", header + "f 2c1,1\n", "change"},
-        {"a button neither up nor down", header + "f 0l*\n", "change"},
+        {"F8 on side 1", header + "f 1p4\n", "ends early"}, {"past F8", header + "f 1p5\n", "change"},
+        {"a third side's command", header + "f 2c1,1\n", "change"}, {"l*", header + "f 0l*\n", "change"},
         {"a change that changes nothing", header + "f 0p0\n", "change"},
-        {"one field changed twice", header + "f 0l+ 0l-\n", "change"},
-        {"side 1's change before side 0's", header + "f 1l+ 0l+\n", "change"},
+        {"twice", header + "f 0l+ 0l-\n", "change"}, {"side 1 first", header + "f 1l+ 0l+\n", "change"},
         {"a frame without a change", header + "f\n", "without a change"},
         {"a pass in a file of frames", header + "p b+0\n", "does not know"},
         {"a frame in a file of passes", old_header + "f 0l+\n", "does not know"},
@@ -303,8 +287,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
          header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length(DigestForm::shared), '0') +
              " 00000000\n",
          "changed"},
-        {"only a header", header, "ends early"},
-        {"a line we do not know", header + "z\n", "does not know"},
+        {"only a header", header, "ends early"}, {"a line we do not know", header + "z\n", "does not know"},
         {"a missing file", "", "cannot open"},
     };
     for (const auto& file : files) {
@@ -357,40 +340,39 @@ TEST_F(RecordedGame, ADigestChangedWithItsFileHashMadeRightIsADifference) {
 }
 
 // Each field of a side's command changing alone, on either side, from a
-// command that holds the other fields: written as one change, read back
-// exactly, the other side left as it was.
+// command that holds the others: written and read back exactly, the other
+// side left as it was.
 TEST(ReplayFrames, EachFieldChangingAloneIsWrittenAndReadBackExactly) {
-    using Edit = void (*)(SideCommand*);
     const struct {
-        const char* field;
-        Edit before, change;
+        const char* change;
+        SideCommand before, now;  // has_cursor, cursor_x, cursor_y, left, right, deals, deal_seed, pace
     } cases[] = {
-        {"cursor x alone", nullptr, [](SideCommand* c) { c->cursor_x = INT32_MIN; }},
-        {"cursor y alone", nullptr, [](SideCommand* c) { c->cursor_y = INT32_MAX; }},
-        {"no tile", nullptr, [](SideCommand* c) { c->has_cursor = 0; }},
-        {"left down", nullptr, [](SideCommand* c) { c->left = 1; }},
-        {"right up", [](SideCommand* c) { c->right = 1; }, [](SideCommand* c) { c->right = 0; }},
-        {"deal on", nullptr, [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; }},
-        {"deal seed while held", [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; },
-         [](SideCommand* c) { c->deal_seed = 11; }},
-        {"deal off", [](SideCommand* c) { c->deals = 1, c->deal_seed = 10; }, [](SideCommand* c) { c->deals = 0; }},
-        {"pace alone", [](SideCommand* c) { c->pace = 2; }, [](SideCommand* c) { c->pace = 0; }},
+        {"cursor x alone", {1, 5, 7, 0, 0, 0, 0, 3}, {1, INT32_MIN, 7, 0, 0, 0, 0, 3}},
+        {"cursor y alone", {1, 5, 7, 0, 0, 0, 0, 3}, {1, 5, INT32_MAX, 0, 0, 0, 0, 3}},
+        {"no tile", {1, 5, 7, 0, 0, 0, 0, 3}, {0, 5, 7, 0, 0, 0, 0, 3}},
+        {"left down", {1, 5, 7, 0, 1, 0, 0, 3}, {1, 5, 7, 1, 1, 0, 0, 3}},
+        {"right up", {1, 5, 7, 1, 1, 0, 0, 3}, {1, 5, 7, 1, 0, 0, 0, 3}},
+        {"deal on", {1, 5, 7, 0, 0, 0, 0, 3}, {1, 5, 7, 0, 0, 1, 10, 3}},
+        {"deal seed while held", {1, 5, 7, 0, 0, 1, 10, 3}, {1, 5, 7, 0, 0, 1, 11, 3}},
+        {"deal off", {1, 5, 7, 0, 0, 1, 10, 3}, {1, 5, 7, 0, 0, 0, 10, 3}},
+        {"pace alone", {1, 5, 7, 0, 0, 0, 0, 2}, {1, 5, 7, 0, 0, 0, 0, 0}},
     };
     const char* const names[] = {"has_cursor", "cursor_x", "cursor_y", "left", "right", "deals", "deal_seed", "pace"};
     const auto fields = [](const SideCommand& c) {
-        return std::array<int64_t, 8>{c.has_cursor, c.cursor_x, c.cursor_y, c.left, c.right, c.deals, c.deal_seed, c.pace};
+        return std::array<int64_t, 8>{c.has_cursor, c.cursor_x, c.cursor_y, c.left,
+                                      c.right,      c.deals,    c.deal_seed, c.pace};
     };
     for (const auto& c : cases) {
         for (int side = 0; side < side_count; ++side) {
-            SideCommand held = {1, 5, 7, 0, 0, 0, 0, 3};
-            if (c.before) c.before(&held);
-            FrameCommands frames[3] = {no_commands(), {{held, held}}, {{held, held}}};
-            c.change(&frames[2].side[side]);
-            char first[replay_line_capacity], second[replay_line_capacity];
-            encode_frame_changes(frames[0], frames[1], first);
-            encode_frame_changes(frames[1], frames[2], second);
-            write_all(temp_file("frames.vrp"), "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person person\nlocal 0\n"
-                                               "delay 0\nf" + std::string(first) + "\nf" + second + "\n");
+            FrameCommands frames[3] = {no_commands(), {{c.before, c.before}}, {{c.before, c.before}}};
+            frames[2].side[side] = c.now;
+            std::string file = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person person\nlocal 0\ndelay 0\n";
+            for (int frame = 1; frame <= 2; ++frame) {
+                char changes[replay_line_capacity];
+                encode_frame_changes(frames[frame - 1], frames[frame], changes);
+                file += std::string("f") + changes + "\n";
+            }
+            write_all(temp_file("frames.vrp"), file);
             ReplayReader reader;
             ReplayHeader header;
             PassInput pass;
@@ -398,11 +380,12 @@ TEST(ReplayFrames, EachFieldChangingAloneIsWrittenAndReadBackExactly) {
             FrameCommands read = no_commands();
             ASSERT_TRUE(reader_open(&reader, temp_file("frames.vrp").c_str(), &header)) << reader.error;
             for (int frame = 1; frame <= 2; ++frame) {
-                EXPECT_EQ(reader_next(&reader, &pass, &read, &record), record_frame) << c.field << ": " << reader.error;
+                EXPECT_EQ(reader_next(&reader, &pass, &read, &record), record_frame) << c.change << ": " << reader.error;
                 for (int s = 0; s < side_count; ++s)
                     for (int i = 0; i < 8; ++i)
                         EXPECT_EQ(fields(read.side[s])[i], fields(frames[frame].side[s])[i])
-                            << c.field << ", side " << side << ", frame " << frame << ": side " << s << "'s " << names[i];
+                            << c.change << " on side " << side << ", frame " << frame << ": side " << s << "'s "
+                            << names[i];
             }
             reader_close(&reader);
         }

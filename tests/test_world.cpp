@@ -18,11 +18,9 @@ namespace {
 // digest here takes them at zero, as a fresh table has them.
 StateDigest digest_without_leftovers() {
     const std::vector<Unit> kept(unit_table, unit_table + max_units);
-    for (int i = 0; i < max_units; ++i) {
-        Unit& unit = unit_table[i];
-        unit.goal_x = unit.goal_y = unit.next_x = unit.next_y = 0;
-        unit.target_unit = 0;
-    }
+    for (int i = 0; i < max_units; ++i)
+        unit_table[i].goal_x = unit_table[i].goal_y = unit_table[i].next_x = unit_table[i].next_y = 0;
+    for (int i = 0; i < max_units; ++i) unit_table[i].target_unit = 0;
     const StateDigest digest = digest_game_state();
     std::copy(kept.begin(), kept.end(), unit_table);
     return digest;
