@@ -234,9 +234,8 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
     }
 }
 
-// Files that were never replays, and each bound the writer can reach beside
-// one past it: a line read gives the replay a frame at most and then ends
-// early; anything else one clear line; none plays to an end.
+// Files that were never replays, and each bound the writer reaches beside one
+// past it: a line read ends the replay early; anything else, one clear line.
 TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
     const std::string head = "varnhold-replay 2\ngame 1.1.0\nseed 5\n", sides = head + "sides person computer\n";
     const std::string header = sides + "local 0\ndelay 0\n", old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
@@ -305,8 +304,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
 }
 
 // A recorded digest, fingerprint or frame changed, and every file hash after
-// it made right again: the replay parts there, and neither the simulator
-// nor the window can say that all digests match.
+// it made right again: the replay parts there; no tool says all digests match.
 TEST_F(RecordedGame, ADigestChangedWithItsFileHashMadeRightIsADifference) {
     const size_t end = text.rfind("\ne ") + 1, census = text.find("\nd ", text.find("\nd ") + 1) + 1;
     const size_t end_digest = text.find(' ', end + 2) + 1, census_digest = text.find(' ', census + 2) + 1;

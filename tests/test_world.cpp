@@ -1,6 +1,5 @@
-// What a new game resets: a deal late in a busy game is the fresh deal of
-// its seed. The deal itself is the golden games' to pin, and the
-// zero-filled arrays the recorded game's and the leak test's to hold.
+// What a new game resets: a deal late in a busy game is the fresh deal of its
+// seed. (The deal itself is the golden games' to pin.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,12 +31,10 @@ void play(int frames, const FrameCommands& commands) {
 
 }  // namespace
 
-// Seed 9 dealt fresh, and dealt again after 3701 frames in which the player
-// recruited slot 3, ordered it and chose F8, and the computer took fourteen
-// units, sent six to mines and its raiders, one of which fell; the end flags
-// set by hand: the same units, generator, clock and flags, and the same game
-// 2100 frames later. The selection and the pace, which a deal keeps, are the
-// busy game's in both.
+// Seed 9 fresh, and again after 3701 frames in which the player recruited,
+// ordered and chose F8, and the computer took fourteen units, mined and
+// raided (one raider fell), the end flags set: the same state, and 2100
+// frames later the same game. Both keep the busy game's selection and pace.
 TEST_F(WorldTest, ADealLateInABusyGameIsTheFreshDealOfItsSeed) {
     selected_unit[0] = 3;
     game_speed = 4;
