@@ -414,7 +414,8 @@ TEST(ReplayPace, EveryStepIsReachedAndKeepsItsPaceAfterAPauseOrAStep) {
     pace_played(&pace, 20.0);
     EXPECT_EQ(pace_wait_ms(pace, 11060.0), 20.0) << "1x, the frame after ten seconds' pause";
     for (int i = 0; i < 3; ++i) pace_key(&pace, plus[0], 11060.0);
-    pace_played(&pace, 1000.0);  // at 8x, then down to 1/4x
+    pace_played(&pace, 1000.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11060.0), 125.0) << "8x, a second played";
     for (int i = 0; i < 5; ++i) pace_key(&pace, minus[1], 11185.0);
     EXPECT_EQ(pace_wait_ms(pace, 11185.0), 0.0) << "due at once after stepping down to 1/4x";
     pace_played(&pace, 20.0);
