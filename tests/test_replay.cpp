@@ -282,9 +282,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         {"an old key past the table", old_header + "p k+1g\n", "change"},
         {"two deals in one old pass", old_header + "p s1 s2\n", "change"},
         {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
-        {"a digest in the wrong place",
-         header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length(DigestForm::shared), '0') +
-             " 00000000\n",
+        {"a digest in the wrong place", header + "d 0 " + std::string(16, '0') + " " + std::string(60, '0') + " 00000000\n",
          "changed"},
         {"only a header", header, "ends early"}, {"a line we do not know", header + "z\n", "does not know"},
         {"a missing file", "", "cannot open"},
