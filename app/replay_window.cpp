@@ -11,6 +11,7 @@
 #include "app/banner.h"
 #include "app/game_window.h"
 #include "app/options.h"
+#include "app/replay_pace.h"
 #include "game/frame.h"
 #include "game/pauses.h"
 #include "game/person_pass.h"
@@ -35,24 +36,11 @@ constexpr double swap_interval_ms = 15.0;
 constexpr int idle_sleep_ms = 10;
 constexpr int frozen_redraw_ms = 250;
 
-// 1/4x, 1/2x, 1x, 2x, 4x, 8x, then as fast as it goes (0).
-constexpr double speeds[] = {0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 0.0};
-constexpr int speed_count = sizeof speeds / sizeof speeds[0];
-constexpr int normal_speed = 2;
-
-constexpr int vk_plus = 0xBB;
-constexpr int vk_keypad_plus = 0x6B;
-constexpr int vk_minus = 0xBD;
-constexpr int vk_keypad_minus = 0x6D;
-
 
 struct Viewer {
-    int speed;
-    bool paused;
+    ReplayPace pace;
     bool hidden;
     bool leave;
-    double played_ms;  // recorded time played since base
-    Clock::time_point base;
     Clock::time_point last_swap;
     uint8_t* frozen;   // the last picture, shown again while stopped
     // Format 2: the viewer's own camera, steered by the view keys.
@@ -67,6 +55,10 @@ Viewer* viewer_now = nullptr;
 double ms_since(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
 }
+
+// The viewer's own clock, which the pace counts in.
+Clock::time_point clock_start;
+double now_ms() { return ms_since(clock_start); }
 
 // Faster than the screen shows, the frames no one will see run their rule
 // steps alone (the same steps, without the drawing).
@@ -132,28 +124,11 @@ void steer_free_camera(Viewer* viewer, int vk) {
     viewer->camera_moved = true;
 }
 
-bool faster_than_shown(const Viewer& viewer) {
-    return speeds[viewer.speed] > 1.0 || speeds[viewer.speed] == 0.0;
-}
-
-void restart_pace(Viewer* viewer) {
-    viewer->played_ms = 0.0;
-    viewer->base = Clock::now();
-}
-
 void viewer_key(Viewer* viewer, int vk) {
-    if (vk == vk_escape) {
+    if (vk == vk_escape)
         viewer->leave = true;
-    } else if (vk == vk_space) {
-        viewer->paused = !viewer->paused;
-    } else if ((vk == vk_plus || vk == vk_keypad_plus) && viewer->speed < speed_count - 1) {
-        ++viewer->speed;
-    } else if ((vk == vk_minus || vk == vk_keypad_minus) && viewer->speed > 0) {
-        --viewer->speed;
-    } else {
-        return;
-    }
-    restart_pace(viewer);
+    else
+        pace_key(&viewer->pace, vk, now_ms());
 }
 
 // The player's own input no longer drives the rules: events only steer the viewer.
@@ -169,7 +144,7 @@ void take_events(Viewer* viewer) {
         case platform_event_minimized: viewer->hidden = true; break;
         case platform_event_restored:
             viewer->hidden = false;
-            restart_pace(viewer);
+            restart_pace(&viewer->pace, now_ms());
             break;
         case platform_event_resized: resize_view(event.x & 0xFFFF, event.y & 0xFFFF); break;
         default: break;
@@ -180,16 +155,14 @@ void take_events(Viewer* viewer) {
 // Behind the pace of the chosen speed: wait a little (the events are taken
 // again before the next pass).
 bool ahead_of_pace(const Viewer& viewer) {
-    const double speed = speeds[viewer.speed];
-    if (speed == 0.0) return false;
-    const double due_ms = viewer.played_ms / speed - ms_since(viewer.base);
+    const double due_ms = pace_wait_ms(viewer.pace, now_ms());
     if (due_ms <= 0.0) return false;
     platform_sleep_ms(due_ms < idle_sleep_ms ? static_cast<int>(due_ms) + 1 : idle_sleep_ms);
     return true;
 }
 
 bool frame_due(const Viewer& viewer) {
-    return !faster_than_shown(viewer) || ms_since(viewer.last_swap) >= swap_interval_ms;
+    return !pace_faster_than_shown(viewer.pace) || ms_since(viewer.last_swap) >= swap_interval_ms;
 }
 
 void draw_two_lines(const char* first, const char* second) {
@@ -245,7 +218,7 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
     bool stopped = false;
     bool shown_paused = false;
     Clock::time_point shown = Clock::now();
-    restart_pace(viewer);
+    restart_pace(&viewer->pace, now_ms());
     viewer->last_swap = Clock::now();
     while (!viewer->leave) {
         take_events(viewer);
@@ -258,7 +231,7 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
             platform_sleep_ms(idle_sleep_ms);
             continue;
         }
-        if (viewer->paused && (!shown_paused || viewer->camera_moved)) {
+        if (viewer->pace.paused && (!shown_paused || viewer->camera_moved)) {
             viewer->camera_moved = false;
             char first[96];
             std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
@@ -266,8 +239,8 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
             draw_two_lines(first, "Space goes on, Escape leaves.");
             platform_swap_buffers();
         }
-        shown_paused = viewer->paused;
-        if (viewer->paused || viewer->hidden) {
+        shown_paused = viewer->pace.paused;
+        if (viewer->pace.paused || viewer->hidden) {
             platform_sleep_ms(idle_sleep_ms);
             continue;
         }
@@ -278,7 +251,7 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
         step = replay_play_pass(player, watched_pass);
         const bool frame_ran = player->frames != frames_before;
         const bool frame_drawn = frame_shown && frame_ran;
-        viewer->played_ms += (frame_ran ? frame_ms : 0.0) + static_cast<double>(counted_pause_ms);
+        pace_played(&viewer->pace, (frame_ran ? frame_ms : 0.0) + static_cast<double>(counted_pause_ms));
         if (step != replay_step_played) {
             stop_with(viewer, *player, step, frame_drawn);
             stopped = true;
@@ -318,7 +291,8 @@ int watch_replay(const GameOptions& options) {
         return 1;
     }
     Viewer viewer = {};
-    viewer.speed = normal_speed;
+    clock_start = Clock::now();
+    viewer.pace = start_pace(now_ms());
     viewer.free_camera = player.header.format_version >= 2;
     viewer.camera = start_view(player.header.game.local_side);
     follow_deal(&viewer.camera);

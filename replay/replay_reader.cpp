@@ -33,7 +33,10 @@ uint32_t hash_line(uint32_t hash, const char* text, int length) {
     return hash_file_bytes(hash, "\n", 1);
 }
 
-// Decimal digits, an optional minus sign where allowed, within [least, most].
+// Decimal digits, an optional minus sign where allowed, within [least, most],
+// written as the writer's printf writes them: no leading zero, no "-0", so
+// that each number has one spelling and a file that reads is one the game
+// could have written.
 bool parse_number(const char** cursor, int64_t least, int64_t most, int64_t* value) {
     const char* p = *cursor;
     bool negative = false;
@@ -42,6 +45,7 @@ bool parse_number(const char** cursor, int64_t least, int64_t most, int64_t* val
         ++p;
     }
     if (*p < '0' || *p > '9') return false;
+    if (*p == '0' && (negative || (p[1] >= '0' && p[1] <= '9'))) return false;
     int64_t magnitude = 0;
     const int64_t limit = negative ? -least : most;
     while (*p >= '0' && *p <= '9') {
@@ -141,12 +145,21 @@ bool parse_level(const char** p, uint8_t* level) {
     return true;
 }
 
-// One change of a frame line: the side's digit, then what changed.
-bool parse_side_change(const char** p, FrameCommands* commands) {
+// What a frame line may change of one side's command, in the order the
+// writer writes the changes.
+enum ChangeField { change_cursor, change_left, change_right, change_deal, change_pace, change_fields };
+
+// One change of a frame line: the side's digit, then what changed. Only what
+// the writer writes is taken: a real change, after every change it puts
+// before it (side 0's before side 1's, each side's in ChangeField order, none
+// twice), so that a line that reads has one meaning and one spelling.
+bool parse_side_change(const char** p, FrameCommands* commands, int* last_change) {
     const char digit = *(*p)++;
     if (digit < '0' || digit >= '0' + side_count) return false;
     SideCommand& command = commands->side[digit - '0'];
+    const SideCommand before = command;
     int64_t a = 0, b = 0;
+    int field = change_cursor;
     switch (*(*p)++) {
     case 'c':
         if (!parse_number(p, INT32_MIN, INT32_MAX, &a) || *(*p)++ != ',' || !parse_number(p, INT32_MIN, INT32_MAX, &b))
@@ -154,35 +167,48 @@ bool parse_side_change(const char** p, FrameCommands* commands) {
         command.has_cursor = 1;
         command.cursor_x = static_cast<int32_t>(a);
         command.cursor_y = static_cast<int32_t>(b);
-        return true;
-    case 'n':
-        command.has_cursor = 0;
-        return true;
-    case 'l': return parse_level(p, &command.left);
-    case 'r': return parse_level(p, &command.right);
+        break;
+    case 'n': command.has_cursor = 0; break;
+    case 'l':
+        if (!parse_level(p, &command.left)) return false;
+        field = change_left;
+        break;
+    case 'r':
+        if (!parse_level(p, &command.right)) return false;
+        field = change_right;
+        break;
     case 's':
+        field = change_deal;
         if (**p == '-') {
             ++*p;
             command.deals = 0;
-            return true;
+            break;
         }
         if (!parse_number(p, 0, UINT32_MAX, &a)) return false;
         command.deals = 1;
         command.deal_seed = static_cast<uint32_t>(a);
-        return true;
+        break;
     case 'p':
         if (!parse_number(p, pace_unchanged, pace_slowest_key, &a)) return false;
         command.pace = static_cast<uint8_t>(a);
-        return true;
+        field = change_pace;
+        break;
     default: return false;
     }
+    const int order = (digit - '0') * change_fields + field;
+    if (order <= *last_change || same_command(before, command)) return false;
+    *last_change = order;
+    return true;
 }
 
+// A frame with no change is never a bare "f": the writer counts it in a run.
 bool parse_frame(ReplayReader* reader, const char* text, FrameCommands* commands) {
     FrameCommands next = *commands;
     const char* p = text + 1;
+    int last_change = -1;
+    if (!*p) return fail(reader, "a frame line without a change");
     while (*p) {
-        if (*p++ != ' ' || !parse_side_change(&p, &next))
+        if (*p++ != ' ' || !parse_side_change(&p, &next, &last_change))
             return fail(reader, "a frame with a change this game does not know");
         if (*p != ' ' && *p != '\0') return fail(reader, "a frame with a change this game does not know");
     }
@@ -251,19 +277,22 @@ ReplayRecordType parse_record(ReplayReader* reader, const char* text, PassInput*
 bool parse_game_lines(ReplayReader* reader, char* text, const char* path, ReplayGame* game) {
     const char* const names[2] = {"computer", "person"};
     if (!header_line(reader, text, path)) return false;
-    char first[16] = "", second[16] = "", rest = 0;
-    if (std::sscanf(text, "sides %15s %15s%c", first, second, &rest) != 2) {
-        std::snprintf(reader->error, sizeof reader->error, "%s: line 4 should say who plays each side", path);
-        return false;
-    }
-    for (int side = 0; side < side_count; ++side) {
-        const char* said = side == 0 ? first : second;
-        if (std::strcmp(said, names[0]) != 0 && std::strcmp(said, names[1]) != 0) {
-            std::snprintf(reader->error, sizeof reader->error, "%s: line 4 names a player this game does not know",
-                          path);
-            return false;
+    // Exactly as the writer spells it: one space between the words.
+    bool known = false;
+    for (int first = 0; first < 2 && !known; ++first)
+        for (int second = 0; second < 2 && !known; ++second) {
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "sides %s %s", names[first], names[second]);
+            if (std::strcmp(text, expected) == 0) {
+                known = true;
+                game->person[0] = static_cast<uint8_t>(first);
+                game->person[1] = static_cast<uint8_t>(second);
+            }
         }
-        game->person[side] = std::strcmp(said, names[1]) == 0;
+    if (!known) {
+        std::snprintf(reader->error, sizeof reader->error,
+                      "%s: line 4 should say who plays each side (person or computer)", path);
+        return false;
     }
     const struct {
         const char* word;

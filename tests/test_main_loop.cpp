@@ -24,6 +24,7 @@
 #include "render/image_table.h"
 #include "render/projection.h"
 #include "render/world_drawing.h"
+#include "world/new_game.h"
 #include "tests/support/world_fixture.h"
 
 namespace {
@@ -36,7 +37,7 @@ void push(PlatformEventType type, int key = 0) { headless_push_event(event_of(ty
 
 // One pixel's red, green and blue, compared whole and printed by GoogleTest.
 using Rgb = std::array<int, 3>;
-const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255};
+const Rgb black{0, 0, 0}, red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, white{255, 255, 255};
 
 class GameWindow : public ::testing::Test {
 protected:
@@ -201,44 +202,79 @@ TEST_F(GameWindow, StatusHelpAndTheCensusEndShowOverTheScene) {
     EXPECT_EQ(empire_1_won, 1) << "empire_1_won";
 }
 
-TEST_F(GameWindow, MarkerFlagsAndBarsLandAroundTheirPoints) {
+// At the opening view and with the view moved each way, every picture of a
+// unit lands on its own tile: the picture, its index number, its health bar
+// and its owner's flag.
+TEST_F(GameWindow, MarkerFlagsNumbersAndBarsLandAroundTheirPointsWhereverTheViewIs) {
     for (int i = 2; i < max_units; ++i) unit_table[i].active = 0;
     const int slots[3] = {0, 1, 5}, flags[3][3] = {{0, 0, 255}, {255, 0, 0}, {0, 255, 0}};
-    for (int i = 0; i < 3; ++i) place_unit(slots[i], i, 30, 25 + 7 * i, 27).dead = i == 1;
+    for (int i = 0; i < 3; ++i) place_unit(slots[i], i, 30, 25 + 7 * i, 27);
     unit_table[1].hp = 0.0f;
     mouse_x = 232;  // the tile five left and five down of the centre
     mouse_y = 306;
-    run_frame_at(5000);
-    int x, y;
-    landing(0.5f, 0.5f, 0.1f, &x, &y);
-    EXPECT_EQ(at(x, y)[1], 0) << "green on the marked tile";
-    EXPECT_EQ(at(x, y)[2], 0) << "blue on the marked tile";
-    EXPECT_GT(at(x, y)[0], 20) << "red on the marked tile";
-    landing(-1.5f, 0.5f, 0.0f, &x, &y);
-    const Rgb beside = colour(x, y);
-    EXPECT_NE(beside, (Rgb{beside[0], 0, 0})) << "the tile beside the marked one: only the cursor's tile is red";
-    glTranslatef(5.0f, 5.0f, 0.0f);  // back from the marker's tile to the centre's
-    for (int i = 0; i < 3; ++i) {
-        const Unit& unit = unit_table[slots[i]];
-        landing(unit.tile_x - 32 + 0.5f, unit.tile_y - 32 + 0.5f, local_view.unit_size / 2.0f, &x, &y);
-        SCOPED_TRACE(::testing::Message() << "owner " << i << " at " << x << "," << y);
-        const Rgb flag{flags[i][0], flags[i][1], flags[i][2]};
-        for (int dy : {0, -10, -20}) EXPECT_EQ(colour(x - 10, y + dy), flag) << "flag at " << dy;
-        EXPECT_NE(colour(x - 10, y + 1), flag) << "below the flag's foot";
-        EXPECT_NE(colour(x - 10, y - 21), flag) << "above the flag's top";
-        // A fallen unit's bar is red end to end; a living one's green over red.
-        EXPECT_EQ(colour(x, y + 16), i == 1 ? red : green) << "health bar's start";
-        EXPECT_EQ(colour(x + 14, y + 16), i == 1 ? red : green) << "health bar's end";
-        EXPECT_NE(colour(x + 15, y + 16), green) << "past the health bar's end";
-        EXPECT_NE(colour(x + 15, y + 16), red) << "past the health bar's end";
+    const int views[][2] = {{32, 32}, {38, 32}, {26, 32}, {32, 36}, {32, 28}};
+    for (const auto& view : views) {
+        SCOPED_TRACE(::testing::Message() << "view centre " << view[0] << "," << view[1]);
+        local_view.map_sx = view[0];
+        local_view.map_sy = view[1];
+        run_frame_at(5000);
+        const std::vector<uint8_t> standing = screen;
+        unit_table[1].dead = 1;  // the dead lie as blood
+        run_frame_at(5000);
+        unit_table[1].dead = 0;
+        int x, y;
+        landing(0.5f, 0.5f, 0.1f, &x, &y);
+        EXPECT_EQ(at(x, y)[1], 0) << "green on the marked tile";
+        EXPECT_EQ(at(x, y)[2], 0) << "blue on the marked tile";
+        EXPECT_GT(at(x, y)[0], 20) << "red on the marked tile";
+        landing(-1.5f, 0.5f, 0.0f, &x, &y);
+        const Rgb beside = colour(x, y);
+        EXPECT_NE(beside, (Rgb{beside[0], 0, 0})) << "the tile beside the marked one: only the cursor's tile is red";
+        glTranslatef(5.0f, 5.0f, 0.0f);  // back from the marker's tile to the centre's
+        for (int i = 0; i < 3; ++i) {
+            const Unit& unit = unit_table[slots[i]];
+            landing(unit.tile_x - view[0] + 0.5f, unit.tile_y - view[1] + 0.5f, local_view.unit_size / 2.0f, &x, &y);
+            SCOPED_TRACE(::testing::Message() << "owner " << i << " at " << x << "," << y);
+            ASSERT_TRUE(x >= 10 && x < screen_width - 15 && y >= 21 && y < screen_height - 16) << "on the screen";
+            const Rgb flag{flags[i][0], flags[i][1], flags[i][2]};
+            for (int dy : {0, -10, -20}) EXPECT_EQ(colour(x - 10, y + dy), flag) << "flag at " << dy;
+            EXPECT_NE(colour(x - 10, y + 1), flag) << "below the flag's foot";
+            EXPECT_NE(colour(x - 10, y - 21), flag) << "above the flag's top";
+            // A fallen unit's bar is red end to end; a living one's green over red.
+            EXPECT_EQ(colour(x, y + 16), i == 1 ? red : green) << "health bar's start";
+            EXPECT_EQ(colour(x + 14, y + 16), i == 1 ? red : green) << "health bar's end";
+            EXPECT_NE(colour(x + 15, y + 16), green) << "past the health bar's end";
+            EXPECT_NE(colour(x + 15, y + 16), red) << "past the health bar's end";
+            int ink = 0, ink_beside = 0;  // the index number's, in its 6 x 9 cell from the point, and one cell left
+            for (int p = 0; p < 6 * 9; ++p) ink += colour(x + p % 6, y + 1 - p / 6) == white;
+            for (int p = 0; p < 6 * 9; ++p) ink_beside += colour(x - 6 + p % 6, y + 1 - p / 6) == white;
+            EXPECT_GT(ink, 3) << "white of the index number at its point";
+            EXPECT_EQ(ink_beside, 0) << "white left of the index number";
+            if (i != 1) continue;
+            // Standing, unit 1 changes the scene only around its own point.
+            int near = 0, far = 0;
+            for (int p = 0; p < screen_width * screen_height; ++p)
+                if (!overlay_pixels[p * 4 + 3] && std::memcmp(&screen[p * 4], &standing[p * 4], 3) != 0)
+                    ++(std::abs(p % screen_width - x) < 60 && std::abs(p / screen_width - y) < 60 ? near : far);
+            EXPECT_GT(near, 100) << "scene pixels near unit 1 that change when it stands up";
+            EXPECT_EQ(far, 0) << "scene pixels far from unit 1 that change when it stands up";
+        }
     }
-    const std::vector<uint8_t> with_blood = screen;  // the dead lie as blood: standing, unit 1 shows otherwise
-    unit_table[1].dead = 0;
-    run_frame_at(5000);
-    int moved = 0;
-    for (int i = 0; i < screen_width * screen_height; ++i)
-        moved += !overlay_pixels[i * 4 + 3] && std::memcmp(&screen[i * 4], &with_blood[i * 4], 3) != 0;
-    EXPECT_GT(moved, 100) << "scene pixels that change when unit 1 stands up";
+}
+
+// Without --seed a game deals from the calendar's second: games started a
+// second apart are other deals. (F1's second is the golden loop game's.)
+TEST(CalendarSeed, AGameWithoutASeedDealsFromTheClock) {
+    GameOptions options;
+    options.no_record = true;
+    for (int64_t second : {1700000000, 1700000001}) {
+        headless_reset();
+        headless_set_calendar_seconds(second);
+        headless_push_event(event_of(platform_event_quit));
+        ASSERT_EQ(run_game(options), 0) << "exit status";
+        EXPECT_EQ(last_deal_seed(), static_cast<uint32_t>(second)) << "the first deal's seed";
+    }
+    headless_reset();
 }
 
 // Black but for the bottom-left pixel red and the top-right blue; pixel

@@ -9,33 +9,31 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "app/game_window.h"
 #include "app/input_state.h"
 #include "app/main_loop.h"
+#include "app/replay_pace.h"
 #include "game/view.h"
 #include "replay/recording.h"
+#include "replay/replay_writer.h"
 #include "tests/support/replay_script.h"
 #include "tests/support/world_fixture.h"
 #include "tools/sim/sim_world.h"
 #include "world/new_game.h"
 
 namespace {
-
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void write_all(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -143,7 +141,8 @@ protected:
     static void SetUpTestSuite() {
         path = temp_file("scripted.vrp");
         record_scripted_game(path);
-        text = read_all(path);
+        std::ifstream in(path, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
     }
 };
 std::string RecordedGame::path;
@@ -215,8 +214,8 @@ TEST(OlderReplay, FilesOfTheFirstFormatCheckWithEveryDigestMatching) {
 }
 
 // Cut after a digest, or one byte into the line after it (every line is
-// longer): played to that digest's frame and told as ending early. Cut
-// anywhere else: ends early, or will not open when the header is cut.
+// longer): played to that digest's frame and told as ending early. (A cut
+// anywhere else is the end-to-end test's, in both tools.)
 TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
     size_t at = 0;
     for (int d = 0; d < 5; ++d) at = text.find("\nd ", at + 1);
@@ -232,62 +231,65 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
         EXPECT_EQ(player.frames, frame) << "cut " << extra << " bytes after the digest";
         EXPECT_NE(std::string(player.message).find("ends early"), std::string::npos) << player.message;
     }
-    Dice dice{99};
-    for (int i = 0; i < 12; ++i) {
-        const size_t length = dice.below(static_cast<int>(text.size()));
-        write_all(cut_path, text.substr(0, length));
-        ReplayStep step = replay_step_played;
-        if (!play_replay(cut_path, &player, &step)) continue;  // inside the header
-        EXPECT_EQ(step, replay_step_cut) << "cut at byte " << length << ": " << player.message;
-    }
 }
 
-// Files that were never replays: one clear line each, never played to an end.
-TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
-    const std::string header = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
-    const std::string old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
-    std::string garbage;
+// Files that were never replays, and each bound the writer reaches beside one
+// past it: a line read ends the replay early; anything else, one clear line.
+TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
+    const std::string head = "varnhold-replay 2\ngame 1.1.0\nseed 5\n", sides = head + "sides person computer\n";
+    const std::string header = sides + "local 0\ndelay 0\n", old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
+    std::string garbage, keys;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
+    for (int i = 0; i < 818; ++i) keys += " k+41";  // a pass line of 4091 characters
     const struct {
         const char* name;
         std::string bytes;
         const char* said;  // in the one line
     } files[] = {
-        {"empty", "", "empty"},
-        {"not ours", "hello\n", "not a varnhold replay"},
+        {"empty", "", "empty"}, {"not ours", "hello\n", "not a varnhold replay"},
         {"another format", "varnhold-replay 3\ngame 9.0\nseed 1\n", "format 3"},
-        {"header cut", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\n", "ends inside its header"},
-        {"a side nobody plays", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person robot\n", "line 4"},
-        {"a third side", "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person computer\nlocal 2\n", "local"},
-        {"a delay past any lobby", header.substr(0, header.size() - 2) + "601\n", "delay"},
-        {"binary garbage", garbage, "not a varnhold replay"},
-        {"seed too big", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
+        {"binary garbage", garbage, "not a varnhold replay"}, {"garbage after the header", header + garbage, "damaged"},
+        {"header cut", sides, "ends inside its header"}, {"robot", head + "sides person robot\n", "line 4"},
+        {"two spaces between the sides", head + "sides person  computer\n", "line 4"},
+        {"local 1", sides + "local 1\ndelay 0\n", "ends early"}, {"a third side", sides + "local 2\n", "local"},
+        {"delay 600", sides + "local 0\ndelay 600\n", "ends early"}, {"601", sides + "local 0\ndelay 601\n", "delay"},
+        {"seed 4294967295", "varnhold-replay 1\ngame 1.0.0\nseed 4294967295\n", "ends early"},
+        {"seed 4294967296", "varnhold-replay 1\ngame 1.0.0\nseed 4294967296\n", "seed"},
         {"version too long", "varnhold-replay 1\ngame " + std::string(200, '1') + "\nseed 1\n", "version"},
-        {"garbage after the header", header + garbage, "damaged"},
-        {"a line of megabytes", header + "p" + std::string(3 << 20, ' ') + "\n", "longer"},
-        {"a huge run", header + "r 99999999999999999999\n", "run line"},
+        {"a line of 4095 characters", old_header + "p" + keys + " x10\n", "ends early"},
+        {"a line of 4096 characters", old_header + "p" + keys + " x100\n", "longer"},
         {"a run of a million frames", header + "r 1000000\n", "census"},
-        {"a cursor past 32 bits", header + "f 0c2147483648,0\n", "change"},
-        {"a third side's command", header + "f 2c1,1\n", "change"},
-        {"a button neither up nor down", header + "f 0l*\n", "change"},
-        {"a pace key past F8", header + "f 1p5\n", "change"},
+        {"a run of a million and one", header + "r 1000001\n", "run line"}, {"none", header + "r 0\n", "run line"},
+        {"the cursor's lowest x, highest y", header + "f 0c-2147483648,2147483647\n", "ends early"},
+        {"the cursor's highest x, lowest y", header + "f 1c2147483647,-2147483648\n", "ends early"},
+        {"x below 32 bits", header + "f 0c-2147483649,0\n", "change"},
+        {"x past 32 bits", header + "f 0c2147483648,0\n", "change"},
+        {"y below 32 bits", header + "f 0c0,-2147483649\n", "change"},
+        {"y past 32 bits", header + "f 0c0,2147483648\n", "change"},
+        {"-0", header + "f 0c-0,1\n", "change"}, {"a leading zero", header + "f 0c1,07\n", "change"},
+        {"a deal from seed 4294967295", header + "f 1s4294967295\n", "ends early"},
+        {"a deal from seed 4294967296", header + "f 1s4294967296\n", "change"},
+        {"F8 on side 1", header + "f 1p4\n", "ends early"}, {"past F8", header + "f 1p5\n", "change"},
+        {"a third side's command", header + "f 2c1,1\n", "change"}, {"l*", header + "f 0l*\n", "change"},
+        {"a change that changes nothing", header + "f 0p0\n", "change"},
+        {"twice", header + "f 0l+ 0l-\n", "change"}, {"side 1 first", header + "f 1l+ 0l+\n", "change"},
+        {"a frame without a change", header + "f\n", "without a change"},
         {"a pass in a file of frames", header + "p b+0\n", "does not know"},
         {"a frame in a file of passes", old_header + "f 0l+\n", "does not know"},
         {"an old cursor off any screen", old_header + "p c99999,0\n", "change"},
         {"an old key past the table", old_header + "p k+1g\n", "change"},
         {"two deals in one old pass", old_header + "p s1 s2\n", "change"},
         {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
-        {"a digest in the wrong place",
-         header + "d 0 0000000000000000 " + std::string(digest_fingerprint_length(DigestForm::shared), '0') +
-             " 00000000\n",
+        {"a digest in the wrong place", header + "d 0 " + std::string(16, '0') + " " + std::string(60, '0') + " 00000000\n",
          "changed"},
-        {"only a header", header, "ends early"},
-        {"a line we do not know", header + "z\n", "does not know"},
+        {"only a header", header, "ends early"}, {"a line we do not know", header + "z\n", "does not know"},
         {"a missing file", "", "cannot open"},
     };
     for (const auto& file : files) {
-        const std::string path = temp_file(file.name);
+        // One name for all: a message that names the file must not say what a case's name says.
+        const std::string path = temp_file("hostile.vrp");
+        std::filesystem::remove(path);
         if (std::strcmp(file.name, "a missing file") != 0) write_all(path, file.bytes);
         ReplayStep step = replay_step_played;
         const bool opened = play_replay(path, &player, &step);
@@ -298,52 +300,155 @@ TEST(HostileReplay, EachGivesOneClearLineAndNeverPlaysToTheEnd) {
     }
 }
 
+// A recorded digest, fingerprint or frame changed, and every file hash after
+// it made right again: the replay parts there; no tool says all digests match.
+TEST_F(RecordedGame, ADigestChangedWithItsFileHashMadeRightIsADifference) {
+    const size_t end = text.rfind("\ne ") + 1, census = text.find("\nd ", text.find("\nd ") + 1) + 1;
+    const size_t end_digest = text.find(' ', end + 2) + 1, census_digest = text.find(' ', census + 2) + 1;
+    const uint64_t census_frame = std::strtoull(text.c_str() + census + 2, nullptr, 10);
+    const struct {
+        const char* what;
+        size_t at;
+        uint64_t differs_at;
+    } changes[] = {{"the end's digest", end_digest + 15, recorded_frames()},
+                   {"the end's fingerprint", end_digest + 17 + 40, recorded_frames()},
+                   {"the end's frame", end_digest - 2, recorded_frames()},
+                   {"the second census's digest", census_digest, census_frame}};
+    for (const auto& change : changes) {
+        std::string changed = text;
+        changed[change.at] = changed[change.at] == '1' ? '2' : '1';
+        std::istringstream lines(changed);
+        std::string rehashed, line;
+        for (uint32_t hash = file_hash_start; std::getline(lines, line); rehashed += line) {
+            char tail[10];
+            std::snprintf(tail, sizeof tail, " %08x", hash);
+            if (line.rfind("d ", 0) == 0 || line.rfind("e ", 0) == 0) line.replace(line.size() - 9, 9, tail);
+            line += '\n';
+            hash = hash_file_bytes(hash, line.data(), static_cast<int>(line.size()));
+        }
+        write_all(temp_file("changed.vrp"), rehashed);
+        ReplayStep step;
+        ASSERT_TRUE(play_replay(temp_file("changed.vrp"), &player, &step));
+        EXPECT_EQ(step, replay_step_differs) << change.what << ": " << player.message;
+        EXPECT_EQ(player.differs_at_frame, change.differs_at) << change.what;
+    }
+}
+
+// Each field of a side's command changing alone, on either side, from a
+// command that holds the others: written and read back exactly, the other
+// side left as it was.
+TEST(ReplayFrames, EachFieldChangingAloneIsWrittenAndReadBackExactly) {
+    const struct {
+        const char* change;
+        SideCommand before, now;  // has_cursor, cursor_x, cursor_y, left, right, deals, deal_seed, pace
+    } cases[] = {
+        {"cursor x alone", {1, 5, 7, 0, 0, 0, 0, 3}, {1, INT32_MIN, 7, 0, 0, 0, 0, 3}},
+        {"cursor y alone", {1, 5, 7, 0, 0, 0, 0, 3}, {1, 5, INT32_MAX, 0, 0, 0, 0, 3}},
+        {"no tile", {1, 5, 7, 0, 0, 0, 0, 3}, {0, 5, 7, 0, 0, 0, 0, 3}},
+        {"left down", {1, 5, 7, 0, 1, 0, 0, 3}, {1, 5, 7, 1, 1, 0, 0, 3}},
+        {"right up", {1, 5, 7, 1, 1, 0, 0, 3}, {1, 5, 7, 1, 0, 0, 0, 3}},
+        {"deal on", {1, 5, 7, 0, 0, 0, 0, 3}, {1, 5, 7, 0, 0, 1, 10, 3}},
+        {"deal seed while held", {1, 5, 7, 0, 0, 1, 10, 3}, {1, 5, 7, 0, 0, 1, 11, 3}},
+        {"deal off", {1, 5, 7, 0, 0, 1, 10, 3}, {1, 5, 7, 0, 0, 0, 10, 3}},
+        {"pace alone", {1, 5, 7, 0, 0, 0, 0, 2}, {1, 5, 7, 0, 0, 0, 0, 0}},
+    };
+    const char* const names[] = {"has_cursor", "cursor_x", "cursor_y", "left", "right", "deals", "deal_seed", "pace"};
+    const auto fields = [](const SideCommand& c) {
+        return std::array<int64_t, 8>{c.has_cursor, c.cursor_x, c.cursor_y, c.left,
+                                      c.right,      c.deals,    c.deal_seed, c.pace};
+    };
+    for (const auto& c : cases) {
+        for (int side = 0; side < side_count; ++side) {
+            FrameCommands frames[3] = {no_commands(), {{c.before, c.before}}, {{c.before, c.before}}};
+            frames[2].side[side] = c.now;
+            std::string file = "varnhold-replay 2\ngame 1.1.0\nseed 5\nsides person person\nlocal 0\ndelay 0\n";
+            for (int frame = 1; frame <= 2; ++frame) {
+                char changes[replay_line_capacity];
+                encode_frame_changes(frames[frame - 1], frames[frame], changes);
+                file += std::string("f") + changes + "\n";
+            }
+            write_all(temp_file("frames.vrp"), file);
+            ReplayReader reader;
+            ReplayHeader header;
+            PassInput pass;
+            ReplayRecord record;
+            FrameCommands read = no_commands();
+            ASSERT_TRUE(reader_open(&reader, temp_file("frames.vrp").c_str(), &header)) << reader.error;
+            for (int frame = 1; frame <= 2; ++frame) {
+                EXPECT_EQ(reader_next(&reader, &pass, &read, &record), record_frame) << c.change << ": " << reader.error;
+                for (int s = 0; s < side_count; ++s)
+                    for (int i = 0; i < 8; ++i)
+                        EXPECT_EQ(fields(read.side[s])[i], fields(frames[frame].side[s])[i])
+                            << c.change << " on side " << side << ", frame " << frame << ": side " << s << "'s "
+                            << names[i];
+            }
+            reader_close(&reader);
+        }
+    }
+}
+
+// The viewer's speed goes from 1/4x to as fast as it goes with + and back
+// with - (either keyboard's), staying at each end; each step or pause starts
+// the pace over: no rush of frames after a pause, no wait after a slower step.
+TEST(ReplayPace, EveryStepIsReachedAndKeepsItsPaceAfterAPauseOrAStep) {
+    const int plus[] = {0xBB, 0x6B}, minus[] = {0xBD, 0x6D};
+    const double steps[] = {0.25, 0.5, 1.0, 2.0, 4.0, 8.0, 0.0};
+    ReplayPace pace = start_pace(1000.0);
+    for (int i = 0; i < 3; ++i) pace_key(&pace, minus[i % 2], 1000.0);
+    for (int i = 0; i < 16; ++i) {
+        const int step = i < 8 ? std::min(i, 6) : std::max(13 - i, 0);
+        EXPECT_EQ(pace_speed(pace), steps[step]) << "speed after " << i << " keys";
+        EXPECT_EQ(pace_faster_than_shown(pace), step > 2) << "faster than shown after " << i << " keys";
+        pace_played(&pace, 50.0);
+        EXPECT_EQ(pace_wait_ms(pace, 1000.0) <= 0.0, step == 6) << "due at once after " << i << " keys";
+        pace_key(&pace, i < 7 ? plus[i % 2] : minus[i % 2], 1000.0);
+    }
+    pace = start_pace(1000.0);  // 1x
+    pace_played(&pace, 60.0);
+    pace_key(&pace, vk_space, 1060.0);
+    EXPECT_TRUE(pace.paused) << "paused by Space";
+    pace_key(&pace, vk_space, 11060.0);
+    pace_played(&pace, 20.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11060.0), 20.0) << "1x, the frame after ten seconds' pause";
+    for (int i = 0; i < 3; ++i) pace_key(&pace, plus[0], 11060.0);
+    pace_played(&pace, 1000.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11060.0), 125.0) << "8x, a second played";
+    for (int i = 0; i < 5; ++i) pace_key(&pace, minus[1], 11185.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11185.0), 0.0) << "due at once after stepping down to 1/4x";
+    pace_played(&pace, 20.0);
+    EXPECT_EQ(pace_wait_ms(pace, 11195.0), 70.0) << "1/4x, 10 ms after 20 ms played";
+}
+
 // ---- The digest ------------------------------------------------------------------
 
 class Digest : public WorldTest {};
 
-// Every shared field moves the shared digest; every field of the view moves
-// only the digest of format 1, which covered it.
-TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnitAndNotWithTheView) {
+// Every field of the game and of a unit moves the digest: the golden games
+// and the replays have no blind field. (The view fields that format 1's
+// digest held are pinned by that format's files.)
+TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
     place_unit(9, owner_computer, 33, 12, 14);
-    struct Change {
-        const char* field;
-        bool shared;
-        std::function<void()> apply;
-    };
     Unit& u = unit_table[9];
-    View& v = local_view;
-    const Change changes[] = {
-        {"frame_counter", true, [] { ++frame_counter; }}, {"rand_state", true, [] { rng::rand(); }},
-        {"selected_unit", true, [] { selected_unit[0] = 9; }}, {"selected_unit_1", true, [] { selected_unit[1] = 9; }},
-        {"empire_0_won", true, [] { empire_0_won = 1; }}, {"empire_1_won", true, [] { empire_1_won = 1; }},
-        {"tie", true, [] { tie = 1; }}, {"game_speed", true, [] { game_speed = 3; }},
-        {"help_visible", false, [&] { v.help_visible = 1; }}, {"unit_size", false, [&] { v.unit_size = unit_size_large; }},
-        {"camera_zoom", false, [&] { v.camera_zoom -= 0.12f; }}, {"camera_pitch", false, [&] { v.camera_pitch += 0.5f; }},
-        {"camera_yaw", false, [&] { v.camera_yaw -= 0.5f; }}, {"camera_spin", false, [&] { v.camera_spin = 90.0f; }},
-        {"map_sx", false, [&] { ++v.map_sx; }}, {"map_sy", false, [&] { --v.map_sy; }},
-        {"cursor_dx", false, [&] { ++v.cursor_dx; }}, {"cursor_dy", false, [&] { --v.cursor_dy; }},
-        {"active", true, [&] { u.active = 0; }}, {"owner", true, [&] { u.owner = 0; }},
-        {"tile_x", true, [&] { ++u.tile_x; }}, {"tile_y", true, [&] { ++u.tile_y; }},
-        {"level", true, [&] { u.level = 1; }}, {"goal_x", true, [&] { u.goal_x = 5; }},
-        {"goal_y", true, [&] { u.goal_y = 5; }}, {"next_x", true, [&] { u.next_x = 6; }},
-        {"next_y", true, [&] { u.next_y = 6; }}, {"target_unit", true, [&] { u.target_unit = -1; }},
-        {"order", true, [&] { u.order = order_attack; }}, {"blocks_path", true, [&] { u.blocks_path = 1; }},
-        {"kind", true, [&] { u.kind = 34; }}, {"mobility", true, [&] { u.mobility = 2; }},
-        {"mining", true, [&] { u.mining = 1; }}, {"gold", true, [&] { u.gold += 0.5f; }},
-        {"max_hp", true, [&] { u.max_hp += 1.0f; }}, {"hp", true, [&] { u.hp -= 0.01f; }},
-        {"dead", true, [&] { u.dead = 1; }}, {"attack", true, [&] { ++u.attack; }},
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"frame_counter", [] { ++frame_counter; }}, {"rand_state", [] { rng::rand(); }},
+        {"selected_unit", [] { selected_unit[0] = 9; }}, {"selected_unit_1", [] { selected_unit[1] = 9; }},
+        {"empire_0_won", [] { empire_0_won = 1; }}, {"empire_1_won", [] { empire_1_won = 1; }},
+        {"tie", [] { tie = 1; }}, {"game_speed", [] { game_speed = 3; }},
+        {"active", [&] { u.active = 0; }}, {"owner", [&] { u.owner = 0; }},
+        {"tile_x", [&] { ++u.tile_x; }}, {"tile_y", [&] { ++u.tile_y; }},
+        {"level", [&] { u.level = 1; }}, {"goal_x", [&] { u.goal_x = 5; }},
+        {"goal_y", [&] { u.goal_y = 5; }}, {"next_x", [&] { u.next_x = 6; }},
+        {"next_y", [&] { u.next_y = 6; }}, {"target_unit", [&] { u.target_unit = -1; }},
+        {"order", [&] { u.order = order_attack; }}, {"blocks_path", [&] { u.blocks_path = 1; }},
+        {"kind", [&] { u.kind = 34; }}, {"mobility", [&] { u.mobility = 2; }},
+        {"mining", [&] { u.mining = 1; }}, {"gold", [&] { u.gold += 0.5f; }},
+        {"max_hp", [&] { u.max_hp += 1.0f; }}, {"hp", [&] { u.hp -= 0.01f; }},
+        {"dead", [&] { u.dead = 1; }}, {"attack", [&] { ++u.attack; }},
     };
-    for (const Change& change : changes) {
-        const StateDigest shared_before = digest_game_state();
-        const StateDigest with_view_before = digest_game_state_with_view(v);
-        change.apply();
-        if (change.shared)
-            EXPECT_NE(digest_game_state().whole, shared_before.whole) << change.field << ": the shared digest";
-        else
-            EXPECT_EQ(digest_game_state().whole, shared_before.whole) << change.field << ": the shared digest";
-        if (std::strcmp(change.field, "selected_unit_1") != 0)
-            EXPECT_NE(digest_game_state_with_view(v).whole, with_view_before.whole) << change.field << ": format 1's";
+    for (const auto& change : changes) {
+        const uint64_t before = digest_game_state().whole;
+        change.second();
+        EXPECT_NE(digest_game_state().whole, before) << change.first;
     }
 }
 

@@ -157,6 +157,13 @@ shows() { dump && "$check" "${picture_args[@]}" shows "$work/screen.xwd" "$1" "$
 # wait_for_text X Y TEXT SECONDS
 wait_for_text() { wait_until "$4" shows "$1" "$2" "$3"; }
 
+# screen_of X Y CX CY: where tile (X, Y) is on the screen while the view
+# centre is (CX, CY): the middle of the window's patch the cursor maps onto it.
+screen_of() {
+    local dx=$(($1 - $3)) dy=$(($2 - $4))
+    echo "$((16 * (dx + 20) + (dx < 0 ? -8 : 8))) $((480 - (12 * (dy + 20) + (dy < 0 ? -6 : 6))))"
+}
+
 # The game runs frames and draws its status lines, at the opening view.
 expect_status_lines() {
     wait_for_text 40 400 "Press H for help." 60 || fail "$1: no status line"

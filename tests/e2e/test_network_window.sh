@@ -17,11 +17,6 @@ wait_until 10 test -s "$work/display2" || fail "the second X server did not star
 guest_display=":$(head -n1 "$work/display2")"
 port=$((44000 + RANDOM % 8000))
 
-# Where a tile is on the screen while the view centre is (CX, CY).
-screen_of() {
-    local dx=$(($1 - $3)) dy=$(($2 - $4))
-    echo "$((16 * (dx + 20) + (dx < 0 ? -8 : 8))) $((480 - (12 * (dy + 20) + (dy < 0 ? -6 : 6))))"
-}
 "$sim" --seed 5 --frames 0 --dump "$work/dealt.txt" >/dev/null || fail "the simulator did not deal seed 5"
 # Two neutral creatures (not mines) in sight of the opening view, one a side.
 mapfile -t creatures < <(awk '$3 == 2 && $6 != 90 && $4 > 14 && $4 < 50 && $5 > 14 && $5 < 50 { print $4, $5 }' "$work/dealt.txt")

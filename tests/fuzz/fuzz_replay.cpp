@@ -5,7 +5,7 @@
 // one line naming the file, and every step but a played pass ends it with
 // one line; the file is never written.
 //
-//   fuzz_replay --make-corpus=FOLDER   records real replays as seeds and exits
+//   fuzz_replay --make-corpus=FOLDER   copies the replays of tests/data as seeds and exits
 //   fuzz_replay [libFuzzer flags] CORPUS...
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,9 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "game/frame_rules.h"
 #include "platform/headless/headless_platform.h"
-#include "replay/recording.h"
 #include "tests/support/replay_script.h"
 #include "tools/sim/sim_world.h"
 #include "world/new_game.h"
@@ -32,51 +30,27 @@ std::string input_path;
     std::abort();
 }
 
-// A seed: a game of FRAMES frames from SEED through the rule steps, side 0
-// pointing, pressing, dealing and pacing at random.
-bool record_seed(const std::string& path, uint32_t seed, int frames) {
-    start_as_the_program_does();
-    new_game_from_seed(seed);
-    start_recording(path.c_str(), false);
-    if (!recording_path()) return false;
-    Dice dice{seed};
-    FrameCommands commands = no_commands();
-    SideCommand& side = commands.side[0];
-    side.has_cursor = 1;
-    for (int frame = 0; frame < frames; ++frame) {
-        if (dice.below(100) < 20) side.cursor_x = dice.below(70) - 3, side.cursor_y = dice.below(70) - 3;
-        if (dice.below(100) < 3) side.left ^= 1;
-        if (dice.below(100) < 3) side.right ^= 1;
-        if (dice.below(100) < 2) side.pace = static_cast<uint8_t>(dice.below(5));
-        side.deals = dice.below(400) == 0;
-        side.deal_seed = 1700000000u + static_cast<uint32_t>(frame / 60);
-        run_rule_steps(commands);
-        record_game_frame(commands);
-    }
-    stop_recording();
-    return true;
-}
-
+// The seeds are the replays kept as test data: four recorded through the
+// rule steps (side 0 pointing, pressing, dealing and pacing at random) and
+// the previous release's two, so that both formats' readers start from
+// real files.
 int make_corpus(const char* folder) {
     mkdir(folder, 0755);
-    const uint32_t seeds[] = {1, 5, 27, 4242};
-    for (int made = 0; made < 4; ++made) {
-        const std::string path = std::string(folder) + "/game_" + std::to_string(seeds[made]) + ".vrp";
-        if (!record_seed(path, seeds[made], 200 + 400 * made)) {
-            std::fprintf(stderr, "fuzz_replay: cannot write the seed %s\n", path.c_str());
-            return 1;
-        }
-    }
-    // The previous release's replays, so that the older format's reader is
-    // fuzzed from real files too.
-    for (const char* name : {"format1_window.vrp", "format1_scripted.vrp"}) {
+    const char* const names[] = {"format2_game_1.vrp",  "format2_game_5.vrp",   "format2_game_27.vrp",
+                                 "format2_game_4242.vrp", "format1_window.vrp", "format1_scripted.vrp"};
+    for (const char* name : names) {
         std::FILE* in = std::fopen((std::string(VARNHOLD_SOURCE_DIR) + "/tests/data/" + name).c_str(), "rb");
         std::FILE* out = std::fopen((std::string(folder) + "/" + name).c_str(), "wb");
         for (int c; in && out && (c = std::getc(in)) != EOF;) std::putc(c, out);
+        const bool copied = in && out && std::ferror(in) == 0;
         if (in) std::fclose(in);
         if (out) std::fclose(out);
+        if (!copied) {
+            std::fprintf(stderr, "fuzz_replay: cannot copy the seed %s\n", name);
+            return 1;
+        }
     }
-    std::printf("fuzz_replay: 4 recorded replays and 2 of the older format in %s\n", folder);
+    std::printf("fuzz_replay: 6 replays in %s\n", folder);
     return 0;
 }
 
