@@ -207,7 +207,8 @@ OptionsResult parse_options(int argc, const char* const* argv, GameOptions* opti
 }
 
 void print_usage(std::FILE* to) {
-    std::fprintf(to, "usage: varnhold [OPTION]...\nA real-time strategy skirmish against the computer.\n\n");
+    std::fprintf(to, "usage: varnhold [OPTION]...\n"
+                     "A real-time strategy skirmish against the computer or a second player.\n\n");
     // The help starts in one column, three spaces past the longest form.
     char form[64];
     int column = 0;
