@@ -233,7 +233,7 @@ TEST(Lockstep, ImplausiblePacketsChangeNothing) {
         packet.command_count = static_cast<int>(c.count);
         packet.commands_held = c.commands_held, packet.digests_held = c.digests_held;
         for (uint32_t i = 0; i < c.count; ++i) packet.commands[i] = made_at(1, c.first + i);
-        packet.digest_count = c.digest_frame ? 1 : 0, packet.digests[0] = {c.digest_frame, 1};
+        packet.digest_count = c.digest_frame ? 1 : 0, packet.digests[0] = {c.digest_frame, 1, {}};
         EXPECT_FALSE(lockstep_incoming(&a, packet, 5000)) << c.name;
         EXPECT_EQ(a.known[1], c.remote_known) << c.name;
         EXPECT_EQ(a.packets_refused, 1) << c.name;
@@ -247,7 +247,7 @@ TEST(Lockstep, CensusDigestsAreComparedWhicheverComesFirst) {
         lockstep_start(&a, 0, 2, 0);
         LockstepPacket packet = {};
         packet.side = 1, packet.first = 2, packet.commands_held = 2, packet.digest_count = 2;
-        packet.digests[0] = {30, 111}, packet.digests[1] = {60, 222};
+        packet.digests[0] = {30, 111, {}}, packet.digests[1] = {60, 222, {}};
         if (local_first) lockstep_note_digest(&a, 30, 111), lockstep_note_digest(&a, 60, 999);
         lockstep_incoming(&a, packet, 0);
         if (!local_first) lockstep_note_digest(&a, 30, 111), lockstep_note_digest(&a, 60, 999);
