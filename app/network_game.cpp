@@ -16,6 +16,7 @@
 #include "replay/recording.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
+#include "world/settings.h"
 #include "world/version.h"
 
 namespace {
@@ -27,6 +28,8 @@ constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
 constexpr int idle_sleep_ms = 2;
 constexpr int most_addresses_shown = 3;
+// A line across the whole picture: 640 pixels of 8-pixel characters.
+constexpr int line_capacity = screen_width / 8;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
 
@@ -50,22 +53,22 @@ void show_lines(const char* const* lines, int count) {
 
 // What the lobby shows: the port and the addresses a guest may use, or the
 // host a guest is calling.
-int lobby_lines(const GameOptions& options, int port, char text[][64]) {
+int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]) {
     int count = 0;
     if (!options.host) {
-        std::snprintf(text[count++], 64, "Connecting to %.40s", options.join_address);
+        std::snprintf(text[count++], line_capacity, "Connecting to %.40s", options.join_address);
     } else {
-        std::snprintf(text[count++], 64, "Waiting for a player on port %d", port);
+        std::snprintf(text[count++], line_capacity, "Waiting for a player on port %d", port);
         DatagramAddress addresses[most_addresses_shown];
         const int found = datagram_local_addresses(addresses, most_addresses_shown);
         for (int i = 0; i < found; ++i) {
             char address[datagram_address_text_capacity];
             addresses[i].port = static_cast<uint16_t>(port);
             datagram_address_text(addresses[i], address, sizeof address);
-            std::snprintf(text[count++], 64, "This machine: %s", address);
+            std::snprintf(text[count++], line_capacity, "This machine: %s", address);
         }
     }
-    std::snprintf(text[count++], 64, "Escape cancels.");
+    std::snprintf(text[count++], line_capacity, "Escape cancels.");
     return count;
 }
 
@@ -88,7 +91,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
         else
             opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
     }
-    char text[banner_most_lines][64];
+    char text[banner_most_lines][line_capacity];
     const int count = lobby_lines(options, port, text);
     const char* lines[banner_most_lines];
     for (int i = 0; i < count; ++i) lines[i] = text[i];
