@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "game/frame_rules.h"
+#include "game/person_pass.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 
@@ -185,3 +186,11 @@ ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {
 }
 
 void replay_close(ReplayPlayer* player) { reader_close(&player->reader); }
+
+bool replay_turn_by_rules(const ReplayTurn& turn) {
+    if (!turn.person) {
+        run_rule_steps(*turn.commands);
+        return false;
+    }
+    return run_person_pass(pass_rules_only, person_commands(*turn.person, *turn.view), *turn.person, turn.view);
+}

@@ -28,6 +28,10 @@ struct ReplayTurn {
 };
 // Runs one turn; true when it ended the game (Escape in format 1).
 using ReplayPassFunction = bool (*)(const ReplayTurn& turn);
+// The turn through the rule steps alone, drawing nothing: format 2's frame
+// on its commands; format 1's recorded pass with its view steps, which that
+// format's digests cover. What varnhold-sim --replay plays.
+bool replay_turn_by_rules(const ReplayTurn& turn);
 
 struct ReplayPlayer {
     ReplayReader reader;

@@ -247,16 +247,4 @@ TEST_F(Enlargement, LeavesTheGamesStateAndKeepsItsNextFrameInTheCorner) {
     EXPECT_EQ(white_pixels, picture_width * picture_height) << "white pixels after the game's clear";
 }
 
-TEST_F(Enlargement, DoesNothingWhenThePictureIsTheWholeDrawable) {
-    draw_frame(true);
-    display_present(picture_width, picture_height);
-    read_screen();
-    EXPECT_EQ(wrong_picture_pixels(0, 0, 1), 0) << "picture in its corner";
-    EXPECT_EQ(lit_outside(0, 0, 0, 0), screen_w * screen_h) << "the white beyond, untouched";
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(static_cast<GLuint>(bound), game_texture) << "bound texture";
-    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << "scissor test";
-}
-
 }  // namespace

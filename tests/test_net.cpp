@@ -177,43 +177,6 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
     }
 }
 
-TEST(Lockstep, StallsWithoutTheOtherSideAndTakesAcknowledgementsRepeatsAndLeaving) {
-    Lockstep a, b;
-    lockstep_start(&a, 0, 3, 1000);
-    lockstep_start(&b, 1, 3, 1000);
-    FrameCommands commands;
-    int run = 0;
-    for (int i = 0; i < 10; ++i) {
-        if (lockstep_wants_command(a)) lockstep_submit(&a, made_at(0, a.next_frame + 3));
-        run += lockstep_take(&a, &commands);
-    }
-    EXPECT_EQ(run, 3) << "the frames before the delay run without the other side";
-    EXPECT_EQ(lockstep_status(a, 1499), lockstep_running);
-    EXPECT_EQ(lockstep_status(a, 1500), lockstep_waiting);
-    EXPECT_EQ(lockstep_status(a, 10999), lockstep_waiting);
-    EXPECT_EQ(lockstep_status(a, 11000), lockstep_peer_silent);
-    LockstepPacket packet;
-    lockstep_outgoing(a, &packet);
-    EXPECT_EQ(packet.first, 3u);
-    EXPECT_EQ(packet.command_count, 4) << "frames 3 to 6 wait to be acknowledged";
-    lockstep_submit(&b, made_at(1, 3));
-    lockstep_incoming(&b, packet, 2000);
-    LockstepPacket answer;
-    lockstep_outgoing(b, &answer);
-    EXPECT_EQ(answer.commands_held, 7u);
-    EXPECT_TRUE(lockstep_incoming(&a, answer, 12000));
-    EXPECT_EQ(lockstep_status(a, 12000), lockstep_running) << "a packet ends the silence";
-    EXPECT_TRUE(lockstep_take(&a, &commands));
-    EXPECT_TRUE(same_command(commands.side[1], made_at(1, 3)));
-    lockstep_outgoing(a, &packet);
-    EXPECT_EQ(packet.first, 7u) << "acknowledged commands are not sent again";
-    EXPECT_EQ(packet.command_count, 0);
-    answer.commands[0] = command(9, 9, 1), answer.leaving = 1;
-    EXPECT_TRUE(lockstep_incoming(&a, answer, 12000)) << "a repeated packet";
-    EXPECT_TRUE(same_command(lockstep_commands(a, 3).side[1], made_at(1, 3))) << "a repeated frame changes nothing";
-    EXPECT_EQ(lockstep_status(a, 12000), lockstep_peer_left);
-}
-
 TEST(Lockstep, ImplausiblePacketsChangeNothing) {
     const struct {
         const char* name;

@@ -1,11 +1,9 @@
-// The local player's view: the census's jumps to each side's first unit,
-// seen from either side, and the opening view that every deal gives back.
+// The local player's view: the census's jumps to each side's first unit, from either side.
 #include <gtest/gtest.h>
 
 #include "game/frame_rules.h"
 #include "game/view.h"
 #include "tests/support/world_fixture.h"
-#include "world/new_game.h"
 
 namespace {
 
@@ -42,26 +40,3 @@ TEST_F(ViewSteps, TheCensusJumpsToEachSidesFirstUnit) {
     }
 }
 
-// A deal gives back the opening camera and scroll once; the picture size
-// and the help stay the player's.
-TEST_F(ViewSteps, EachDealGivesBackTheOpeningView) {
-    View view = start_view(1);
-    new_game_from_seed(3);
-    follow_deal(&view);
-    view.camera_zoom = view.camera_pitch = view.camera_yaw = view.camera_spin = 7.0f;
-    view.map_sx = view.map_sy = 3;
-    view.unit_size = unit_size_large;
-    view.help_visible = 1;
-    follow_deal(&view);
-    EXPECT_EQ(view.map_sx, 3) << "map_sx without a new deal";
-    new_game_from_seed(4);
-    follow_deal(&view);
-    EXPECT_EQ(view.map_sx, 32) << "map_sx";
-    EXPECT_EQ(view.map_sy, 32) << "map_sy";
-    EXPECT_EQ(view.camera_zoom, -30.0f) << "camera_zoom";
-    EXPECT_EQ(view.camera_pitch, -45.0f) << "camera_pitch";
-    EXPECT_EQ(view.camera_yaw, 0.0f) << "camera_yaw";
-    EXPECT_EQ(view.camera_spin, 0.0f) << "camera_spin";
-    EXPECT_EQ(view.unit_size, unit_size_large) << "unit_size";
-    EXPECT_EQ(view.help_visible, 1) << "help_visible";
-}

@@ -41,6 +41,14 @@ finished() {
     wait "$pid"
     status=$?
 }
+# both_end STATUS WHEN: host and guest end, each with STATUS.
+both_end() {
+    local side
+    for side in host guest; do
+        finished $side
+        [ "$status" -eq "$1" ] || fail "the $side ended with $status $2"
+    done
+}
 final() { sed -n 's/^final state \([0-9a-f]*\)$/\1/p' "$work/$1.log"; }
 # The commands and digests of a replay, without its file hashes (which cover
 # the header's own side) and the header's side line.
@@ -53,10 +61,7 @@ checks() {
 game host --host $port --seed 31 --frames 36000 --record "$work/host.vrp"
 sleep 0.3
 game guest --join 127.0.0.1:$port --frames 36000 --record "$work/guest.vrp"
-finished host
-[ "$status" -eq 0 ] || fail "the host ended with $status"
-finished guest
-[ "$status" -eq 0 ] || fail "the guest ended with $status"
+both_end 0 "in ten minutes of game time"
 [ -n "$(final host)" ] && [ "$(final host)" = "$(final guest)" ] || fail "final states differ: $(final host) $(final guest)"
 [ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the two replays hold other commands or digests"
 checks "$work/host.vrp"
@@ -72,10 +77,7 @@ pids+=($!)
 game host --host $port --seed 5 --frames 3600 --fps 60 --record "$work/host.vrp"
 sleep 0.3
 game guest --join 127.0.0.1:$((port + 1)) --frames 3600 --fps 60 --record "$work/guest.vrp"
-finished host
-[ "$status" -eq 0 ] || fail "the host ended with $status through the relay"
-finished guest
-[ "$status" -eq 0 ] || fail "the guest ended with $status through the relay"
+both_end 0 "through the relay"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ through the relay"
 [ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the replays differ through the relay"
 checks "$work/host.vrp"
@@ -105,10 +107,7 @@ port=$((port + 1))
 game host --host $port --seed 12 --frames 600
 sleep 0.3
 game guest --join 127.0.0.1:$port --frames 600 --deal-other-seed
-finished host
-host_status=$status
-finished guest
-[ "$host_status" -eq 1 ] && [ "$status" -eq 1 ] || fail "statuses $host_status and $status when the games part"
+both_end 1 "when the games part"
 for side in host guest; do
     grep -q "the games parted at frame 1$" "$work/$side.err" || fail "$side: $(cat "$work/$side.err")"
     grep -q "^fields moved: [a-z]" "$work/$side.log" || fail "$side does not name the fields that moved"
@@ -127,9 +126,7 @@ for i in $(seq 200); do
     # A lockstep packet's header with a wrong token, and one with huge counts.
     printf 'Vh\001\007\377\377\377\377\001\000\000\000\000\377\377' >/dev/udp/127.0.0.1/$port
 done 2>/dev/null
-finished host
-[ "$status" -eq 0 ] || fail "the host ended with $status under a flood"
-finished guest
+both_end 0 "under a flood"
 [ "$(final host)" = "$(final guest)" ] || fail "a flood changed the game"
 dropped=$(sed -n 's/^datagrams dropped \([0-9]*\).*/\1/p' "$work/host.log")
 [ "${dropped:-0}" -ge 200 ] || fail "only ${dropped:-0} hostile datagrams counted"

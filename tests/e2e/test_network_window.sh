@@ -3,8 +3,7 @@
 # window and a guest window, each on its own server, with scripted input on
 # both (a recruit, a move and an attack on each side); both replays hold the
 # same commands and check, and what each window's status lines say of its
-# own side is what the headless check of its replay gives. Then the frame
-# rate of a network game beside a game against the computer.
+# own side is what the headless check of its replay gives.
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -82,25 +81,4 @@ read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
 ok "each window shows what the check of its replay gives: $host_line on the host, $guest_selected $guest_gold on the guest"
 
-# ---- frame rate: against the computer, then a network game ------------------
-count_swaps
-rate() {
-    sleep 2
-    local before=$(frames) started=$SECONDS
-    sleep 6
-    echo $((($(frames) - before) / (SECONDS - started)))
-}
-start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --no-record
-expect_status_lines "a game against the computer"
-alone=$(rate)
-quit_with_escape "a game against the computer"
-start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --no-record --host $((port + 1))
-"$sim" --join "127.0.0.1:$((port + 1))" --frames 100000 >"$work/peer.log" 2>&1 &
-background_pids+=($!)
-expect_status_lines "a network game"
-together=$(rate)
-quit_with_escape "a network game"
-echo "measured: frame rate $alone a second against the computer, $together a second over the network (127.0.0.1)"
-[ "$together" -gt 0 ] || fail "the network game drew no frame"
-ok "frame rate: $alone against the computer, $together over the network"
 finish

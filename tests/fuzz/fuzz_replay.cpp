@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         broken_promise("cannot write the input file", input_path.c_str());
     start_as_the_program_does();
     ReplayStep step = replay_step_played;
-    if (!play_replay_file(input_path.c_str(), &player, &step, rules_pass, 3000)) {
+    if (!play_replay_file(input_path.c_str(), &player, &step, replay_turn_by_rules, 3000)) {
         check_one_line(player, "a refused file");
         return 0;
     }

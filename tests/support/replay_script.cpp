@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "app/input_state.h"
-#include "game/frame_rules.h"
-#include "game/person_pass.h"
 #include "platform/headless/headless_platform.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -27,14 +25,6 @@ void start_as_the_program_does() {
     window_active = 1;
     reset_shared_state();
     local_view = start_view(0);
-}
-
-bool rules_pass(const ReplayTurn& turn) {
-    if (!turn.person) {
-        run_rule_steps(*turn.commands);
-        return false;
-    }
-    return run_person_pass(pass_rules_only, person_commands(*turn.person, *turn.view), *turn.person, turn.view);
 }
 
 bool play_replay_file(const char* path, ReplayPlayer* player, ReplayStep* step, ReplayPassFunction pass,

@@ -17,8 +17,6 @@ struct Dice {
 // Keys, buttons, mouse, window, selection, help, speed and size as a fresh
 // program has them before its first deal.
 void start_as_the_program_does();
-// One turn of a replay through the rule steps alone, as varnhold-sim plays it.
-bool rules_pass(const ReplayTurn& turn);
 // Opens PATH, deals its first game and plays it with PASS until a step that
 // is not a plain pass, or MOST passes: false when the file would not open.
 // A first deal that is not the header's ends it as replay_step_differs.

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/frame_rules.h"
-#include "game/person_pass.h"
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
@@ -28,16 +26,6 @@ double thread_cpu_seconds() {
     timespec now;
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1.0e9;
-}
-
-// Format 2 runs the rule steps alone; format 1 the recorded player's pass
-// with its view steps, which that format's digests cover.
-bool rules_pass(const ReplayTurn& turn) {
-    if (!turn.person) {
-        run_rule_steps(*turn.commands);
-        return false;
-    }
-    return run_person_pass(pass_rules_only, person_commands(*turn.person, *turn.view), *turn.person, turn.view);
 }
 
 // One deal: where it began, and how its game ended if it did.
@@ -136,7 +124,7 @@ int check_replay(const char* path) {
     const double cpu_started = thread_cpu_seconds();
     ReplayStep step = replay_step_played;
     while (step == replay_step_played) {
-        step = replay_play_pass(&player, rules_pass);
+        step = replay_play_pass(&player, replay_turn_by_rules);
         if (deal_count() != deals_seen) {
             print_deal(deal, player.frames, true);
             deals_seen = deal_count();
