@@ -76,7 +76,6 @@ bool net_play_take(NetPlay* play, FrameCommands* commands, int64_t now_ms) {
         return true;
     }
     if (play->stalled_since_ms < 0) play->stalled_since_ms = now_ms;
-    ++play->stalls;
     return false;
 }
 

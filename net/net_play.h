@@ -15,7 +15,6 @@ struct NetPlay {
     Lockstep lockstep;
     uint32_t frames_run;
     int64_t stalled_since_ms;  // -1 while the next frame's commands are here
-    int64_t stalls;            // passes that wanted a frame and had to wait for it
 };
 
 // The clock the network game keeps time by: milliseconds, never going back.

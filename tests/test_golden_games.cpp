@@ -61,10 +61,9 @@ const RuleGame rule_games[] = {
       {26700, "5dcb3b818b837eca", "1964455485e251fee4e55f03f697920525f8f76555555555555555555555"}}},
 };
 
-// The scripted game through the real loop. Its second deal, by F1 in frame
-// 100, is seed 2's, left alone as the simulator's idle player leaves it: the
-// computer raids from its frame 2001, kills the leader and wins by the census
-// of its frame 3661 (frame 3761 here). The frames between go through the rule steps
+// The scripted game through the real loop. Its second deal, by F1 in frame 100,
+// is seed 2's, left alone: the computer raids from its frame 2001, kills the
+// leader and wins by the census of its frame 3661 (frame 3761 here). The frames between go through the rule steps
 // alone, and the real frames resume in time for that end.
 constexpr int64_t first_deal_seconds = 1700000000;
 constexpr int64_t second_deal_seconds = 2;
