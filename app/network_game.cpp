@@ -14,6 +14,7 @@
 #include "net/net_play.h"
 #include "platform/platform.h"
 #include "replay/recording.h"
+#include "replay/replay_folder.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 #include "world/settings.h"
@@ -72,6 +73,33 @@ int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]
     return count;
 }
 
+// The host's newest notes (who was refused, who stopped answering) in the
+// lobby's lines, above "Escape cancels." and in place of the last addresses
+// shown, each wrapped at a space onto at most two lines; new ones go to
+// stderr too. Returns the lines' count.
+int add_notes(const Lobby& lobby, int* notes_told, char text[][line_capacity], int count) {
+    for (; *notes_told < lobby.notes_made; ++*notes_told)
+        std::fprintf(stderr, "varnhold: %s\n", lobby_note(lobby, *notes_told));
+    char note_lines[banner_most_lines][line_capacity];
+    int note_count = 0;
+    for (int index = lobby.notes_made - 1; index >= lobby.notes_made - lobby_notes_kept; --index) {
+        const char* note = lobby_note(lobby, index);
+        const int length = static_cast<int>(std::strlen(note));
+        int cut = length < line_capacity ? length : line_capacity - 1;
+        while (cut < length && cut > 0 && note[cut] != ' ') --cut;
+        const int lines = cut < length ? 2 : 1;
+        if (length == 0 || note_count + lines > banner_most_lines - 3) break;
+        std::memmove(note_lines[lines], note_lines[0], sizeof note_lines[0] * static_cast<size_t>(note_count));
+        std::snprintf(note_lines[0], line_capacity, "%.*s", cut, note);
+        if (lines == 2) std::snprintf(note_lines[1], line_capacity, "%s", note + cut + 1);
+        note_count += lines;
+    }
+    const int kept = count - 1 < banner_most_lines - 1 - note_count ? count - 1 : banner_most_lines - 1 - note_count;
+    std::memcpy(text[kept + note_count], text[count - 1], line_capacity);
+    std::memcpy(text[kept], note_lines, sizeof note_lines[0] * static_cast<size_t>(note_count));
+    return kept + note_count + 1;
+}
+
 // The lobby on screen until the game starts (true, game set), or it fails
 // or the player leaves (false, exit_code set).
 bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
@@ -80,8 +108,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     const int port = options.port ? options.port : net_default_port;
     bool opened;
     if (options.host) {
-        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv6, port), last_deal_seed(), 1,
-                            frame_ms, net_now_ms());
+        opened = lobby_host(&lobby, identity, port, last_deal_seed(), 1, frame_ms, net_now_ms());
     } else {
         DatagramAddress host;
         opened = datagram_resolve(options.join_address, net_default_port, &host);
@@ -91,10 +118,12 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
         else
             opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
     }
+    char base[banner_most_lines][line_capacity];
+    const int base_count = lobby_lines(options, port, base);
     char text[banner_most_lines][line_capacity];
-    const int count = lobby_lines(options, port, text);
     const char* lines[banner_most_lines];
-    for (int i = 0; i < count; ++i) lines[i] = text[i];
+    for (int i = 0; i < banner_most_lines; ++i) lines[i] = text[i];
+    int notes_told = 0;
     int64_t drawn = -lobby_redraw_ms;
     while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
         if (take_events_asking_to_leave()) {
@@ -105,7 +134,8 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
         const int64_t now = net_now_ms();
         lobby_update(&lobby, now);
         if (now - drawn >= lobby_redraw_ms) {
-            show_lines(lines, count);
+            std::memcpy(text, base, sizeof base);
+            show_lines(lines, add_notes(lobby, &notes_told, text, base_count));
             drawn = now;
         }
         platform_sleep_ms(idle_sleep_ms);
@@ -119,12 +149,27 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     return true;
 }
 
+// Where the games parted, on stderr; each unit of the groups of slots that
+// moved (dozens of lines) into a file beside the replays.
+void tell_parting(const NetPlay& play) {
+    char path[600];
+    std::FILE* units = nullptr;
+    if (replay_folder(path, sizeof path - 32)) {
+        std::strcat(path, "/parting-units.txt");
+        units = std::fopen(path, "w");
+    }
+    net_play_print_parting(play, stderr, units);
+    if (!units) return;
+    std::fclose(units);
+    std::fprintf(stderr, "varnhold: each unit of those slots: %s\n", path);
+}
+
 // The end on screen for a moment (Escape shortens it), and on stderr.
 void show_ending(const NetPlay& play, LockstepStatus status) {
     char line[128];
     net_play_end_line(play, status, line, sizeof line);
     std::fprintf(stderr, "varnhold: %s\n", line);
-    if (status == lockstep_desynced) net_play_print_parting(play, stderr);
+    if (status == lockstep_desynced) tell_parting(play);
     const char* const lines[] = {line, "The game is over."};
     const int64_t began = net_now_ms();
     while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {

@@ -35,7 +35,7 @@ void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
         const PacketFault fault = read_packet(bytes, size, link->game.token, &packet);
         if (fault != packet_ok) {
             ++link->faults[fault];
-        } else if (packet.kind == packet_hello && !same_datagram_address(from, link->game.peer)) {
+        } else if (packet.kind == packet_hello && link->game.hosting && !same_datagram_address(from, link->game.peer)) {
             Packet refusal;
             std::memset(&refusal, 0, sizeof refusal);
             refusal.kind = packet_refuse;

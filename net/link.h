@@ -28,8 +28,9 @@ struct Link {
 
 void link_start(Link* link, const NetGame& game, int64_t now_ms);
 // Takes every waiting datagram (at most lobby_most_datagrams): the other
-// side's lockstep packets go to the lockstep, a stranger's hello is told the
-// game is full, and anything else is dropped and counted.
+// side's lockstep packets go to the lockstep, a stranger's hello is told by
+// the host that the game is full (a guest has nothing to tell it), and
+// anything else is dropped and counted.
 void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms);
 // A packet is due when a new local command waits to go, or when
 // link_resend_interval_ms has passed since the last; link_send sends it then.

@@ -37,18 +37,21 @@ void fail(Lobby* lobby, const char* format, ...) {
     lobby->socket = -1;
 }
 
-// "version 1.0.0", and the rules' fingerprint when the version texts are
-// the same but the rules are not (a changed build).
-void describe(char* text, int size, const char* version, uint64_t rules, bool with_rules) {
-    if (with_rules) std::snprintf(text, static_cast<size_t>(size), "version %s (rules %016" PRIx64 ")", version, rules);
-    else std::snprintf(text, static_cast<size_t>(size), "version %s", version);
+// "version 1.0.0", with the rules' fingerprint when the version texts are
+// the same but the rules are not (a changed build), and the protocol too
+// when only the protocol differs.
+void describe(char* text, int size, const char* version, uint64_t rules, int protocol, int detail) {
+    const size_t room = static_cast<size_t>(size);
+    if (detail == 2) std::snprintf(text, room, "version %s (rules %016" PRIx64 ", protocol %d)", version, rules, protocol);
+    else if (detail == 1) std::snprintf(text, room, "version %s (rules %016" PRIx64 ")", version, rules);
+    else std::snprintf(text, room, "version %s", version);
 }
 
-void describe_both(const Lobby& lobby, const char* other_version, uint64_t other_rules, char* theirs, char* ours,
-                   int size) {
-    const bool same_text = std::strcmp(other_version, lobby.version) == 0;
-    describe(theirs, size, other_version, other_rules, same_text);
-    describe(ours, size, lobby.version, lobby.rules, same_text);
+void describe_both(const Lobby& lobby, const char* other_version, uint64_t other_rules, int other_protocol,
+                   char* theirs, char* ours, int size) {
+    const int detail = std::strcmp(other_version, lobby.version) != 0 ? 0 : other_rules != lobby.rules ? 1 : 2;
+    describe(theirs, size, other_version, other_rules, other_protocol, detail);
+    describe(ours, size, lobby.version, lobby.rules, packet_protocol, detail);
 }
 
 void send_refusal(Lobby* lobby, const DatagramAddress& to, uint8_t reason, uint64_t nonce) {
@@ -60,10 +63,10 @@ void send_refusal(Lobby* lobby, const DatagramAddress& to, uint8_t reason, uint6
     send_packet(lobby, to, packet);
 }
 
-void send_welcome(Lobby* lobby) {
+void send_welcome(Lobby* lobby, const DatagramAddress& to, uint64_t nonce) {
     Packet packet = new_packet(packet_welcome, lobby->token);
-    packet.welcome.nonce = lobby->nonce;
-    send_packet(lobby, lobby->peer, packet);
+    packet.welcome.nonce = nonce;
+    send_packet(lobby, to, packet);
 }
 
 void send_start(Lobby* lobby) {
@@ -74,6 +77,13 @@ void send_start(Lobby* lobby) {
     send_packet(lobby, lobby->peer, packet);
 }
 
+void send_ping(Lobby* lobby, LobbyCaller* caller, int64_t now_ms) {
+    Packet ping = new_packet(packet_ping, lobby->token);
+    ping.ping.sent_ms = static_cast<uint32_t>(now_ms);
+    send_packet(lobby, caller->address, ping);
+    caller->last_ping_ms = now_ms;
+}
+
 void fill_game(Lobby* lobby, int delay, int local_side) {
     lobby->game.socket = lobby->socket;
     lobby->game.peer = lobby->peer;
@@ -81,43 +91,104 @@ void fill_game(Lobby* lobby, int delay, int local_side) {
     lobby->game.seed = lobby->seed;
     lobby->game.delay = delay;
     lobby->game.local_side = local_side;
+    lobby->game.hosting = lobby->hosting;
 }
 
-int median_round_trip(const Lobby& lobby) {
+int median_round_trip(const LobbyCaller& caller) {
     int sorted[lobby_pings];
-    for (int i = 0; i < lobby.round_trip_count; ++i) {
+    for (int i = 0; i < caller.round_trip_count; ++i) {
         int j = i;
-        for (; j > 0 && sorted[j - 1] > lobby.round_trips[i]; --j) sorted[j] = sorted[j - 1];
-        sorted[j] = lobby.round_trips[i];
+        for (; j > 0 && sorted[j - 1] > caller.round_trips[i]; --j) sorted[j] = sorted[j - 1];
+        sorted[j] = caller.round_trips[i];
     }
-    return sorted[lobby.round_trip_count / 2];
+    return sorted[caller.round_trip_count / 2];
+}
+
+// A note the host keeps, unless the same words are kept already: a caller
+// that knocks again and again is told of once.
+void note(Lobby* lobby, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void note(Lobby* lobby, const char* format, ...) {
+    char text[lobby_message_capacity];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    for (int i = lobby->notes_made - lobby_notes_kept; i < lobby->notes_made; ++i)
+        if (std::strcmp(lobby_note(*lobby, i), text) == 0) return;
+    std::memcpy(lobby->notes[lobby->notes_made % lobby_notes_kept], text, sizeof text);
+    ++lobby->notes_made;
+}
+
+void note_silent(Lobby* lobby, const DatagramAddress& address) {
+    char text[datagram_address_text_capacity];
+    datagram_address_text(address, text, sizeof text);
+    note(lobby, "The player at %s stopped answering.", text);
+}
+
+LobbyCaller* find_caller(Lobby* lobby, const DatagramAddress& from) {
+    for (LobbyCaller& caller : lobby->callers)
+        if (caller.present && same_datagram_address(caller.address, from)) return &caller;
+    return nullptr;
+}
+
+// A new caller takes a free place, else the place of the one that called
+// first (whose handshake is the nearest to its end anyway).
+LobbyCaller* place_for_caller(Lobby* lobby) {
+    LobbyCaller* place = &lobby->callers[0];
+    for (LobbyCaller& caller : lobby->callers) {
+        if (!caller.present) return &caller;
+        if (caller.hello_ms < place->hello_ms) place = &caller;
+    }
+    return place;
 }
 
 void host_hears_hello(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
     const HelloPacket& hello = packet.hello;
     if (lobby->state != lobby_waiting) {
-        // The chosen guest says hello again when our welcome was lost.
-        if (same_datagram_address(from, lobby->peer) && hello.nonce == lobby->nonce) send_welcome(lobby);
-        else send_refusal(lobby, from, refuse_busy, hello.nonce);
+        send_refusal(lobby, from, refuse_busy, hello.nonce);
         return;
     }
     if (packet.protocol != packet_protocol || std::strcmp(hello.version, lobby->version) != 0 ||
         hello.rules != lobby->rules) {
         send_refusal(lobby, from, refuse_version, hello.nonce);
         char theirs[80], ours[80], address[datagram_address_text_capacity];
-        describe_both(*lobby, hello.version, hello.rules, theirs, ours, sizeof theirs);
+        describe_both(*lobby, hello.version, hello.rules, packet.protocol, theirs, ours, sizeof theirs);
         datagram_address_text(from, address, sizeof address);
-        std::snprintf(lobby->message, sizeof lobby->message,
-                      "A player at %s with %s could not join: this is %s, and both need the same version.", address,
-                      theirs, ours);
+        note(lobby, "A player at %s with %s could not join: this is %s, and both need the same version.", address,
+             theirs, ours);
         return;
     }
-    lobby->peer = from;
-    lobby->nonce = hello.nonce;
-    lobby->state = lobby_measuring;
+    // A hello again (our welcome was lost) is welcomed again, but its
+    // handshake's time still runs from the first.
+    LobbyCaller* caller = find_caller(lobby, from);
+    if (!caller || caller->nonce != hello.nonce) {
+        if (!caller) caller = place_for_caller(lobby);
+        std::memset(caller, 0, sizeof *caller);
+        caller->present = true;
+        caller->address = from;
+        caller->nonce = hello.nonce;
+        caller->hello_ms = now_ms;
+        caller->last_ping_ms = now_ms - lobby_ping_interval_ms;
+    }
+    send_welcome(lobby, from, hello.nonce);
+}
+
+// The caller answered every ping: the seat is its, the others are told the
+// host has its player.
+void seat(Lobby* lobby, const LobbyCaller& chosen, int64_t now_ms) {
+    lobby->peer = chosen.address;
+    lobby->nonce = chosen.nonce;
+    for (LobbyCaller& caller : lobby->callers) {
+        if (caller.present && !same_datagram_address(caller.address, chosen.address))
+            send_refusal(lobby, caller.address, refuse_busy, caller.nonce);
+        caller.present = false;
+    }
+    fill_game(lobby, lobby_input_delay(median_round_trip(chosen), lobby->frame_ms), 1 - lobby->guest_side);
+    lobby->game.round_trip_ms = median_round_trip(chosen);
+    lobby->state = lobby_starting;
     lobby->last_heard_ms = now_ms;
-    lobby->round_trip_count = 0;
-    send_welcome(lobby);
+    send_start(lobby);
+    lobby->last_sent_ms = now_ms;
 }
 
 void host_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
@@ -125,40 +196,40 @@ void host_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from,
         host_hears_hello(lobby, packet, from, now_ms);
         return;
     }
-    if (lobby->state == lobby_waiting || !same_datagram_address(from, lobby->peer)) return;
-    lobby->last_heard_ms = now_ms;
-    if (packet.kind == packet_pong && lobby->state == lobby_measuring) {
+    if (lobby->state == lobby_waiting) {
+        LobbyCaller* caller = find_caller(lobby, from);
+        if (packet.kind != packet_pong || !caller) return;
         const uint32_t round_trip = static_cast<uint32_t>(now_ms) - packet.ping.sent_ms;
-        if (round_trip > static_cast<uint32_t>(lobby_silence_limit_ms)) return;
-        lobby->round_trips[lobby->round_trip_count++] = static_cast<int>(round_trip);
-        if (lobby->round_trip_count < lobby_pings) return;
-        fill_game(lobby, lobby_input_delay(median_round_trip(*lobby), lobby->frame_ms), 1 - lobby->guest_side);
-        lobby->game.round_trip_ms = median_round_trip(*lobby);
-        lobby->state = lobby_starting;
-        send_start(lobby);
-        lobby->last_sent_ms = now_ms;
-    } else if (packet.kind == packet_lockstep && lobby->state == lobby_starting) {
-        lobby->state = lobby_started;  // the guest has the start: its game is on
+        if (round_trip > static_cast<uint32_t>(lobby_handshake_limit_ms)) return;
+        caller->round_trips[caller->round_trip_count++] = static_cast<int>(round_trip);
+        if (caller->round_trip_count == lobby_pings) seat(lobby, *caller, now_ms);
+        return;
     }
+    if (!same_datagram_address(from, lobby->peer)) return;
+    lobby->last_heard_ms = now_ms;
+    if (packet.kind == packet_lockstep) lobby->state = lobby_started;  // the guest has the start: its game is on
 }
 
 void guest_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
-    if (!same_datagram_address(from, lobby->peer)) return;
-    if (packet.kind == packet_refuse && lobby->state == lobby_joining && packet.refuse.nonce == lobby->nonce) {
+    // Only the host has our nonce, whichever of its addresses it answers from.
+    if (packet.kind == packet_refuse && packet.refuse.nonce == lobby->nonce) {
         if (packet.refuse.reason == refuse_busy) {
             fail(lobby, "The host already has a player.");
             return;
         }
         char theirs[80], ours[80];
-        describe_both(*lobby, packet.refuse.version, packet.refuse.rules, theirs, ours, sizeof theirs);
+        describe_both(*lobby, packet.refuse.version, packet.refuse.rules, packet.protocol, theirs, ours, sizeof theirs);
         fail(lobby, "The host plays %s, this is %s: both players need the same version.", theirs, ours);
         return;
     }
     if (packet.kind == packet_welcome && lobby->state == lobby_joining && packet.welcome.nonce == lobby->nonce) {
         lobby->token = packet.token;
+        lobby->peer = from;
         lobby->state = lobby_measuring;
+        lobby->game.round_trip_ms = static_cast<int>(now_ms - lobby->last_sent_ms);
     }
-    if (lobby->state != lobby_measuring || packet.token != lobby->token) return;
+    if (lobby->state != lobby_measuring || packet.token != lobby->token || !same_datagram_address(from, lobby->peer))
+        return;
     lobby->last_heard_ms = now_ms;
     if (packet.kind == packet_ping) {
         Packet pong = new_packet(packet_pong, lobby->token);
@@ -188,14 +259,20 @@ void send_due(Lobby* lobby, int64_t now_ms) {
         }
         return;
     }
-    const bool waits_on_peer = lobby->state == lobby_measuring || lobby->state == lobby_starting;
-    if (!waits_on_peer || now_ms - lobby->last_heard_ms < lobby_silence_limit_ms) {
-        if (lobby->hosting && lobby->state == lobby_measuring && since_sent >= lobby_ping_interval_ms) {
-            Packet ping = new_packet(packet_ping, lobby->token);
-            ping.ping.sent_ms = static_cast<uint32_t>(now_ms);
-            send_packet(lobby, lobby->peer, ping);
-            lobby->last_sent_ms = now_ms;
-        } else if (lobby->state == lobby_starting && since_sent >= lobby_start_interval_ms) {
+    if (lobby->hosting && lobby->state == lobby_waiting) {
+        for (LobbyCaller& caller : lobby->callers) {
+            if (!caller.present) continue;
+            if (now_ms - caller.hello_ms >= lobby_handshake_limit_ms) {
+                caller.present = false;
+                note_silent(lobby, caller.address);
+            } else if (now_ms - caller.last_ping_ms >= lobby_ping_interval_ms) {
+                send_ping(lobby, &caller, now_ms);
+            }
+        }
+        return;
+    }
+    if (now_ms - lobby->last_heard_ms < lobby_silence_limit_ms) {
+        if (lobby->state == lobby_starting && since_sent >= lobby_start_interval_ms) {
             send_start(lobby);
             lobby->last_sent_ms = now_ms;
         }
@@ -205,9 +282,7 @@ void send_due(Lobby* lobby, int64_t now_ms) {
         fail(lobby, "The host stopped answering.");
         return;
     }
-    char address[datagram_address_text_capacity];
-    datagram_address_text(lobby->peer, address, sizeof address);
-    std::snprintf(lobby->message, sizeof lobby->message, "The player at %s stopped answering.", address);
+    note_silent(lobby, lobby->peer);
     lobby->state = lobby_waiting;
     ++lobby->token;  // whatever it still sends belongs to no game of ours
     if (lobby->token == 0) lobby->token = 1;
@@ -234,19 +309,18 @@ int lobby_input_delay(int round_trip_ms, int frame_ms) {
     return delay < packet_least_delay ? packet_least_delay : delay > packet_most_delay ? packet_most_delay : delay;
 }
 
-bool lobby_host(Lobby* lobby, const LobbyIdentity& identity, const DatagramAddress& local, uint32_t seed,
-                int guest_side, int frame_ms, int64_t now_ms) {
+bool lobby_host(Lobby* lobby, const LobbyIdentity& identity, int port, uint32_t seed, int guest_side, int frame_ms,
+                int64_t now_ms) {
     begin(lobby, identity, true, now_ms);
     lobby->state = lobby_waiting;
     lobby->token = static_cast<uint32_t>(identity.random) ? static_cast<uint32_t>(identity.random) : 1;
     lobby->seed = seed;
     lobby->guest_side = guest_side == 0 ? 0 : 1;
     lobby->frame_ms = frame_ms;
-    lobby->socket = datagram_open(local);
-    if (lobby->socket < 0 && local.family == datagram_ipv6 && !datagram_address_reaches_others(local))
-        lobby->socket = datagram_open(datagram_any_address(datagram_ipv4, local.port));
+    lobby->socket = datagram_open(datagram_any_address(datagram_ipv6, port));
+    if (lobby->socket < 0) lobby->socket = datagram_open(datagram_any_address(datagram_ipv4, port));
     if (lobby->socket >= 0) return true;
-    fail(lobby, "Cannot open UDP port %d (%s).", local.port, datagram_last_error());
+    fail(lobby, "Cannot open UDP port %d (%s).", port, datagram_last_error());
     return false;
 }
 
@@ -285,6 +359,11 @@ void lobby_update(Lobby* lobby, int64_t now_ms) {
         if (lobby->state == lobby_started) return;
     }
     if (lobby->state != lobby_failed) send_due(lobby, now_ms);
+}
+
+const char* lobby_note(const Lobby& lobby, int index) {
+    if (index < 0 || index < lobby.notes_made - lobby_notes_kept || index >= lobby.notes_made) return "";
+    return lobby.notes[index % lobby_notes_kept];
 }
 
 void lobby_close(Lobby* lobby) {

@@ -15,11 +15,17 @@ void drop_first(DigestRecord* records, int* count) {
     --*count;
 }
 
+void part(Lockstep* lockstep, PartingCause cause, uint32_t frame) {
+    if (lockstep->desynced) return;
+    lockstep->desynced = true;
+    lockstep->parting_cause = cause;
+    lockstep->desync_frame = frame;
+}
+
 void compare_digests(Lockstep* lockstep, uint32_t frame, const DigestRecord& local, const uint8_t* remote_fingerprint,
                      uint64_t remote) {
     if (local.whole == remote || lockstep->desynced) return;
-    lockstep->desynced = true;
-    lockstep->desync_frame = frame;
+    part(lockstep, parted_digests, frame);
     lockstep->desync_local = local.whole;
     lockstep->desync_peer = remote;
     std::memcpy(lockstep->desync_local_fingerprint, local.fingerprint, packet_fingerprint_bytes);
@@ -85,6 +91,7 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
     lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
     lockstep->last_heard_ms = now_ms;
+    lockstep->refusing_since_ms = -1;
 }
 
 bool lockstep_wants_command(const Lockstep& lockstep) {
@@ -101,7 +108,8 @@ bool lockstep_submit(Lockstep* lockstep, const SideCommand& command) {
 
 bool lockstep_ready(const Lockstep& lockstep, uint32_t frame) {
     return frame < lockstep.known[0] && frame < lockstep.known[1] &&
-           static_cast<uint64_t>(frame) + lockstep_most_ahead >= lockstep.next_frame;
+           static_cast<uint64_t>(frame) + lockstep_most_ahead >= lockstep.next_frame &&
+           !(lockstep.peer_leaving && frame >= lockstep.peer_last_frame);
 }
 
 FrameCommands lockstep_commands(const Lockstep& lockstep, uint32_t frame) {
@@ -147,14 +155,19 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
     const int local = lockstep.local_side;
     packet->side = static_cast<uint8_t>(local);
     packet->leaving = lockstep.leaving;
+    packet->parting = lockstep.desynced;
     packet->commands_held = lockstep.known[remote_side(lockstep)];
     packet->digests_held = lockstep.digests_held;
+    // A leaving side's commands end where its game ends, even those the
+    // other side already holds: it runs no frame past that one either.
+    uint32_t last = lockstep.known[local];
+    if (lockstep.leaving && lockstep.next_frame < last) last = lockstep.next_frame;
     // An honest peer is never this far behind; the newest commands still
     // let it see that it has fallen out.
-    const uint32_t known = lockstep.known[local];
-    packet->first = known - lockstep.peer_holds > packet_most_commands ? known - packet_most_commands
-                                                                       : lockstep.peer_holds;
-    packet->command_count = static_cast<int>(known - packet->first);
+    if (lockstep.peer_holds >= last) packet->first = last;
+    else if (last - lockstep.peer_holds > packet_most_commands) packet->first = last - packet_most_commands;
+    else packet->first = lockstep.peer_holds;
+    packet->command_count = static_cast<int>(last - packet->first);
     for (int i = 0; i < packet->command_count; ++i)
         packet->commands[i] = lockstep.commands[local][(packet->first + i) % lockstep_ring_frames];
     packet->digest_count = 0;
@@ -171,9 +184,13 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
 bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms) {
     if (!plausible(*lockstep, packet)) {
         ++lockstep->packets_refused;
+        if (lockstep->refusing_since_ms < 0) lockstep->refusing_since_ms = now_ms;
+        else if (now_ms - lockstep->refusing_since_ms >= lockstep_refusal_limit_ms)
+            part(lockstep, parted_refusals, lockstep->next_frame);
         return false;
     }
     ++lockstep->packets_taken;
+    lockstep->refusing_since_ms = -1;
     if (now_ms > lockstep->last_heard_ms) lockstep->last_heard_ms = now_ms;
     if (packet.commands_held > lockstep->peer_holds) lockstep->peer_holds = packet.commands_held;
     if (packet.digests_held > lockstep->peer_digests_held) lockstep->peer_digests_held = packet.digests_held;
@@ -188,7 +205,16 @@ bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t
         lockstep->digests_held = packet.digests[i].frame + 1;
     }
     forget_settled_digests(lockstep);
-    if (packet.leaving) lockstep->peer_leaving = true;
+    if (packet.leaving && !lockstep->peer_leaving) {
+        lockstep->peer_leaving = true;
+        lockstep->peer_last_frame = packet.first + static_cast<uint32_t>(packet.command_count);
+        // A leaving side ends at its last frame; if this game has run past
+        // it (a forged leave, or a leaver cut short), the two games are no
+        // longer the same game.
+        if (packet.parting) part(lockstep, parted_told, lockstep->peer_last_frame);
+        else if (lockstep->next_frame > lockstep->peer_last_frame)
+            part(lockstep, parted_overrun, lockstep->peer_last_frame);
+    }
     return true;
 }
 

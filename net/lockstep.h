@@ -19,13 +19,24 @@ constexpr int lockstep_digest_slots = 8;
 // waiting, and after this long it gives up.
 constexpr int64_t lockstep_wait_notice_ms = 500;
 constexpr int64_t lockstep_give_up_ms = 10000;
+// A side that refuses everything the other sends for this long has a game
+// the other's packets no longer fit: the games have parted. Honest packets
+// come every 50 ms at the latest, so forgeries mixed among them never last this long.
+constexpr int64_t lockstep_refusal_limit_ms = 2000;
 
 enum LockstepStatus {
     lockstep_running,
     lockstep_waiting,      // silent for lockstep_wait_notice_ms or more
     lockstep_peer_silent,  // silent for lockstep_give_up_ms or more: the game ends
     lockstep_peer_left,    // the other side said it leaves
-    lockstep_desynced,     // a census digest differed: the game ends
+    lockstep_desynced,     // the games parted (see PartingCause): the game ends
+};
+
+enum PartingCause {
+    parted_digests = 1,  // a census digest differed
+    parted_refusals,     // the other side's packets kept being refused
+    parted_told,         // the other side left saying the games parted
+    parted_overrun,      // the other side left at a frame this side had run past
 };
 
 struct DigestRecord {
@@ -53,7 +64,8 @@ struct Lockstep {
     uint32_t peer_digests_held;  // it holds ours below this frame
 
     bool desynced;
-    uint32_t desync_frame;  // the first census that differed...
+    PartingCause parting_cause;
+    uint32_t desync_frame;  // the first census that differed (or where the games parted)...
     uint64_t desync_local;  // ...with our digest
     uint64_t desync_peer;   // and theirs, with both fingerprints
     uint8_t desync_local_fingerprint[packet_fingerprint_bytes];
@@ -62,6 +74,8 @@ struct Lockstep {
     int64_t last_heard_ms;
     bool leaving;
     bool peer_leaving;
+    uint32_t peer_last_frame;    // the last frame the leaving side runs is the one before this
+    int64_t refusing_since_ms;   // the first refusal since a packet was taken, or -1
     int packets_taken;
     int packets_refused;  // out of window, wrong side, or claims nothing sent could justify
     int digests_lost;     // pushed out of a full table before they were compared
@@ -75,7 +89,8 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
 bool lockstep_wants_command(const Lockstep& lockstep);
 bool lockstep_submit(Lockstep* lockstep, const SideCommand& command);
 
-// Both sides' commands for frame are here (and still kept).
+// Both sides' commands for frame are here (and still kept), and the other
+// side, if it left, ran that frame too.
 bool lockstep_ready(const Lockstep& lockstep, uint32_t frame);
 FrameCommands lockstep_commands(const Lockstep& lockstep, uint32_t frame);
 // When the next frame is ready: its commands, and the lockstep moves on.
@@ -96,7 +111,8 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet);
 // packets are taken for whatever they still add.
 bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms);
 
-// From now on every packet says we leave.
+// From now on every packet says we leave, and that our game ends at
+// next_frame: commands given for later frames are taken back.
 void lockstep_leave(Lockstep* lockstep);
 
 int64_t lockstep_silence_ms(const Lockstep& lockstep, int64_t now_ms);

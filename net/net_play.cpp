@@ -120,17 +120,26 @@ void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, i
         std::snprintf(text, room, "the other player is gone: nothing heard for %" PRId64 " s",
                       lockstep_give_up_ms / 1000);
         break;
-    case lockstep_desynced:
-        std::snprintf(text, room, "the games parted at frame %" PRIu32, play.lockstep.desync_frame);
+    case lockstep_desynced: {
+        const char* why = "";
+        switch (play.lockstep.parting_cause) {
+        case parted_refusals: why = ": the other side sends what this game cannot accept"; break;
+        case parted_told: why = ", the other side says"; break;
+        case parted_overrun: why = ": the other side left there, and this game had run past it"; break;
+        default: break;
+        }
+        std::snprintf(text, room, "the games parted at frame %" PRIu32 "%s", play.lockstep.desync_frame, why);
         break;
+    }
     default: std::snprintf(text, room, "the game goes on"); break;
     }
 }
 
-void net_play_print_parting(const NetPlay& play, std::FILE* out) {
+void net_play_print_parting(const NetPlay& play, std::FILE* out, std::FILE* units) {
     const Lockstep& lockstep = play.lockstep;
+    if (lockstep.parting_cause != parted_digests) return;
     const StateDigest here = unpacked(lockstep.desync_local, lockstep.desync_local_fingerprint);
     const StateDigest there = unpacked(lockstep.desync_peer, lockstep.desync_peer_fingerprint);
     std::fprintf(out, "digest here %016" PRIx64 ", the other side's %016" PRIx64 "\n", here.whole, there.whole);
-    print_digest_difference(there, here, DigestForm::shared, nullptr, "here now", out);
+    print_digest_difference(there, here, DigestForm::shared, nullptr, "here now", out, units);
 }

@@ -48,6 +48,7 @@ void net_play_leave(NetPlay* play);
 // One line (no newline) saying how the game ended, for a status other than
 // running or waiting; names the frame where the games parted.
 void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, int size);
-// Where the games parted: the fields and the groups of slots whose
-// fingerprint digits differ between the two sides, and their values here.
-void net_play_print_parting(const NetPlay& play, std::FILE* out);
+// When a census showed where the games parted: the fields and the groups
+// of slots whose fingerprint digits differ between the two sides and the
+// game's values here to out, each unit of those groups to units (none when null).
+void net_play_print_parting(const NetPlay& play, std::FILE* out, std::FILE* units);

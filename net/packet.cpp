@@ -170,12 +170,12 @@ uint32_t take_frame_near(Reader* in, uint32_t near) {
 }
 
 void put_lockstep(Writer* out, const LockstepPacket& packet) {
-    if (packet.side > 1 || packet.leaving > 1 || packet.command_count < 0 ||
+    if (packet.side > 1 || packet.leaving > 1 || packet.parting > 1 || packet.command_count < 0 ||
         packet.command_count > packet_most_commands || packet.digest_count < 0 ||
         packet.digest_count > packet_most_digests || packet.first > UINT32_MAX - packet_most_commands)
         out->failed = true;
     if (out->failed) return;
-    put_number(out, static_cast<uint64_t>(packet.side | packet.leaving << 1), 1);
+    put_number(out, static_cast<uint64_t>(packet.side | packet.leaving << 1 | packet.parting << 2), 1);
     put_number(out, packet.first, 4);
     put_frame_near(out, packet.commands_held, packet.first);
     put_frame_near(out, packet.digests_held, packet.first);
@@ -197,9 +197,10 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
 
 void take_lockstep(Reader* in, LockstepPacket* packet) {
     const uint64_t side_and_leaving = take_number(in, 1);
-    if (side_and_leaving > 3) fail(in, packet_bad_field);
+    if (side_and_leaving > 7) fail(in, packet_bad_field);
     packet->side = side_and_leaving & 1;
     packet->leaving = static_cast<uint8_t>(side_and_leaving >> 1 & 1);
+    packet->parting = static_cast<uint8_t>(side_and_leaving >> 2 & 1);
     packet->first = static_cast<uint32_t>(take_number(in, 4));
     packet->commands_held = take_frame_near(in, packet->first);
     packet->digests_held = take_frame_near(in, packet->first);

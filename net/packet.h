@@ -81,7 +81,8 @@ struct PacketDigest {
 // and its census digests the receiver has not acknowledged.
 struct LockstepPacket {
     uint8_t side;
-    uint8_t leaving;           // the sender ends the game; its last packets say so
+    uint8_t leaving;           // the sender ends the game at first + command_count
+    uint8_t parting;           // ...because the two games can no longer agree
     uint32_t commands_held;    // the sender holds every receiver command below this frame
     uint32_t digests_held;     // ...and every receiver digest below this frame
     uint32_t first;

@@ -200,7 +200,7 @@ void describe_field(DigestForm form, int i, int slot, const View* view, char* te
 }
 
 void print_digest_difference(const StateDigest& before, const StateDigest& now, DigestForm form, const View* view,
-                             const char* now_is, std::FILE* out) {
+                             const char* now_is, std::FILE* out, std::FILE* units) {
     const char* was = before.fingerprint;
     const char* is = now.fingerprint;
     const int game_fields = digest_game_fields(form);
@@ -223,6 +223,7 @@ void print_digest_difference(const StateDigest& before, const StateDigest& now, 
         any = true;
     }
     if (any) std::fprintf(out, "\n");
+    if (!units) return;
     // One hex digit a column: a moved column keeps its digit one time in
     // sixteen, and then the moved slots show every field.
     bool column_moved = false;
@@ -231,13 +232,13 @@ void print_digest_difference(const StateDigest& before, const StateDigest& now, 
         if (was[fields + g] == is[fields + g]) continue;
         for (int slot = g * digest_slots_per_group; slot < (g + 1) * digest_slots_per_group; ++slot) {
             if (!unit_table[slot].active) continue;
-            std::fprintf(out, "unit %d %s:", slot, now_is);
+            std::fprintf(units, "unit %d %s:", slot, now_is);
             for (int i = game_fields; i < fields; ++i) {
                 if (column_moved && was[i] == is[i]) continue;
                 describe_field(form, i, slot, view, value, sizeof value);
-                std::fprintf(out, " %s", value);
+                std::fprintf(units, " %s", value);
             }
-            std::fprintf(out, "\n");
+            std::fprintf(units, "\n");
         }
     }
 }

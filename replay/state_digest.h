@@ -45,7 +45,8 @@ const char* digest_field_name(DigestForm form, int i);
 void describe_field(DigestForm form, int i, int slot, const View* view, char* text, int size);
 // What moved from `before` to `now`, the state as it is now, on lines of
 // out: the fields by name, the slots by group of digest_slots_per_group, and
-// the moved fields' values now ("unit 3 as replayed: hp=19.5"; `now_is`
-// says which state now is).
+// the game's moved fields' values now; each unit of the moved groups goes
+// to units ("unit 3 as replayed: hp=19.5"; `now_is` says which state now
+// is), or nowhere when units is null.
 void print_digest_difference(const StateDigest& before, const StateDigest& now, DigestForm form, const View* view,
-                             const char* now_is, std::FILE* out);
+                             const char* now_is, std::FILE* out, std::FILE* units);

@@ -100,7 +100,7 @@ void check_checkpoint(const char* game, const Checkpoint& pinned) {
     char* moved = nullptr;
     size_t moved_size = 0;
     std::FILE* out = open_memstream(&moved, &moved_size);
-    print_digest_difference(before, now, DigestForm::shared, nullptr, "now", out);
+    print_digest_difference(before, now, DigestForm::shared, nullptr, "now", out, out);
     std::fclose(out);
     ADD_FAILURE() << game << " at frame " << pinned.frame << ": digest " << digest << ", pinned " << pinned.digest
                   << "\n" << moved;

@@ -35,8 +35,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     const int64_t began = net_now_ms();
     bool opened;
     if (options.hosting) {
-        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv4, options.port), options.seed, 1,
-                            frame_ms, began);
+        opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
         if (opened) std::printf("waiting for a player on port %d\n", options.port);
     } else {
         DatagramAddress host;
@@ -48,8 +47,11 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         if (opened) std::printf("connecting to %s\n", options.join_address);
     }
     std::fflush(stdout);
+    int notes_told = 0;
     while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
         lobby_update(&lobby, net_now_ms());
+        for (; notes_told < lobby.notes_made; ++notes_told)
+            std::fprintf(stderr, "varnhold-sim: %s\n", lobby_note(lobby, notes_told));
         if (options.hosting && net_now_ms() - began > host_wait_ms) {
             std::fprintf(stderr, "varnhold-sim: nobody joined within %" PRId64 " s\n", host_wait_ms / 1000);
             lobby_close(&lobby);
@@ -122,8 +124,8 @@ void see_off(Peer* peer) {
 void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
     const Link& link = peer.play.link;
     const double minutes = static_cast<double>(peer.play.frames_run) / 60.0 / 60.0;
-    std::printf("side %d, input delay %d frames, round trip %d ms\n", game.local_side, game.delay,
-                game.round_trip_ms);
+    std::printf("side %d, input delay %d frames, round trip %d ms (%s)\n", game.local_side, game.delay,
+                game.round_trip_ms, game.hosting ? "the median of 5 pings" : "the hello to its welcome");
     std::printf("frames %" PRIu32 "\n", peer.play.frames_run);
     if (options.frames_per_second > 0)
         std::printf("stalled frames %lld (%.2f per minute of play)\n", peer.stalled_frames,
@@ -179,7 +181,7 @@ int play_network_peer(const SimNetOptions& options) {
         char line[128];
         net_play_end_line(peer.play, status, line, sizeof line);
         std::fprintf(stderr, "varnhold-sim: %s\n", line);
-        if (status == lockstep_desynced) net_play_print_parting(peer.play, stdout);
+        if (status == lockstep_desynced) net_play_print_parting(peer.play, stdout, stdout);
         exit_code = 1;
     }
     stop_recording();

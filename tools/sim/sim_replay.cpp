@@ -83,7 +83,7 @@ void print_difference(const ReplayPlayer& player) {
                 player.differs_at_frame, player.replayed.whole, player.recorded.whole);
     const bool format_1 = player.header.format_version == 1;
     print_digest_difference(player.recorded, player.replayed, format_1 ? DigestForm::with_view : DigestForm::shared,
-                            &player.view, "as replayed", stdout);
+                            &player.view, "as replayed", stdout, stdout);
 }
 
 }  // namespace
