@@ -115,6 +115,20 @@ for side in host guest; do
 done
 ok "a guest dealt from another seed: both stop naming frame 1 and the fields that moved"
 
+# ---- the host on IPv6 as on IPv4; a caller of another version told on the host ----
+port=$((port + 1))
+game host --host $port --seed 3 --frames 120
+sleep 0.3
+# A hello of version "0.0", rules 1, nonce 2: refused, and the host says so.
+printf 'Vh\001\001\0\0\0\0\0030.0\001\0\0\0\0\0\0\0\002\0\0\0\0\0\0\0' >/dev/udp/127.0.0.1/$port
+called="[::1]:$port"
+[ -f /proc/net/if_inet6 ] || called="127.0.0.1:$port"
+game guest --join "$called" --frames 120
+both_end 0 "joined at $called"
+grep -q "^varnhold-sim: A player at 127.0.0.1:[0-9]* with version 0.0 could not join: this is version" \
+    "$work/host.err" || fail "the host did not tell the refusal: $(cat "$work/host.err")"
+ok "a guest joins the headless host at $called; the host tells of the caller it refused"
+
 # ---- hostile datagrams ----------------------------------------------------------
 port=$((port + 1))
 game host --host $port --seed 8 --frames 1500 --fps 60
