@@ -8,7 +8,7 @@ void send_lockstep(Link* link, const Lockstep& lockstep, int64_t now_ms) {
     uint8_t bytes[packet_capacity];
     const int size = link_datagram(*link, lockstep, bytes, sizeof bytes);
     if (size == 0) return;
-    datagram_send(link->game.socket, link->game.peer, bytes, size);
+    datagram_send_from(link->game.socket, link->game.local, link->game.peer, bytes, size);
     ++link->datagrams_sent;
     link->wire_bytes_sent += size + link_header_bytes;
     link->last_sent_ms = now_ms;
@@ -26,8 +26,8 @@ void link_start(Link* link, const NetGame& game, int64_t now_ms) {
 void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
     for (int i = 0; i < lobby_most_datagrams; ++i) {
         uint8_t bytes[packet_capacity];
-        DatagramAddress from;
-        const int size = datagram_receive(link->game.socket, bytes, sizeof bytes, &from);
+        DatagramAddress from, called;
+        const int size = datagram_receive_at(link->game.socket, bytes, sizeof bytes, &from, &called);
         if (size < 0) return;
         ++link->datagrams_received;
         link->wire_bytes_received += size + link_header_bytes;
@@ -43,7 +43,7 @@ void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
             refusal.refuse.reason = refuse_busy;
             refusal.refuse.nonce = packet.hello.nonce;
             const int refusal_size = write_packet(refusal, bytes, sizeof bytes);
-            if (refusal_size > 0) datagram_send(link->game.socket, from, bytes, refusal_size);
+            if (refusal_size > 0) datagram_send_from(link->game.socket, called, from, bytes, refusal_size);
         } else if (packet.kind == packet_lockstep && same_datagram_address(from, link->game.peer)) {
             lockstep_incoming(lockstep, packet.lockstep, now_ms);
         }

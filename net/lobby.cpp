@@ -11,10 +11,11 @@ void copy_version(char* to, const char* from) {
     std::snprintf(to, packet_version_capacity, "%s", from ? from : "");
 }
 
-void send_packet(Lobby* lobby, const DatagramAddress& to, const Packet& packet) {
+// From `local`, the address of ours the other side called.
+void send_packet(Lobby* lobby, const DatagramAddress& local, const DatagramAddress& to, const Packet& packet) {
     uint8_t bytes[packet_capacity];
     const int size = write_packet(packet, bytes, sizeof bytes);
-    if (size > 0) datagram_send(lobby->socket, to, bytes, size);
+    if (size > 0) datagram_send_from(lobby->socket, local, to, bytes, size);
 }
 
 Packet new_packet(PacketKind kind, uint32_t token) {
@@ -54,19 +55,20 @@ void describe_both(const Lobby& lobby, const char* other_version, uint64_t other
     describe(ours, size, lobby.version, lobby.rules, packet_protocol, detail);
 }
 
-void send_refusal(Lobby* lobby, const DatagramAddress& to, uint8_t reason, uint64_t nonce) {
+void send_refusal(Lobby* lobby, const DatagramAddress& local, const DatagramAddress& to, uint8_t reason,
+                  uint64_t nonce) {
     Packet packet = new_packet(packet_refuse, 0);
     packet.refuse.reason = reason;
     packet.refuse.nonce = nonce;
     copy_version(packet.refuse.version, lobby->version);
     packet.refuse.rules = lobby->rules;
-    send_packet(lobby, to, packet);
+    send_packet(lobby, local, to, packet);
 }
 
-void send_welcome(Lobby* lobby, const DatagramAddress& to, uint64_t nonce) {
+void send_welcome(Lobby* lobby, const LobbyCaller& caller) {
     Packet packet = new_packet(packet_welcome, lobby->token);
-    packet.welcome.nonce = nonce;
-    send_packet(lobby, to, packet);
+    packet.welcome.nonce = caller.nonce;
+    send_packet(lobby, caller.called, caller.address, packet);
 }
 
 void send_start(Lobby* lobby) {
@@ -74,19 +76,20 @@ void send_start(Lobby* lobby) {
     packet.start.seed = lobby->seed;
     packet.start.delay = static_cast<uint8_t>(lobby->game.delay);
     packet.start.guest_side = static_cast<uint8_t>(lobby->guest_side);
-    send_packet(lobby, lobby->peer, packet);
+    send_packet(lobby, lobby->local, lobby->peer, packet);
 }
 
 void send_ping(Lobby* lobby, LobbyCaller* caller, int64_t now_ms) {
     Packet ping = new_packet(packet_ping, lobby->token);
     ping.ping.sent_ms = static_cast<uint32_t>(now_ms);
-    send_packet(lobby, caller->address, ping);
+    send_packet(lobby, caller->called, caller->address, ping);
     caller->last_ping_ms = now_ms;
 }
 
 void fill_game(Lobby* lobby, int delay, int local_side) {
     lobby->game.socket = lobby->socket;
     lobby->game.peer = lobby->peer;
+    lobby->game.local = lobby->local;
     lobby->game.token = lobby->token;
     lobby->game.seed = lobby->seed;
     lobby->game.delay = delay;
@@ -145,12 +148,12 @@ LobbyCaller* place_for_caller(Lobby* lobby) {
 void host_hears_hello(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
     const HelloPacket& hello = packet.hello;
     if (lobby->state != lobby_waiting) {
-        send_refusal(lobby, from, refuse_busy, hello.nonce);
+        send_refusal(lobby, lobby->called, from, refuse_busy, hello.nonce);
         return;
     }
     if (packet.protocol != packet_protocol || std::strcmp(hello.version, lobby->version) != 0 ||
         hello.rules != lobby->rules) {
-        send_refusal(lobby, from, refuse_version, hello.nonce);
+        send_refusal(lobby, lobby->called, from, refuse_version, hello.nonce);
         char theirs[80], ours[80], address[datagram_address_text_capacity];
         describe_both(*lobby, hello.version, hello.rules, packet.protocol, theirs, ours, sizeof theirs);
         datagram_address_text(from, address, sizeof address);
@@ -167,20 +170,22 @@ void host_hears_hello(Lobby* lobby, const Packet& packet, const DatagramAddress&
         caller->present = true;
         caller->address = from;
         caller->nonce = hello.nonce;
+        caller->called = lobby->called;
         caller->hello_ms = now_ms;
         caller->last_ping_ms = now_ms - lobby_ping_interval_ms;
     }
-    send_welcome(lobby, from, hello.nonce);
+    send_welcome(lobby, *caller);
 }
 
 // The caller answered every ping: the seat is its, the others are told the
 // host has its player.
 void seat(Lobby* lobby, const LobbyCaller& chosen, int64_t now_ms) {
     lobby->peer = chosen.address;
+    lobby->local = chosen.called;
     lobby->nonce = chosen.nonce;
     for (LobbyCaller& caller : lobby->callers) {
         if (caller.present && !same_datagram_address(caller.address, chosen.address))
-            send_refusal(lobby, caller.address, refuse_busy, caller.nonce);
+            send_refusal(lobby, caller.called, caller.address, refuse_busy, caller.nonce);
         caller.present = false;
     }
     fill_game(lobby, lobby_input_delay(median_round_trip(chosen), lobby->frame_ms), 1 - lobby->guest_side);
@@ -234,7 +239,7 @@ void guest_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from
     if (packet.kind == packet_ping) {
         Packet pong = new_packet(packet_pong, lobby->token);
         pong.ping = packet.ping;
-        send_packet(lobby, lobby->peer, pong);
+        send_packet(lobby, lobby->local, lobby->peer, pong);
     } else if (packet.kind == packet_start) {
         lobby->seed = packet.start.seed;
         fill_game(lobby, packet.start.delay, packet.start.guest_side);
@@ -254,7 +259,7 @@ void send_due(Lobby* lobby, int64_t now_ms) {
             copy_version(hello.hello.version, lobby->version);
             hello.hello.rules = lobby->rules;
             hello.hello.nonce = lobby->nonce;
-            send_packet(lobby, lobby->peer, hello);
+            send_packet(lobby, lobby->local, lobby->peer, hello);
             lobby->last_sent_ms = now_ms;
         }
         return;
@@ -346,7 +351,7 @@ void lobby_update(Lobby* lobby, int64_t now_ms) {
     for (int i = 0; i < lobby_most_datagrams && lobby->state != lobby_failed; ++i) {
         uint8_t bytes[packet_capacity];
         DatagramAddress from;
-        const int size = datagram_receive(lobby->socket, bytes, sizeof bytes, &from);
+        const int size = datagram_receive_at(lobby->socket, bytes, sizeof bytes, &from, &lobby->called);
         if (size < 0) break;
         Packet packet;
         const uint32_t token = lobby->state == lobby_joining ? 0 : lobby->token;

@@ -49,6 +49,7 @@ struct LobbyIdentity {
 struct NetGame {
     int socket;
     DatagramAddress peer;
+    DatagramAddress local;  // ours, as the peer called it: what we send from
     uint32_t token;
     uint32_t seed;
     int delay;
@@ -61,6 +62,7 @@ struct NetGame {
 struct LobbyCaller {
     bool present;
     DatagramAddress address;
+    DatagramAddress called;  // the address of ours it called: we answer from it
     uint64_t nonce;
     int64_t hello_ms;  // its first hello: the handshake's time runs from there
     int64_t last_ping_ms;
@@ -76,6 +78,8 @@ struct Lobby {
     uint64_t rules;
     uint64_t nonce;  // the guest's, on both sides
     DatagramAddress peer;  // the host once it welcomed us; the chosen guest
+    DatagramAddress local;   // the address of ours the chosen guest called
+    DatagramAddress called;  // the address of ours the datagram in hand called
     LobbyCaller callers[lobby_callers];  // host, waiting: who answers the pings
     uint32_t token;
     uint32_t seed;

@@ -48,6 +48,15 @@ bool datagram_send(int socket, const DatagramAddress& to, const void* bytes, int
 // its sender, or -1 when none waits. A datagram longer than capacity is
 // returned as capacity + 1 with only its first capacity bytes kept.
 int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* from);
+// The same, with the address of this machine the sender called (port 0),
+// for a socket bound to the any address; the any address where the system
+// does not tell it.
+int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* from, DatagramAddress* called);
+// Sends from this machine's address `local` (the one the other side
+// called; the any address: the one the system's routes choose), so that a
+// machine of several addresses answers from the one it was called at.
+bool datagram_send_from(int socket, const DatagramAddress& local, const DatagramAddress& to, const void* bytes,
+                        int size);
 void datagram_close(int socket);
 
 // Resolves "HOST" or "HOST:PORT" (numeric or a name; names may wait on the

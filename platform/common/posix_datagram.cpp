@@ -26,6 +26,28 @@ int socket_family(int socket) {
     return bound.ss_family;
 }
 
+// The source address of a datagram to send, as its control message.
+void put_source(const DatagramAddress& local, int family, msghdr* message, char* control) {
+    sockaddr_storage source;
+    address_to_system(local, family, &source);
+    message->msg_control = control;
+    cmsghdr* header = reinterpret_cast<cmsghdr*>(control);
+    if (family == AF_INET6) {
+        in6_pktinfo info = {reinterpret_cast<sockaddr_in6&>(source).sin6_addr, 0};
+        header->cmsg_level = IPPROTO_IPV6, header->cmsg_type = IPV6_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof info);
+        message->msg_controllen = CMSG_SPACE(sizeof info);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    } else {
+        in_pktinfo info = {};
+        info.ipi_spec_dst = reinterpret_cast<sockaddr_in&>(source).sin_addr;
+        header->cmsg_level = IPPROTO_IP, header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof info);
+        message->msg_controllen = CMSG_SPACE(sizeof info);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    }
+}
+
 }  // namespace
 
 int datagram_open(const DatagramAddress& local) {
@@ -35,8 +57,12 @@ int datagram_open(const DatagramAddress& local) {
         note_error("socket", std::strerror(errno));
         return -1;
     }
-    const int off = 0;
+    const int off = 0, on = 1;
     if (family == AF_INET6) setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    // Each datagram then tells the address it was sent to (IPv4 senders on
+    // an IPv6 socket too, mapped).
+    if (family == AF_INET6) setsockopt(handle, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on);
+    else setsockopt(handle, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     sockaddr_storage system;
     const socklen_t length = address_to_system(local, family, &system);
     if (bind(handle, reinterpret_cast<sockaddr*>(&system), length) != 0) {
@@ -55,26 +81,68 @@ int datagram_local_port(int socket) {
 }
 
 bool datagram_send(int socket, const DatagramAddress& to, const void* bytes, int size) {
+    return datagram_send_from(socket, datagram_any_address(0, 0), to, bytes, size);
+}
+
+bool datagram_send_from(int socket, const DatagramAddress& local, const DatagramAddress& to, const void* bytes,
+                        int size) {
     const int family = socket_family(socket);
     if (family == AF_INET && to.family != datagram_ipv4) return false;
     sockaddr_storage system;
     const socklen_t length = address_to_system(to, family, &system);
-    return sendto(socket, bytes, static_cast<size_t>(size), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&system),
-                  length) == size;
+    iovec part = {const_cast<void*>(bytes), static_cast<size_t>(size)};
+    msghdr message;
+    std::memset(&message, 0, sizeof message);
+    message.msg_name = &system;
+    message.msg_namelen = length;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo))] = {};
+    const DatagramAddress any = datagram_any_address(local.family, 0);
+    if (local.family == to.family && std::memcmp(local.bytes, any.bytes, sizeof any.bytes) != 0)
+        put_source(local, family, &message, control);
+    return sendmsg(socket, &message, MSG_DONTWAIT) == size;
 }
 
 int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* from) {
+    DatagramAddress called;
+    return datagram_receive_at(socket, bytes, capacity, from, &called);
+}
+
+int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* from, DatagramAddress* called) {
     sockaddr_storage system;
     iovec part = {bytes, static_cast<size_t>(capacity)};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in6_pktinfo)) + CMSG_SPACE(sizeof(in_pktinfo))];
     msghdr message;
     std::memset(&message, 0, sizeof message);
     message.msg_name = &system;
     message.msg_namelen = sizeof system;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     const ssize_t size = recvmsg(socket, &message, MSG_DONTWAIT);
     if (size < 0) return -1;
     *from = address_from_system(system);
+    *called = datagram_any_address(from->family, 0);
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+        sockaddr_storage local;
+        std::memset(&local, 0, sizeof local);
+        if (header->cmsg_level == IPPROTO_IPV6 && header->cmsg_type == IPV6_PKTINFO) {
+            in6_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            local.ss_family = AF_INET6;
+            reinterpret_cast<sockaddr_in6&>(local).sin6_addr = info.ipi6_addr;
+        } else if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(header), sizeof info);
+            local.ss_family = AF_INET;
+            reinterpret_cast<sockaddr_in&>(local).sin_addr = info.ipi_addr;
+        } else {
+            continue;
+        }
+        *called = address_from_system(local);
+    }
     return message.msg_flags & MSG_TRUNC ? capacity + 1 : static_cast<int>(size);
 }
 

@@ -107,6 +107,18 @@ int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* fro
     return -1;
 }
 
+// Winsock answers from the address its routes choose (its guests follow
+// the welcome to it): the called address is not asked for.
+int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* from, DatagramAddress* called) {
+    const int size = datagram_receive(socket, bytes, capacity, from);
+    if (size >= 0) *called = datagram_any_address(from->family, 0);
+    return size;
+}
+
+bool datagram_send_from(int socket, const DatagramAddress&, const DatagramAddress& to, const void* bytes, int size) {
+    return datagram_send(socket, to, bytes, size);
+}
+
 void datagram_close(int socket) {
     const SOCKET system = system_socket(socket);
     if (system == INVALID_SOCKET) return;
