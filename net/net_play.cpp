@@ -123,9 +123,9 @@ void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, i
     case lockstep_desynced: {
         const char* why = "";
         switch (play.lockstep.parting_cause) {
-        case parted_refusals: why = ": the other side sends what this game cannot accept"; break;
+        case parted_refusals: why = ": the other side sends what this game refuses"; break;
         case parted_told: why = ", the other side says"; break;
-        case parted_overrun: why = ": the other side left there, and this game had run past it"; break;
+        case parted_overrun: why = ": the other side left there, this game ran on"; break;
         default: break;
         }
         std::snprintf(text, room, "the games parted at frame %" PRIu32 "%s", play.lockstep.desync_frame, why);
