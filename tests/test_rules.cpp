@@ -14,6 +14,7 @@
 #include "render/image_table.h"
 #include "render/overlay.h"
 #include "tests/support/world_fixture.h"
+#include "world/new_game.h"
 
 namespace {
 
@@ -105,8 +106,10 @@ TEST_F(Rules, TheLaterFunctionKeyWins) {
     FrameCommands both = no_commands();
     both.side[0].pace = 4;
     both.side[1].pace = 2;
+    both.side[0].deals = both.side[1].deals = 1, both.side[0].deal_seed = 5, both.side[1].deal_seed = 6;
     apply_side_keys(both);
     EXPECT_EQ(game_speed, 2) << "game_speed, both sides";
+    EXPECT_EQ(last_deal_seed(), 6u) << "the deal, both sides";
 }
 
 // The same commands given as side 0 or as side 1 of the mirrored position
