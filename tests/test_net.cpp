@@ -1,9 +1,10 @@
 // Network play: every out-of-bounds datagram is refused with its fault; two
 // lockstep cores run the same commands through their packets' bytes over
-// loss, repeats and reordering, stall without the other side, refuse what no
-// honest peer sends, and find a differing census; over loopback the lobby
-// starts a game, refuses another version and a third player, and gives up on
-// silence, and the link carries the game.
+// loss, repeats and reordering, refuse what no honest peer sends until the
+// games part, and end on one frame or say where they parted; over loopback
+// the lobby starts a game while a stranger knocks, seats only a caller that
+// answers every ping, tells whom it refused, answers from the address it
+// was called at, gives up on silence, and the link carries the game.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -311,8 +312,8 @@ struct Caller {
     void listen() {
         uint8_t bytes[packet_capacity];
         DatagramAddress from;
-        Packet packet;
         for (int size; (size = datagram_receive(socket, bytes, sizeof bytes, &from)) >= 0; ++heard) {
+            Packet packet = {};
             if (read_packet(bytes, size, token_heard, &packet) != packet_ok) continue;
             last = packet, token_heard = packet.kind == packet_welcome ? packet.token : token_heard;
             if (packet.kind == packet_hello) packet.kind = packet_welcome, packet.token = 7, packet.welcome.nonce = 5;
