@@ -75,23 +75,26 @@ int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]
 
 // The host's newest notes (who was refused, who stopped answering) in the
 // lobby's lines, above "Escape cancels." and in place of the last addresses
-// shown, each wrapped at a space onto at most two lines; new ones go to
-// stderr too. Returns the lines' count.
+// shown: each up to its reason (stderr has it whole), wrapped at a space
+// onto at most two lines. Returns the lines' count.
 int add_notes(const Lobby& lobby, int* notes_told, char text[][line_capacity], int count) {
     for (; *notes_told < lobby.notes_made; ++*notes_told)
         std::fprintf(stderr, "varnhold: %s\n", lobby_note(lobby, *notes_told));
+    // What a line holds right of the banner's margin.
+    constexpr int width = line_capacity - 6;
     char note_lines[banner_most_lines][line_capacity];
     int note_count = 0;
     for (int index = lobby.notes_made - 1; index >= lobby.notes_made - lobby_notes_kept; --index) {
         const char* note = lobby_note(lobby, index);
-        const int length = static_cast<int>(std::strlen(note));
-        int cut = length < line_capacity ? length : line_capacity - 1;
+        const char* reason = std::strstr(note, ": ");
+        const int length = reason ? static_cast<int>(reason - note) : static_cast<int>(std::strlen(note));
+        int cut = length <= width ? length : width;
         while (cut < length && cut > 0 && note[cut] != ' ') --cut;
         const int lines = cut < length ? 2 : 1;
         if (length == 0 || note_count + lines > banner_most_lines - 3) break;
         std::memmove(note_lines[lines], note_lines[0], sizeof note_lines[0] * static_cast<size_t>(note_count));
         std::snprintf(note_lines[0], line_capacity, "%.*s", cut, note);
-        if (lines == 2) std::snprintf(note_lines[1], line_capacity, "%s", note + cut + 1);
+        if (lines == 2) std::snprintf(note_lines[1], line_capacity, "%.*s", length - cut - 1, note + cut + 1);
         note_count += lines;
     }
     const int kept = count - 1 < banner_most_lines - 1 - note_count ? count - 1 : banner_most_lines - 1 - note_count;
