@@ -6,6 +6,8 @@
 #include "platform/common/socket_address.h"
 #include "platform/datagram.h"
 
+#include <mswsock.h>
+
 namespace {
 
 char last_error[320] = "";
@@ -20,6 +22,23 @@ constexpr int socket_capacity = 8;
 SOCKET sockets[socket_capacity];
 int socket_families[socket_capacity];
 bool started = false;
+// WSARecvMsg, the one receive that tells the address a datagram was sent
+// to, is reached through a socket.
+LPFN_WSARECVMSG receive_message = nullptr;
+
+// Each datagram then tells the address it was sent to (IPv4 senders on an
+// IPv6 socket too).
+void ask_called_address(SOCKET system, int family) {
+    const DWORD on = 1;
+    if (family == AF_INET6)
+        setsockopt(system, IPPROTO_IPV6, IPV6_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
+    setsockopt(system, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
+    GUID id = WSAID_WSARECVMSG;
+    DWORD size = 0;
+    if (!receive_message)
+        WSAIoctl(system, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &receive_message, sizeof receive_message,
+                 &size, nullptr, nullptr);
+}
 
 bool start_winsock() {
     if (started) return true;
@@ -66,6 +85,7 @@ int datagram_open(const DatagramAddress& local) {
         closesocket(system);
         return -1;
     }
+    ask_called_address(system, family);
     sockets[handle] = system;
     socket_families[handle] = family;
     return handle;
@@ -107,15 +127,74 @@ int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* fro
     return -1;
 }
 
-// Winsock answers from the address its routes choose (its guests follow
-// the welcome to it): the called address is not asked for.
 int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* from, DatagramAddress* called) {
-    const int size = datagram_receive(socket, bytes, capacity, from);
-    if (size >= 0) *called = datagram_any_address(from->family, 0);
-    return size;
+    const SOCKET system = system_socket(socket);
+    if (system == INVALID_SOCKET) return -1;
+    if (!receive_message) {  // a system without WSARecvMsg does not tell the address called
+        const int size = datagram_receive(socket, bytes, capacity, from);
+        if (size >= 0) *called = datagram_any_address(from->family, 0);
+        return size;
+    }
+    for (int attempt = 0; attempt < 16; ++attempt) {  // as datagram_receive: resets are no datagrams
+        sockaddr_storage address;
+        char control[WSA_CMSG_SPACE(sizeof(IN6_PKTINFO)) + WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
+        WSABUF part = {static_cast<ULONG>(capacity), static_cast<char*>(bytes)};
+        WSAMSG message = {reinterpret_cast<sockaddr*>(&address), sizeof address, &part, 1, {sizeof control, control}, 0};
+        DWORD size = 0;
+        const int error = receive_message(system, &message, &size, nullptr, nullptr) == 0 ? 0 : WSAGetLastError();
+        if (error == WSAECONNRESET) continue;
+        if (error != 0 && error != WSAEMSGSIZE) return -1;
+        *from = address_from_system(address);
+        *called = datagram_any_address(from->family, 0);
+        for (WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message); header; header = WSA_CMSG_NXTHDR(&message, header)) {
+            sockaddr_storage local = {};
+            if (header->cmsg_level == IPPROTO_IPV6 && header->cmsg_type == IPV6_PKTINFO) {
+                local.ss_family = AF_INET6;
+                std::memcpy(&reinterpret_cast<sockaddr_in6&>(local).sin6_addr, WSA_CMSG_DATA(header), sizeof(IN6_ADDR));
+            } else if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+                local.ss_family = AF_INET;
+                std::memcpy(&reinterpret_cast<sockaddr_in&>(local).sin_addr, WSA_CMSG_DATA(header), sizeof(IN_ADDR));
+            } else {
+                continue;
+            }
+            *called = address_from_system(local);
+        }
+        return error ? capacity + 1 : static_cast<int>(size);
+    }
+    return -1;
 }
 
-bool datagram_send_from(int socket, const DatagramAddress&, const DatagramAddress& to, const void* bytes, int size) {
+// From the address called, as the system's packet information says it
+// (IPv4's for an IPv4 peer, on a dual-stack socket too); should the system
+// refuse that, from the one its routes choose. (Wine takes the packet
+// information and sends from its routes' choice: its guests follow the
+// welcome.)
+bool datagram_send_from(int socket, const DatagramAddress& local, const DatagramAddress& to, const void* bytes,
+                        int size) {
+    const SOCKET system = system_socket(socket);
+    const DatagramAddress any = datagram_any_address(local.family, 0);
+    if (system == INVALID_SOCKET || local.family != to.family || std::memcmp(local.bytes, any.bytes, 16) == 0)
+        return datagram_send(socket, to, bytes, size);
+    sockaddr_storage address, source;
+    const int length = address_to_system(to, socket_families[socket], &address);
+    address_to_system(local, local.family == datagram_ipv6 ? AF_INET6 : AF_INET, &source);
+    char control[WSA_CMSG_SPACE(sizeof(IN6_PKTINFO))] = {};
+    WSABUF part = {static_cast<ULONG>(size), static_cast<char*>(const_cast<void*>(bytes))};
+    WSAMSG message = {reinterpret_cast<sockaddr*>(&address), length, &part, 1, {sizeof control, control}, 0};
+    WSACMSGHDR* header = WSA_CMSG_FIRSTHDR(&message);
+    if (local.family == datagram_ipv6) {
+        IN6_PKTINFO info = {reinterpret_cast<sockaddr_in6&>(source).sin6_addr, 0};
+        header->cmsg_level = IPPROTO_IPV6, header->cmsg_type = IPV6_PKTINFO, header->cmsg_len = WSA_CMSG_LEN(sizeof info);
+        message.Control.len = WSA_CMSG_SPACE(sizeof info);
+        std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
+    } else {
+        IN_PKTINFO info = {reinterpret_cast<sockaddr_in&>(source).sin_addr, 0};
+        header->cmsg_level = IPPROTO_IP, header->cmsg_type = IP_PKTINFO, header->cmsg_len = WSA_CMSG_LEN(sizeof info);
+        message.Control.len = WSA_CMSG_SPACE(sizeof info);
+        std::memcpy(WSA_CMSG_DATA(header), &info, sizeof info);
+    }
+    DWORD sent = 0;
+    if (WSASendMsg(system, &message, 0, &sent, nullptr, nullptr) == 0) return static_cast<int>(sent) == size;
     return datagram_send(socket, to, bytes, size);
 }
 
