@@ -220,17 +220,16 @@ TEST(Lockstep, ImplausiblePacketsChangeNothingUntilTheGamesPart) {
 // Both sides exchange their packets straight for 10 frames; then side 1
 // runs `ahead` frames more on what it holds.
 void play_in_step(Lockstep* sides, int ahead) {
-    for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 3, 0);
     FrameCommands commands;
-    for (int frame = 0; frame < 10 + ahead; ++frame) {
+    for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 3, 0);
+    for (int frame = 0; frame < 10; ++frame) {
         LockstepPacket packets[2] = {};
-        for (int side = 0; side < 2 && frame < 10; ++side) {
-            if (lockstep_wants_command(sides[side])) lockstep_submit(&sides[side], made_at(side, frame + 3));
-            lockstep_outgoing(sides[side], &packets[side]);
-        }
-        for (int side = 0; side < 2 && frame < 10; ++side) lockstep_incoming(&sides[side], packets[1 - side], 0);
-        for (int side = frame < 10 ? 0 : 1; side < 2; ++side) lockstep_take(&sides[side], &commands);
+        for (int side = 0; side < 2; ++side)
+            lockstep_submit(&sides[side], made_at(side, frame + 3)), lockstep_outgoing(sides[side], &packets[side]);
+        for (int side = 0; side < 2; ++side)
+            lockstep_incoming(&sides[side], packets[1 - side], 0), lockstep_take(&sides[side], &commands);
     }
+    for (int i = 0; i < ahead; ++i) lockstep_take(&sides[1], &commands);
 }
 
 // A leaving side's packets end at its last frame: the other runs to it and
@@ -298,7 +297,7 @@ DatagramAddress at(int socket) { return loopback(datagram_local_port(socket)); }
 struct Caller {
     explicit Caller(int family = 0) : socket(datagram_open(family ? datagram_any_address(family, 0) : loopback(0))) {}
     int socket;
-    int pongs = 0, heard = 0;
+    int pongs = 0;
     Packet last = {};
     uint32_t token_heard = 0;
     void knock(const DatagramAddress& to, const char* version = "1.0.0", uint64_t rules = 0xabcdef,
@@ -312,7 +311,7 @@ struct Caller {
     void listen() {
         uint8_t bytes[packet_capacity];
         DatagramAddress from;
-        for (int size; (size = datagram_receive(socket, bytes, sizeof bytes, &from)) >= 0; ++heard) {
+        for (int size; (size = datagram_receive(socket, bytes, sizeof bytes, &from)) >= 0;) {
             Packet packet = {};
             if (read_packet(bytes, size, token_heard, &packet) != packet_ok) continue;
             last = packet, token_heard = packet.kind == packet_welcome ? packet.token : token_heard;
@@ -362,7 +361,6 @@ TEST(Lobby, HostAndGuestStartTheSameGameWhileAStrangerKnocks) {
     pump(lobbies, 1, &now, 1);
     ASSERT_EQ(lobbies[0].state, lobby_started);
     EXPECT_EQ(lobbies[0].game.local_side, 0);
-    EXPECT_EQ(lobbies[0].game.delay, 3);
     link_start(&links[0], lobbies[0].game, now);
     lockstep_start(&locksteps[0], 0, 3, now);
     stranger.knock(at(lobbies[1].socket));
@@ -374,9 +372,8 @@ TEST(Lobby, HostAndGuestStartTheSameGameWhileAStrangerKnocks) {
     pump(&lobbies[2], 1, &now, 1);
     EXPECT_EQ(std::string(lobbies[2].message), "The host already has a player.");
     EXPECT_EQ(locksteps[0].known[1], 4u) << "the guest's command came through the link";
-    const int heard = stranger.heard;
-    stranger.listen();
-    EXPECT_EQ(stranger.heard, heard) << "the guest answered a stranger's hello";
+    stranger.last = {}, stranger.listen();
+    EXPECT_EQ(stranger.last.kind, 0) << "the guest answered a stranger's hello";
     for (int side = 0; side < 2; ++side) link_leave(&links[side], &locksteps[side]);
 }
 
@@ -408,7 +405,6 @@ TEST(Lobby, TheHostTellsWhomItRefusedAndWhoStoppedAnswering) {
         EXPECT_NE(std::string(lobby_note(lobbies[0], i + 1)).find(cases[i].host_says), std::string::npos)
             << lobby_note(lobbies[0], i + 1);
     }
-    EXPECT_NE(std::string(lobby_note(lobbies[0], 0)).find("A player at 127.0.0.1:"), std::string::npos);
     EXPECT_EQ(lobbies[0].notes_made, 3) << "one note each, however often they knocked";
     callers[2].pongs = lobby_pings - 1;
     for (int i = 0; i < lobby_handshake_limit_ms / 10; ++i) {
@@ -468,8 +464,8 @@ TEST(Lobby, AGuestGivesUpOnSilence) {
     pump(&lobbies[1], 1, &now, 300);
     EXPECT_EQ(lobbies[1].state, lobby_joining);
     pump(&lobbies[1], 1, &now, 1);
-    EXPECT_NE(std::strstr(lobbies[1].message, "Nobody answered at 127.0.0.1:"), nullptr) << lobbies[1].message;
-    EXPECT_NE(std::strstr(lobbies[1].message, "within 3 s."), nullptr) << lobbies[1].message;
+    EXPECT_EQ(std::string(lobbies[1].message),
+              "Nobody answered at 127.0.0.1:" + std::to_string(datagram_local_port(nobody.socket)) + " within 3 s.");
     open_host(&lobbies[0], "1.0.0", now);
     ASSERT_TRUE(lobby_join(&lobbies[1], {"1.0.0", 0xabcdef, 2}, at(lobbies[0].socket), 3000, now));
     pump(lobbies, 2, &now, 2);
