@@ -237,7 +237,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         const char* said;  // in the one line
     } files[] = {
         {"empty", "", "empty"}, {"not ours", "hello\n", "not a varnhold replay"},
-        {"another format", "varnhold-replay 3\ngame 9.0\nseed 1\n", "format 3"},
+        {"another format", "varnhold-replay 4\ngame 9.0\nseed 1\n", "format 4"},
         {"binary garbage", garbage, "not a varnhold replay"}, {"garbage after the header", header + garbage, "damaged"},
         {"header cut", sides, "ends inside its header"}, {"robot", head + "sides person robot\n", "line 4"},
         {"two spaces between the sides", head + "sides person  computer\n", "line 4"},
@@ -422,6 +422,8 @@ TEST_F(Digest, MovesWithEveryFieldOfTheGameAndOfEveryUnit) {
         {"selected_unit", [] { selected_unit[0] = 9; }}, {"selected_unit_1", [] { selected_unit[1] = 9; }},
         {"empire_0_won", [] { empire_0_won = 1; }}, {"empire_1_won", [] { empire_1_won = 1; }},
         {"tie", [] { tie = 1; }}, {"game_speed", [] { game_speed = 3; }},
+        {"person_0", [] { side_played_by_person[0] = 0; }}, {"person_1", [] { side_played_by_person[1] = 1; }},
+        {"deal_seed", [] { note_deal_seed(last_deal_seed() + 1); }},
         {"active", [&] { u.active = 0; }}, {"owner", [&] { u.owner = 0; }},
         {"tile_x", [&] { ++u.tile_x; }}, {"tile_y", [&] { ++u.tile_y; }},
         {"level", [&] { u.level = 1; }}, {"goal_x", [&] { u.goal_x = 5; }},

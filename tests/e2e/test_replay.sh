@@ -117,7 +117,7 @@ sim_refuses() {
     grep -q -- "$3" "$work/refused.err" || fail "$2: stderr does not say '$3': $(cat "$work/refused.err")"
 }
 
-header=$(head -n 6 "$replay" | wc -c)
+header=$(head -n 7 "$replay" | wc -c)
 cut_at=$((header + 1 + (RANDOM * 32768 + RANDOM) % (bytes - header - 1)))
 head -c "$cut_at" "$replay" >"$work/cut.vrp"
 sim_refuses "$work/cut.vrp" "a replay cut at byte $cut_at" "ends early, after frame"

@@ -81,9 +81,9 @@ void print_difference(const ReplayPlayer& player) {
     }
     std::printf("first difference at frame %" PRIu64 ": digest %016" PRIx64 ", recorded %016" PRIx64 "\n",
                 player.differs_at_frame, player.replayed.whole, player.recorded.whole);
-    const bool format_1 = player.header.format_version == 1;
-    print_digest_difference(player.recorded, player.replayed, format_1 ? DigestForm::with_view : DigestForm::shared,
-                            &player.view, "as replayed", stdout);
+    const DigestView view = digest_view_of(player.view);
+    print_digest_difference(player.recorded, player.replayed, digest_form_of_format(player.header.format_version),
+                            &view, "as replayed", stdout);
 }
 
 }  // namespace
