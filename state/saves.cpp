@@ -1,0 +1,168 @@
+#include "state/saves.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "state/snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* extension = ".vsv";
+constexpr int stamp_length = 19;
+constexpr int name_capacity = 64;
+
+bool absolute(const char* path) { return path && fs::path(path).is_absolute(); }
+
+bool digit(char c) { return c >= '0' && c <= '9'; }
+
+const char* prefix_of(bool autosave) { return autosave ? "autosave_" : "save_"; }
+
+// The date and time part of a save's name, or null for a name of neither kind.
+const char* stamp_of(const char* name) {
+    for (bool autosave : {false, true})
+        if (is_save_name(name, autosave)) return name + std::strlen(prefix_of(autosave));
+    return nullptr;
+}
+
+// Our names of one kind in the folder, the oldest first: at most
+// name_capacity of the oldest are held; count says how many there are.
+int oldest_of(const char* folder, bool autosave, char (*names)[name_capacity], int capacity, int* count) {
+    std::error_code error;
+    int held = 0;
+    *count = 0;
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() >= name_capacity || !is_save_name(name.c_str(), autosave)) continue;
+        if (!fs::is_regular_file(it->symlink_status(error))) continue;
+        ++*count;
+        int at = held;
+        while (at > 0 && std::strcmp(name.c_str(), names[at - 1]) < 0) --at;
+        if (at >= capacity) continue;
+        const int last = held < capacity ? held : capacity - 1;
+        for (int i = last; i > at; --i) std::memcpy(names[i], names[i - 1], name_capacity);
+        std::snprintf(names[at], name_capacity, "%s", name.c_str());
+        if (held < capacity) ++held;
+    }
+    return held;
+}
+
+// Removes the oldest autosaves until autosaves_kept remain; a handful at a
+// time, for a folder that somehow holds many.
+void prune_autosaves(const char* folder) {
+    static char names[16][name_capacity];
+    for (int round = 0; round < 1000; ++round) {
+        int count = 0;
+        const int held = oldest_of(folder, true, names, 16, &count);
+        const int excess = count - autosaves_kept;
+        if (excess <= 0 || held == 0) return;
+        std::error_code error;
+        for (int i = 0; i < excess && i < held; ++i) fs::remove(fs::path(folder) / names[i], error);
+    }
+}
+
+}  // namespace
+
+bool user_data_folder(const char* leaf, char* folder, size_t size) {
+    fs::path base;
+#ifdef _WIN32
+    const char* app_data = std::getenv("APPDATA");
+    if (!absolute(app_data)) return false;
+    base = fs::path(app_data);
+#else
+    const char* data_home = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (absolute(data_home)) base = fs::path(data_home);
+    else if (absolute(home)) base = fs::path(home) / ".local" / "share";
+    else return false;
+#endif
+    const std::string text = (base / "varnhold" / leaf).string();
+    if (text.size() + 1 > size) return false;
+    std::memcpy(folder, text.c_str(), text.size() + 1);
+    return true;
+}
+
+bool date_stamp(char* stamp, size_t size) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local = {};
+#ifdef _WIN32
+    if (localtime_s(&local, &now) != 0) return false;
+#else
+    if (!localtime_r(&now, &local)) return false;
+#endif
+    std::snprintf(stamp, size, "%04d-%02d-%02d_%02d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return true;
+}
+
+bool is_save_name(const char* name, bool autosave) {
+    const char* prefix = prefix_of(autosave);
+    if (std::strncmp(name, prefix, std::strlen(prefix)) != 0) return false;
+    const char* stamp = name + std::strlen(prefix);
+    const char* pattern = "dddd-dd-dd_dd-dd-dd";
+    for (int i = 0; i < stamp_length; ++i)
+        if (pattern[i] == 'd' ? !digit(stamp[i]) : stamp[i] != pattern[i]) return false;
+    const char* rest = stamp + stamp_length;
+    if (*rest == '-') {
+        ++rest;
+        if (!digit(*rest)) return false;
+        while (digit(*rest)) ++rest;
+    }
+    return std::strcmp(rest, extension) == 0;
+}
+
+bool save_game(bool autosave, char* path, size_t path_size, char* error, size_t error_size) {
+    char folder[4096], stamp[32];
+    if (!user_data_folder("saves", folder, sizeof folder)) {
+        std::snprintf(error, error_size, "no folder for saves (HOME is not set); the game is not saved");
+        return false;
+    }
+    std::error_code failure;
+    fs::create_directories(fs::path(folder), failure);
+    if (failure) {
+        std::snprintf(error, error_size, "cannot make the saves folder %s (%s)", folder, failure.message().c_str());
+        return false;
+    }
+    if (!date_stamp(stamp, sizeof stamp)) stamp[0] = '\0';
+    for (int n = 1; n < 100; ++n) {
+        const std::string name = std::string(prefix_of(autosave)) + stamp + (n > 1 ? "-" + std::to_string(n) : "") + extension;
+        const std::string full = (fs::path(folder) / name).string();
+        if (full.size() + 1 > path_size) break;
+        if (fs::exists(fs::path(full), failure)) continue;
+        char line[snapshot_error_capacity];
+        if (!save_snapshot_file(full.c_str(), line)) {
+            std::snprintf(error, error_size, "%s", line);
+            return false;
+        }
+        std::memcpy(path, full.c_str(), full.size() + 1);
+        if (autosave) prune_autosaves(folder);
+        return true;
+    }
+    std::snprintf(error, error_size, "no name for a save in %s", folder);
+    return false;
+}
+
+bool newest_save(char* path, size_t size) {
+    char folder[4096];
+    if (!user_data_folder("saves", folder, sizeof folder)) return false;
+    std::error_code error;
+    std::string newest, newest_stamp;
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const char* stamp = stamp_of(name.c_str());
+        if (!stamp || !fs::is_regular_file(it->status(error))) continue;
+        if (newest.empty() || std::strcmp(stamp, newest_stamp.c_str()) > 0) {
+            newest = it->path().string();
+            newest_stamp = stamp;
+        }
+    }
+    if (newest.empty() || newest.size() + 1 > size) return false;
+    std::memcpy(path, newest.c_str(), newest.size() + 1);
+    return true;
+}
