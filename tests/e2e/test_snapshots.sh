@@ -95,4 +95,32 @@ for case in "random bytes:not a varnhold snapshot" "cut:cut short" "longer:too l
 done
 echo "ok: broken saves refused with one line: $(cat "$work/err")"
 passed=$((passed + 1))
+# Killed while saving over and over, at random moments: the file left is
+# always a whole save that loads (the one before, or the new one).
+for round in $(seq 12); do
+    "$sim" --seed "$round" --player busy --frames 100000000 --save-every 1 "$work/kept.snap" >/dev/null 2>&1 &
+    pid=$!
+    sleep "0.$((RANDOM % 9 + 2))"
+    kill -9 "$pid"
+    wait "$pid" 2>/dev/null
+    "$sim" --seed 1 --frames 0 --load "$work/kept.snap" >/dev/null 2>"$work/err" ||
+        fail "killed while saving (round $round), the save does not load: $(cat "$work/err")"
+done
+echo "ok: killed while saving 12 times, the save left always loads"
+passed=$((passed + 1))
+
+# A full disk, as a file size limit makes it: one line, and the save before
+# is there as it was, with nothing beside it.
+cp "$work/kept.snap" "$work/before.snap"
+(
+    trap '' XFSZ
+    ulimit -f 8
+    exec "$sim" --seed 3 --frames 5 --save-at 5 "$work/kept.snap"
+) >/dev/null 2>"$work/err" && fail "a save past the size limit was said to be written"
+[ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "cannot write the save (File too large)" "$work/err" ||
+    fail "a full disk: $(cat "$work/err")"
+cmp -s "$work/kept.snap" "$work/before.snap" || fail "a full disk harmed the save before"
+[ ! -e "$work/kept.snap.part" ] || fail "a full disk left its part file"
+echo "ok: a full disk: $(cat "$work/err"), the save before kept"
+passed=$((passed + 1))
 echo "$passed passed, 0 failed"

@@ -37,6 +37,7 @@ struct SimOptions {
     bool both_people = false;           // --sides person person
     int deal_at = 0;                    // --deal-at F: the busy player deals again there
     long long save_at = -1;             // --save-at N FILE: a snapshot after frame N...
+    long long save_every = 0;           // --save-every N FILE: ...or after every N frames
     const char* save_path = nullptr;    // ...into FILE
     const char* load_path = nullptr;    // --load FILE: the game continues from it
     bool digests = false;               // --digests: every census's digest on a line
@@ -49,13 +50,14 @@ void print_usage() {
     std::fprintf(stderr,
                  "usage: varnhold-sim --seed S --frames N [--player idle|attack|random|busy] [--dump FILE] [--check]\n"
                  "                    [--sides person computer|person person] [--deal-at F] [--digests]\n"
-                 "                    [--load FILE] [--save-at N FILE] [--record FILE]\n"
+                 "                    [--load FILE] [--save-at N FILE | --save-every N FILE] [--record FILE]\n"
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
-                 "  --save-at save the game into FILE after its frame N of this run (0: at once)\n"
+                 "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
+                 "            --save-every N FILE after every N frames, over the same file\n"
                  "  --digests print each census's digest: census FRAME FRAME_COUNTER DIGEST\n"
                  "  --deal-at the busy player deals again at frame F of the first game\n"
                  "  --replay  play a replay through the rule steps and check its digests; exit 0 only\n"
@@ -107,9 +109,10 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
         } else if (!std::strcmp(arg, "--load") && value) {
             options->load_path = value;
             ++i;
-        } else if (!std::strcmp(arg, "--save-at") && value && i + 2 < argc) {
-            options->save_at = std::strtoll(value, &end, 10);
-            if (*end || options->save_at < 0) return false;
+        } else if ((!std::strcmp(arg, "--save-at") || !std::strcmp(arg, "--save-every")) && value && i + 2 < argc) {
+            long long& when = arg[7] == 'a' ? options->save_at : options->save_every;
+            when = std::strtoll(value, &end, 10);
+            if (*end || when < 0) return false;
             options->save_path = argv[i + 2];
             i += 2;
         } else if (!std::strcmp(arg, "--host")) {
@@ -247,7 +250,9 @@ int main(int argc, char** argv) {
         if (options.digests && census_frame())
             std::printf("census %lld %d %016llx\n", frames_run + 1, frame_counter,
                         static_cast<unsigned long long>(digest_game_state().whole));
-        if (frames_run + 1 == options.save_at && !save_or_say(options.save_path)) return 1;
+        const bool save_due = frames_run + 1 == options.save_at ||
+                              (options.save_every > 0 && (frames_run + 1) % options.save_every == 0);
+        if (save_due && !save_or_say(options.save_path)) return 1;
         total_ms += ms;
         total_cpu_ms += cpu_ms;
         if (ms > worst_ms) {
@@ -275,6 +280,7 @@ int main(int argc, char** argv) {
     std::printf("empire_0_won %d empire_1_won %d tie %d\n", empire_0_won, empire_1_won, tie);
     if (over_at > 0) std::printf("over at frame %lld\n", over_at);
     std::printf("empire_0_gold %.2f empire_1_gold %.2f\n", unit_table[0].gold, unit_table[1].gold);
+    std::printf("selected_unit %d %d frame_counter %d\n", selected_unit[0], selected_unit[1], frame_counter);
     std::printf("living player %d computer %d neutral %d\n", living[0], living[1], living[2]);
     std::printf("path_queries %lld\n", path_queries);
     std::printf("ms_per_frame wall mean %.4f worst %.4f (frame %lld)\n", frames_run ? total_ms / frames_run : 0.0,
