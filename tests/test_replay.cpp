@@ -227,6 +227,7 @@ TEST_F(RecordedGame, ACutFilePlaysToItsLastCompleteFrame) {
 TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
     const std::string head = "varnhold-replay 2\ngame 1.1.0\nseed 5\n", sides = head + "sides person computer\n";
     const std::string header = sides + "local 0\ndelay 0\n", old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
+    const std::string sides3 = "varnhold-replay 3\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
     std::string garbage, keys;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
@@ -266,7 +267,15 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         {"a frame without a change", header + "f\n", "without a change"},
         {"a pass in a file of frames", header + "p b+0\n", "does not know"},
         {"a frame in a file of passes", old_header + "f 0l+\n", "does not know"},
-        {"an old cursor off any screen", old_header + "p c99999,0\n", "change"},
+        {"an old cursor at its corners", old_header + "p c-20,-5441 c4075,20\n", "ends early"},
+        {"left of them", old_header + "p c-21,0\n", "change"}, {"right", old_header + "p c4076,0\n", "change"},
+        {"below", old_header + "p c0,-5442\n", "change"}, {"above", old_header + "p c0,21\n", "change"},
+        {"the last key of both tables, the third button", old_header + "p k+ff d-ff b+2 x65535 a1\n", "ends early"},
+        {"a key past the table", old_header + "p k+100\n", "change"}, {"a fourth button", old_header + "p b-3\n", "change"},
+        {"a column past the mouse's", old_header + "p x65536\n", "change"}, {"a2", old_header + "p a2\n", "change"},
+        {"a snapshot a byte larger", sides3 + "start snapshot 12095\n", "snapshots of 12094"},
+        {"a snapshot cut", sides3 + "start snapshot 12094\ns 00\n", "bytes 0 to 63"},
+        {"neither deal nor snapshot", sides3 + "start\n", "line 7"},
         {"two deals in one old pass", old_header + "p s1 s2\n", "change"},
         {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
         {"a digest in the wrong place", header + "d 0 " + std::string(16, '0') + " " + std::string(60, '0') + " 00000000\n",

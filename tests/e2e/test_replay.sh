@@ -172,7 +172,9 @@ wait_for_exit 30 || fail "the message box for random bytes did not end the game"
 [ "$exit_code" -eq 1 ] || fail "exit code $exit_code for random bytes in the window, not 1"
 grep -q "ERROR: .*not a varnhold replay" "$work/game.log" || fail "no message for random bytes: $(cat "$work/game.log")"
 ok "random bytes in the window: a message box, the line on stderr, exit 1"
-[ ! -e "$XDG_DATA_HOME" ] || fail "watching and checking replays wrote $(find "$XDG_DATA_HOME" | head -n 3)"
+# Only the game left with Escape wrote there: its autosave.
+[ "$(find "$XDG_DATA_HOME" -type f)" = "$(find "$XDG_DATA_HOME/varnhold/saves" -name 'autosave_*.vsv')" ] ||
+    fail "watching and checking replays wrote $(find "$XDG_DATA_HOME" -type f | head -n 3)"
 ok "watching and checking wrote no file"
 
 # ---- recording by default, and where it cannot be written -------------------------
@@ -196,9 +198,16 @@ XDG_DATA_HOME=relative HOME="$work/home" short_game "recording under HOME"
 [ "$(find "$work/home/.local/share/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "no replay under HOME"
 ok "without an absolute \$XDG_DATA_HOME the replay is kept under \$HOME/.local/share/varnhold/replays"
 
+# --no-record leaves the folder byte for byte as it was, full (a game that
+# records would remove the oldest) and with a file of another's beside.
+replays="$XDG_DATA_HOME/varnhold/replays"
+for n in $(seq 10 58); do cp "$kept" "$replays/2026-01-01_00-00-$n.vrp"; done
+echo notes >"$replays/notes.txt"
+folder_now() { (cd "$replays" && ls -la --time-style=full-iso . && md5sum ./*); }
+before=$(folder_now)
 short_game "--no-record" --no-record
-[ "$(find "$XDG_DATA_HOME/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "--no-record kept a replay"
-ok "--no-record keeps none"
+[ "$(folder_now)" = "$before" ] || fail "--no-record changed the replay folder: $(diff <(echo "$before") <(folder_now))"
+ok "--no-record leaves the replay folder (50 replays and another file) as it was"
 
 XDG_DATA_HOME=/proc/varnhold-nowhere
 short_game "a data home that cannot be made"
