@@ -1,5 +1,6 @@
 #include "state/saves.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,6 +68,22 @@ void prune_autosaves(const char* folder) {
     }
 }
 
+// A save killed while it was written leaves its part beside the saves; one
+// more than a minute old is no save's in progress, and nothing reads it.
+void remove_stale_parts(const char* folder) {
+    std::error_code error;
+    const auto minute_ago = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        const size_t part = name.size() > 5 ? name.size() - 5 : 0;
+        if (part == 0 || name.compare(part, 5, ".part") != 0) continue;
+        name.resize(part);
+        if (!stamp_of(name.c_str()) || !fs::is_regular_file(it->symlink_status(error))) continue;
+        std::error_code old;
+        if (fs::last_write_time(it->path(), old) < minute_ago && !old) fs::remove(it->path(), old);
+    }
+}
+
 }  // namespace
 
 bool user_data_folder(const char* leaf, char* folder, size_t size) {
@@ -129,6 +146,7 @@ bool save_game(bool autosave, char* path, size_t path_size, char* error, size_t 
         std::snprintf(error, error_size, "cannot make the saves folder %s (%s)", folder, failure.message().c_str());
         return false;
     }
+    remove_stale_parts(folder);
     if (!date_stamp(stamp, sizeof stamp)) stamp[0] = '\0';
     for (int n = 1; n < 100; ++n) {
         const std::string name = std::string(prefix_of(autosave)) + stamp + (n > 1 ? "-" + std::to_string(n) : "") + extension;

@@ -2,8 +2,9 @@
 # Snapshots through the headless simulator, each load in a fresh process:
 # a game saved at many frames and continued gives every later census digest
 # of the game played through; a snapshot loaded and taken again is the same
-# bytes; a game continued from a snapshot records a replay that checks; and
-# every kind of broken save is refused at start with one line and exit 1.
+# bytes; a game continued from a snapshot records a replay that checks;
+# every kind of broken save is refused at start with one line and exit 1;
+# a save killed mid-write leaves a whole one. (A full disk: test_saves.sh.)
 # Usage: test_snapshots.sh BUILD_DIR SOURCE_DIR
 set -u
 sim="$1/varnhold-sim"
@@ -63,6 +64,8 @@ passed=$((passed + 1))
 grep -qx "start snapshot $(wc -c <"$snap")" "$work/continued.vrp" || fail "the replay does not start from the snapshot"
 "$sim" --replay "$work/continued.vrp" >"$work/check" 2>&1 && grep -q '^all [0-9]* digests match' "$work/check" ||
     fail "the continued game's replay does not check: $(tail -3 "$work/check")"
+grep -q "^starts from a snapshot: frame 1521 of the game dealt from seed 2," "$work/check" ||
+    fail "the check does not say where the replay starts: $(head -4 "$work/check")"
 echo "ok: the continued game's replay checks: $(grep '^all' "$work/check")"
 passed=$((passed + 1))
 
@@ -109,18 +112,4 @@ done
 echo "ok: killed while saving 12 times, the save left always loads"
 passed=$((passed + 1))
 
-# A full disk, as a file size limit makes it: one line, and the save before
-# is there as it was, with nothing beside it.
-cp "$work/kept.snap" "$work/before.snap"
-(
-    trap '' XFSZ
-    ulimit -f 8
-    exec "$sim" --seed 3 --frames 5 --save-at 5 "$work/kept.snap"
-) >/dev/null 2>"$work/err" && fail "a save past the size limit was said to be written"
-[ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "cannot write the save (File too large)" "$work/err" ||
-    fail "a full disk: $(cat "$work/err")"
-cmp -s "$work/kept.snap" "$work/before.snap" || fail "a full disk harmed the save before"
-[ ! -e "$work/kept.snap.part" ] || fail "a full disk left its part file"
-echo "ok: a full disk: $(cat "$work/err"), the save before kept"
-passed=$((passed + 1))
 echo "$passed passed, 0 failed"

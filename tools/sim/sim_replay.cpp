@@ -117,6 +117,9 @@ int check_replay(const char* path) {
         replay_close(&player);
         return 1;
     }
+    if (player.header.from_snapshot)
+        std::printf("starts from a snapshot: frame %d of the game dealt from seed %" PRIu32 ", digest %016" PRIx64 "\n",
+                    frame_counter, last_deal_seed(), digest_game_state().whole);
     DealReport deal;
     uint32_t deals_seen = deal_count();
     start_deal(&deal, 0);
