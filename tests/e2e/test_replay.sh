@@ -158,19 +158,7 @@ sim_refuses "$work/random.vrp" "random bytes" "not a varnhold replay"
 ok "a changed end digest (simulator and window) and random bytes: one line and exit 1"
 
 # In the window, a file that is no replay is a message box before any game.
-(cd "$build" && exec "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/random.vrp") >"$work/game.log" 2>&1 &
-game_pid=$!
-box=""
-for _ in $(seq 300); do
-    box=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "ERROR".*/\1/p' | head -n1)
-    [ -n "$box" ] && break
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.2
-done
-[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
-wait_for_exit 30 || fail "the message box for random bytes did not end the game"
-[ "$exit_code" -eq 1 ] || fail "exit code $exit_code for random bytes in the window, not 1"
-grep -q "ERROR: .*not a varnhold replay" "$work/game.log" || fail "no message for random bytes: $(cat "$work/game.log")"
+refused_at_start "random bytes in the window" "not a varnhold replay" --replay "$work/random.vrp"
 ok "random bytes in the window: a message box, the line on stderr, exit 1"
 # Only the game left with Escape wrote there: its autosave.
 [ "$(find "$XDG_DATA_HOME" -type f)" = "$(find "$XDG_DATA_HOME/varnhold/saves" -name 'autosave_*.vsv')" ] ||

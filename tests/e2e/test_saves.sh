@@ -24,6 +24,7 @@ read -r creature_x creature_y < <(awk '$3 == 2 && $6 != 90 && $4 > 14 && $4 < 50
 start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed "$seed" --no-record
 expect_status_lines "the game"
 wait_for_text 40 300 "Press F9 to save." 5 || fail "the status does not offer F9"
+dump "$work/dealt.xwd"
 read -r px py < <(screen_of "$creature_x" "$creature_y" 32 32)
 xdotool mousemove "$px" "$py" mousedown 1 sleep 2 mouseup 1 mousemove 600 40
 
@@ -33,7 +34,6 @@ hold_key F9 1.2
 wait_until 10 grep -q "/save_.*\.vsv$" "$work/game.log" || fail "F9 did not save"
 saved=$(sed -n 's/^varnhold: \(.*save_.*\.vsv\)$/\1/p' "$work/game.log" | head -n1)
 wait_for_text 40 40 "Saved as $(basename "$saved")" 5 || fail "no line names the save $(basename "$saved")"
-"$sim" --seed 1 --frames 0 --load "$saved" >/dev/null || fail "the save does not load"
 ok "F9 saved $(basename "$saved") and said so on screen"
 
 # Gold moves only every 30 frames: right after it moved, the game is left
@@ -53,33 +53,31 @@ autosave=$(sed -n 's/^varnhold: \(.*autosave_.*\.vsv\)$/\1/p' "$work/game.log" |
 ok "Escape autosaved $(basename "$autosave"); ten autosaves kept, no save of the player's removed"
 
 # --continue takes the newest: the autosave.
+# Its gold, and after the census to come (the mouse at rest, the simulator's
+# idle player plays the same), for a game quick to show its first frames.
 read -r _ gold _ < <("$sim" --seed 1 --frames 0 --load "$autosave" | grep '^empire_0_gold')
+read -r _ next_gold _ < <("$sim" --seed 1 --frames 30 --load "$autosave" | grep '^empire_0_gold')
 read -r _ selected _ < <("$sim" --seed 1 --frames 0 --load "$autosave" | grep '^selected_unit')
 start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --continue --no-record
 xdotool keydown e
 wait_for_text 40 360 "selected_unit=$selected" 5 || fail "the continued game does not show selected_unit=$selected"
-wait_for_text 40 320 "empire_0_gold=$gold" 2 || fail "the continued game does not show empire_0_gold=$gold"
+wait_until 2 shows 40 320 "empire_0_gold=$gold" || wait_until 2 shows 40 320 "empire_0_gold=$next_gold" ||
+    fail "the continued game does not show empire_0_gold=$gold (nor $next_gold a census later)"
 dump "$work/after.xwd"
-# A frame or two apart, a few units may have taken a step; another deal
-# would move nearly every unit and label.
+# Some frames apart every walking unit takes a step (the gold and the
+# selection above are exact), yet the picture stays nearer the one before
+# than to the same deal's at its start, which a game not loaded would show.
 moved=$("$check" differs "$work/before.xwd" "$work/after.xwd")
-[ "$moved" -lt 6000 ] || fail "$moved pixels differ from the picture before the save"
-ok "--continue: selected_unit=$selected, empire_0_gold=$gold and the units as before ($moved pixels apart)"
+dealt=$("$check" differs "$work/before.xwd" "$work/dealt.xwd")
+[ $((moved * 3 / 2)) -lt "$dealt" ] || fail "$moved pixels differ from the picture before, $dealt from the deal's"
+ok "--continue: selected_unit=$selected, empire_0_gold=$gold and the units as before ($moved pixels apart, the deal's $dealt)"
 
 # A full disk (a file size limit too small for a save): one line on screen,
 # the game goes on, and the saves already there stay as they were.
 xdotool keyup e
 quit_with_escape "the continued game"
 sums=$(cd "$saves" && md5sum ./*)
-(
-    trap '' XFSZ
-    ulimit -f 8
-    cd "$build" && exec "${game_launcher[@]}" ./varnhold --scale 1 --seed "$seed" --no-record
-) >"$work/game.log" 2>&1 &
-game_pid=$!
-wait_until 60 bash -c "xdotool search --name '^VARNHOLD\$' >/dev/null 2>&1" || fail "no window under the size limit"
-window=$(xdotool search --name '^VARNHOLD$' | head -n1)
-xdotool mousemove 320 240 && xdotool windowfocus "$window" 2>/dev/null
+start_game "$build" bash -c 'trap "" XFSZ; ulimit -f 8; exec "$@"' - "${game_launcher[@]}" ./varnhold --scale 1 --no-record
 expect_status_lines "the game on a full disk"
 hold_key F9 0.3
 wait_until 10 grep -q "Not saved: .*File too large" "$work/game.log" || fail "no line for the full disk: $(cat "$work/game.log")"
@@ -87,26 +85,12 @@ line=$(sed -n 's/^varnhold: \(Not saved: .*\)$/\1/p' "$work/game.log" | head -n1
 wait_for_text 40 40 "${line:0:60}" 5 || fail "the line is not on screen"
 sleep 1
 kill -0 "$game_pid" || fail "the game stopped after a failed save"
-xdotool keydown Escape
-wait_for_exit 60 || fail "Escape did not end the game on a full disk"
-xdotool keyup Escape
+quit_with_escape "the game on a full disk"
 [ "$(cd "$saves" && md5sum ./*)" = "$sums" ] || fail "a full disk changed the saves folder: $(ls "$saves")"
 ok "a full disk: '$line', the game went on, the saves before kept byte for byte"
 
 # A broken save: a message box before any window, the line on stderr, exit 1.
 head -c 12094 /dev/urandom >"$work/broken.vsv"
-(cd "$build" && exec "${game_launcher[@]}" ./varnhold --scale 1 --load "$work/broken.vsv") >"$work/game.log" 2>&1 &
-game_pid=$!
-box=""
-for _ in $(seq 300); do
-    box=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "ERROR".*/\1/p' | head -n1)
-    [ -n "$box" ] && break
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.2
-done
-[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
-wait_for_exit 30 || fail "the message box for a broken save did not end the game"
-[ "$exit_code" -eq 1 ] || fail "exit code $exit_code for a broken save, not 1"
-grep -q "ERROR: .*broken.vsv: not a varnhold snapshot" "$work/game.log" || fail "no line for a broken save: $(cat "$work/game.log")"
+refused_at_start "a broken save" "broken.vsv: not a varnhold snapshot" --load "$work/broken.vsv"
 ok "a broken save: a message box, the line on stderr, exit 1"
 finish
