@@ -17,6 +17,7 @@ namespace {
 // the person on side 0, the computer on side 1; the view as after a deal.
 void continue_saved_game(const SharedState& saved) {
     apply_shared_state(saved);
+    note_continued_save();
     side_played_by_person[0] = 1;
     side_played_by_person[1] = 0;
     local_view = start_view(0);

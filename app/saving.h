@@ -17,3 +17,5 @@ void autosave_on_leaving();
 // The save that --load names, or --continue's newest, read and checked
 // into *state. False after one line (and a message box): nothing to continue.
 bool read_save_to_continue(const GameOptions& options, SharedState* state);
+// Once it is loaded: a line on screen and on stdout names the save.
+void note_continued_save();

@@ -1,7 +1,6 @@
-// Snapshots read as hostile input: each bound of each field is loaded at the
-// bound and refused one past it, naming the field, with the game in progress
-// left as it was. (Exactness across processes, the bytes taken again and the
-// broken files are tests/e2e/test_snapshots.sh's.)
+// Snapshots read as hostile input: each field loaded at each bound and refused
+// one past it, naming the field, the game left as it was. (Exactness and the
+// broken files: tests/e2e/test_snapshots.sh.)
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -17,7 +16,6 @@
 namespace {
 
 class Snapshot : public WorldTest {};
-
 uint8_t bytes[snapshot_bytes];
 
 TEST_F(Snapshot, EachBoundLoadsAndOnePastItIsRefusedNamingTheField) {
@@ -26,7 +24,6 @@ TEST_F(Snapshot, EachBoundLoadsAndOnePastItIsRefusedNamingTheField) {
     const auto half = [](uint16_t* field) { return [field](double v) { *field = static_cast<uint16_t>(v); }; };
     const auto byte = [](uint8_t* field) { return [field](double v) { *field = static_cast<uint8_t>(v); }; };
     const auto real = [](float* field) { return [field](double v) { *field = static_cast<float>(v); }; };
-    const double inf = INFINITY;
     const struct {
         const char* name;
         std::function<void(double)> set;
@@ -49,7 +46,7 @@ TEST_F(Snapshot, EachBoundLoadsAndOnePastItIsRefusedNamingTheField) {
         {"kind", half(&u.kind), 44, 45}, {"kind", half(&u.kind), 90, 91}, {"mobility", half(&u.mobility), 2, 3},
         {"mining", byte(&u.mining), 1, 2}, {"dead", byte(&u.dead), 1, 2},
         {"attack", whole(&u.attack), 100, 101}, {"attack", whole(&u.attack), 0, -1},
-        {"gold", real(&u.gold), FLT_MAX, inf}, {"max_hp", real(&u.max_hp), -FLT_MAX, -inf},
+        {"gold", real(&u.gold), FLT_MAX, INFINITY}, {"max_hp", real(&u.max_hp), -FLT_MAX, -INFINITY},
         {"hp", real(&u.hp), 0, NAN},
     };
     char error[snapshot_error_capacity];

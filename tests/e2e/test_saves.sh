@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Saving in the real window: F9 saves under a dated name with a line naming
-# it; Escape autosaves (the newest ten autosaves kept, the player's saves
-# never removed); --continue shows the same selection, gold and units; a
-# full disk costs one line and the game plays on with the saves before kept;
-# a broken save is a message box and exit 1 before any game.
+# Saves in the real window: F9 with a line naming the file; Escape's autosave
+# (ten kept, the player's never removed); --continue with the same selection,
+# gold and units; a full disk: one line, the game goes on, older saves kept;
+# a broken save: a message box and exit 1 before any game.
 # Usage: test_saves.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -83,8 +82,7 @@ hold_key F9 0.3
 wait_until 10 grep -q "Not saved: .*File too large" "$work/game.log" || fail "no line for the full disk: $(cat "$work/game.log")"
 line=$(sed -n 's/^varnhold: \(Not saved: .*\)$/\1/p' "$work/game.log" | head -n1)
 wait_for_text 40 40 "${line:0:60}" 5 || fail "the line is not on screen"
-sleep 1
-kill -0 "$game_pid" || fail "the game stopped after a failed save"
+sleep 1 && kill -0 "$game_pid" || fail "the game stopped after a failed save"
 quit_with_escape "the game on a full disk"
 [ "$(cd "$saves" && md5sum ./*)" = "$sums" ] || fail "a full disk changed the saves folder: $(ls "$saves")"
 ok "a full disk: '$line', the game went on, the saves before kept byte for byte"

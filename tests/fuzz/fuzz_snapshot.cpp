@@ -1,8 +1,7 @@
-// fuzz_snapshot: libFuzzer target for the snapshot reader. Every input is
-// held to what the reader promises: refused with one line and the game left
-// as it was, or loaded whole, in which case taking it again gives the very
-// input, and a hundred frames of both sides' rules on it stay in bounds (the
-// sanitizers watch every index the loaded state leads to).
+// fuzz_snapshot: libFuzzer target for the snapshot reader. An input is
+// refused with one line and the game left as it was, or loaded whole: taken
+// again it is the very input, and a hundred frames of both sides' rules on
+// it stay in bounds (the sanitizers watch every index it leads to).
 //
 //   fuzz_snapshot --make-corpus=FOLDER   writes snapshots of seeded games as seeds and exits
 //   fuzz_snapshot [libFuzzer flags] CORPUS...
