@@ -70,6 +70,7 @@ head -c $((size - 1)) "$snap" >"$work/cut"
 cp "$snap" "$work/longer" && printf x >>"$work/longer"
 cp "$snap" "$work/one byte changed" && printf '\x07' | dd of="$work/one byte changed" bs=1 seek=5000 conv=notrunc 2>/dev/null
 cp "$snap" "$work/version 2" && printf '\x02' | dd of="$work/version 2" bs=1 seek=8 conv=notrunc 2>/dev/null
+cp "$snap" "$work/size" && printf '\x3f' | dd of="$work/size" bs=1 seek=12 conv=notrunc 2>/dev/null
 mkdir "$work/a folder"
 if [ "$(id -u)" -ne 0 ]; then
     cp "$snap" "$work/unreadable" && chmod 000 "$work/unreadable"
@@ -78,7 +79,7 @@ else
     unreadable=/proc/self/mem  # root reads any file; this one fails at its first byte
 fi
 for case in "random bytes:not a varnhold snapshot" "cut:cut short" "longer:too long" \
-    "one byte changed:changed or damaged" "version 2:version 2" "a folder:a folder" "missing:cannot open" \
+    "one byte changed:changed or damaged" "version 2:version 2" "size:holds 12095 bytes" "a folder:a folder" "missing:cannot open" \
     "$unreadable:cannot read"; do
     file=${case%%:*}
     said=${case#*:}
