@@ -12,11 +12,8 @@ start_xserver
 
 # Older saves of both kinds, as earlier games left them.
 mkdir -p "$saves"
-for day in 01 02 03 04 05 06 07 08 09 10 11 12; do
-    "$sim" --seed "$day" --frames 0 --save-at 0 "$saves/autosave_2026-01-${day}_10-00-00.vsv" >/dev/null
-done
-cp "$saves/autosave_2026-01-01_10-00-00.vsv" "$saves/save_2025-06-01_09-00-00.vsv"
-cp "$saves/autosave_2026-01-02_10-00-00.vsv" "$saves/save_2025-06-02_09-00-00.vsv"
+for day in 01 02 03 04 05 06 07 08 09 10 11 12; do "$sim" --seed "$day" --frames 0 --save-at 0 "$saves/autosave_2026-01-${day}_10-00-00.vsv" >/dev/null; done
+cp "$saves/autosave_2026-01-01_10-00-00.vsv" "$saves/save_2025-06-01_09-00-00.vsv" && cp "$saves/autosave_2026-01-02_10-00-00.vsv" "$saves/save_2025-06-02_09-00-00.vsv"
 
 "$sim" --seed "$seed" --frames 0 --dump "$work/dealt.txt" >/dev/null || fail "the simulator did not deal seed $seed"
 read -r creature_x creature_y < <(awk '$3 == 2 && $6 != 90 && $4 > 14 && $4 < 50 && $5 > 14 && $5 < 50 { print $4, $5; exit }' "$work/dealt.txt")
@@ -54,9 +51,8 @@ ok "Escape autosaved $(basename "$autosave"); ten autosaves kept, no save of the
 # --continue takes the newest: the autosave.
 # Its gold, and after the census to come (the mouse at rest, the simulator's
 # idle player plays the same), for a game quick to show its first frames.
-read -r _ gold _ < <("$sim" --seed 1 --frames 0 --load "$autosave" | grep '^empire_0_gold')
+read -r gold selected < <("$sim" --seed 1 --frames 0 --load "$autosave" | awk '/^empire_0_gold/ {g = $2} /^selected_unit/ {s = $2} END {print g, s}')
 read -r _ next_gold _ < <("$sim" --seed 1 --frames 30 --load "$autosave" | grep '^empire_0_gold')
-read -r _ selected _ < <("$sim" --seed 1 --frames 0 --load "$autosave" | grep '^selected_unit')
 start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --continue --no-record
 xdotool keydown e
 wait_for_text 40 360 "selected_unit=$selected" 5 || fail "the continued game does not show selected_unit=$selected"
@@ -68,7 +64,7 @@ dump "$work/after.xwd"
 # than to the same deal's at its start, which a game not loaded would show.
 moved=$("$check" differs "$work/before.xwd" "$work/after.xwd")
 dealt=$("$check" differs "$work/before.xwd" "$work/dealt.xwd")
-[ $((moved * 3 / 2)) -lt "$dealt" ] || fail "$moved pixels differ from the picture before, $dealt from the deal's"
+[ "$moved" -lt "$dealt" ] || fail "$moved pixels differ from the picture before, $dealt from the deal's"
 ok "--continue: selected_unit=$selected, empire_0_gold=$gold and the units as before ($moved pixels apart, the deal's $dealt)"
 
 # A full disk (a file size limit too small for a save): one line on screen,

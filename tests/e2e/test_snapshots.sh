@@ -15,6 +15,7 @@ fail() {
     exit 1
 }
 passed=0
+ok() { echo "ok: $*" && passed=$((passed + 1)); }
 
 # Census lines after frame $2 of the whole game, counted from there.
 censuses_after() { awk -v n="$2" '$1 == "census" && $2 > n { print $2 - n, $3, $4 }' "$1"; }
@@ -43,9 +44,8 @@ check_game() {
         cmp -s "$work/expected" "$work/got" ||
             fail "$name: continued from frame $at, the censuses differ: $(diff "$work/expected" "$work/got" | head -3)"
     done
-    echo "ok: $name: saved at $(echo "$saves" | wc -w) frames, every later census equal to the whole game's;" \
+    ok "$name: saved at $(echo "$saves" | wc -w) frames, every later census equal to the whole game's;" \
         "each save loaded and taken again the same $(wc -c <"$work/again.snap") bytes"
-    passed=$((passed + 1))
 }
 check_game computer 21300 21192 "1 31 45 699 700 701 1501 3001 9000 15017 21191 21192 21250"
 check_game people 13500 13452 "1 30 31 700 2222 6000 10001 13451 13452" --sides person person
@@ -60,8 +60,7 @@ grep -qx "start snapshot $(wc -c <"$snap")" "$work/continued.vrp" || fail "the r
     fail "the continued game's replay does not check: $(tail -3 "$work/check")"
 grep -q "^starts from a snapshot: frame 1521 of the game dealt from seed 2," "$work/check" ||
     fail "the check does not say where the replay starts: $(head -4 "$work/check")"
-echo "ok: the continued game's replay checks: $(grep '^all' "$work/check")"
-passed=$((passed + 1))
+ok "the continued game's replay checks: $(grep '^all' "$work/check")"
 
 # Broken saves: one line on stderr naming what is wrong, exit 1, no frame.
 size=$(wc -c <"$snap")
@@ -91,8 +90,8 @@ for case in "random bytes:not a varnhold snapshot" "cut:cut short" "longer:too l
     grep -qF "$said" "$work/err" || fail "$file: the line does not say '$said': $(cat "$work/err")"
     [ ! -s "$work/out" ] || fail "$file: a game was played"
 done
-echo "ok: broken saves refused with one line: $(cat "$work/err")"
-passed=$((passed + 1))
+ok "broken saves refused with one line: $(cat "$work/err")"
+
 # Killed while saving over and over, at random moments: the file left is
 # always a whole save that loads (the one before, or the new one).
 for round in $(seq 12); do
@@ -103,7 +102,6 @@ for round in $(seq 12); do
     "$sim" --seed 1 --frames 0 --load "$work/kept.snap" >/dev/null 2>"$work/err" ||
         fail "killed while saving (round $round), the save does not load: $(cat "$work/err")"
 done
-echo "ok: killed while saving 12 times, the save left always loads"
-passed=$((passed + 1))
+ok "killed while saving 12 times, the save left always loads"
 
 echo "$passed passed, 0 failed"
