@@ -2,7 +2,6 @@
 //   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
 //   screencheck picture DUMP X Y BMP         prints how much of the picture (per mille) is at X, Y
 //   screencheck close WINDOW_ID              asks the window to close, as a desktop's close button does
-//   screencheck differs DUMP OTHER_DUMP      prints how many pixels of the two dumps differ
 // Positions are overlay coordinates: x from the left, y from the bottom.
 // With "--picture LEFT TOP FACTOR" first, shows and picture
 // look at the game's picture enlarged in the dump with its top-left corner
@@ -198,15 +197,7 @@ int main(int argc, char** argv) {
         return request_window_close(std::strtoul(argv[2], nullptr, 0)) ? 0 : 1;
     if (argc < 4) return usage();
     const char* verb = argv[1];
-    Dump screen, other;
-    if (argc == 4 && std::strcmp(verb, "differs") == 0) {
-        if (!read_xwd(argv[2], &screen) || !read_xwd(argv[3], &other) || screen.rgb.size() != other.rgb.size())
-            return usage();
-        long differing = 0;
-        for (size_t p = 0; p < screen.rgb.size(); p += 3) differing += std::memcmp(&screen.rgb[p], &other.rgb[p], 3) != 0;
-        std::printf("%ld\n", differing);
-        return 0;
-    }
+    Dump screen;
     if (!read_xwd(argv[2], &screen)) {
         std::fprintf(stderr, "screencheck: cannot read %s\n", argv[2]);
         return 2;
