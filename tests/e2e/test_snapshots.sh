@@ -40,7 +40,6 @@ check_game() {
         cmp -s "$work/$name-$at.snap" "$work/again.snap" || fail "$name: the save of frame $at loaded and taken again differs"
         censuses_after "$work/$name.whole" "$at" >"$work/expected"
         censuses_after "$work/$name-$at.continued" 0 >"$work/got"
-        [ -s "$work/expected" ] || [ "$at" -ge $((frames - 30)) ] || fail "$name: no census after frame $at"
         cmp -s "$work/expected" "$work/got" ||
             fail "$name: continued from frame $at, the censuses differ: $(diff "$work/expected" "$work/got" | head -3)"
     done
