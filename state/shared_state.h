@@ -1,5 +1,5 @@
-// The shared state of a game, described once: every field a later frame
-// reads, its name, its bytes, the bounds it keeps; the digest and the snapshot both read it here.
+// The shared state of a game described once: every field a later frame reads,
+// its name, its bytes and its bounds, for the digest and the snapshot alike.
 #pragma once
 
 #include <cstdint>

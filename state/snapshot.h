@@ -38,3 +38,8 @@ bool save_snapshot_file(const char* path, char* error);
 bool read_snapshot_file(const char* path, SharedState* state, char* error);
 // read_snapshot_file, then the state swapped in whole, or nothing changed.
 bool load_snapshot_file(const char* path, char* error);
+
+// A state kept only in this program's memory (a viewer's points to seek
+// back to) needs no bytes: capture_shared_state and apply_shared_state
+// (state/shared_state.h) hold the same fields, and digest_of_state
+// (state/state_digest.h) checks one against a replay's digest.
