@@ -32,6 +32,16 @@ const char* stamp_of(const char* name) {
     return nullptr;
 }
 
+// Whether the save named a came before the one named b (of one kind, or
+// their stamps): by the time in the name, then by the number a second save
+// of the same second gets ("-2" after none). The extension takes no part,
+// since '.' sorts after '-'.
+bool older(const char* a, const char* b) {
+    const size_t a_length = std::strlen(a) - std::strlen(extension), b_length = std::strlen(b) - std::strlen(extension);
+    const int order = std::strncmp(a, b, a_length < b_length ? a_length : b_length);
+    return order != 0 ? order < 0 : a_length < b_length;
+}
+
 // Our names of one kind in the folder, the oldest first: at most
 // name_capacity of the oldest are held; count says how many there are.
 int oldest_of(const char* folder, bool autosave, char (*names)[name_capacity], int capacity, int* count) {
@@ -44,7 +54,7 @@ int oldest_of(const char* folder, bool autosave, char (*names)[name_capacity], i
         if (!fs::is_regular_file(it->symlink_status(error))) continue;
         ++*count;
         int at = held;
-        while (at > 0 && std::strcmp(name.c_str(), names[at - 1]) < 0) --at;
+        while (at > 0 && older(name.c_str(), names[at - 1])) --at;
         if (at >= capacity) continue;
         const int last = held < capacity ? held : capacity - 1;
         for (int i = last; i > at; --i) std::memcpy(names[i], names[i - 1], name_capacity);
@@ -175,7 +185,7 @@ bool newest_save(char* path, size_t size) {
         const std::string name = it->path().filename().string();
         const char* stamp = stamp_of(name.c_str());
         if (!stamp || !fs::is_regular_file(it->status(error))) continue;
-        if (newest.empty() || std::strcmp(stamp, newest_stamp.c_str()) > 0) {
+        if (newest.empty() || older(newest_stamp.c_str(), stamp)) {
             newest = it->path().string();
             newest_stamp = stamp;
         }
