@@ -2,11 +2,29 @@
 
 #include "app/game_window.h"
 #include "app/input_state.h"
+#include "app/saving.h"
 #include "app/window_procedure.h"
 #include "game/person_pass.h"
+#include "game/screens.h"
 #include "game/view.h"
 #include "platform/platform.h"
 #include "replay/recording.h"
+#include "world/game_state.h"
+
+namespace {
+
+// The saved game in place of the one just dealt, at home whoever played it:
+// the person on side 0, the computer on side 1; the view as after a deal.
+void continue_saved_game(const SharedState& saved) {
+    apply_shared_state(saved);
+    note_continued_save();
+    side_played_by_person[0] = 1;
+    side_played_by_person[1] = 0;
+    local_view = start_view(0);
+    follow_deal(&local_view);
+}
+
+}  // namespace
 
 bool run_loop_pass() {
     PlatformEvent event;
@@ -20,6 +38,7 @@ bool run_loop_pass() {
     const FrameCommands commands = person_commands(input, local_view);
     const bool done = run_person_pass(pass_in_window, commands, input, &local_view);
     if (input.frame_runs) record_game_frame(commands);
+    if (save_key_offered) save_on_key(input);
     return done;
 }
 
@@ -30,15 +49,23 @@ int run_main_loop() {
 }
 
 int run_game(const GameOptions& options) {
+    // A save is read and checked whole before any window: a broken one ends here.
+    static SharedState saved;
+    const bool continuing = options.load_path || options.continue_newest;
+    if (continuing && !read_save_to_continue(options, &saved)) return 1;
     // The enlarged window and the desktop-sized full screen are the
     // platform's display.
     platform_request_display(options.scale, options.fullscreen);
-    const uint32_t seed =
-        options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
+    uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
+    if (continuing) seed = saved.deal_seed;
     // The window has shown why it could not start; a shell must read the end as a failure.
     if (!open_game_window(seed)) return 1;
-    start_recording(options.record_path, options.no_record);
+    if (continuing) continue_saved_game(saved);
+    save_key_offered = true;
+    start_recording(options.record_path, options.no_record, game_at_home(), continuing);
     const int exit_code = run_main_loop();
+    autosave_on_leaving();
+    save_key_offered = false;
     stop_recording();
     close_game_window();
     return exit_code;

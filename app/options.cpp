@@ -107,6 +107,17 @@ const OptionEntry option_table[] = {
          options->replay_path = value;
          return true;
      }},
+    {"load", nullptr, value_needed, "FILE", {"continue the game saved in FILE (F9 saves a game)"},
+     [](const char* value, GameOptions* options, Refusal*) {
+         options->load_path = value;
+         return true;
+     }},
+    {"continue", nullptr, value_none, nullptr,
+     {"continue the newest save or autosave in", "$XDG_DATA_HOME/varnhold/saves/"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->continue_newest = true;
+         return true;
+     }},
     {"help", "-h", value_none, nullptr, {"show this help and exit"},
      [](const char*, GameOptions* options, Refusal*) {
          options->show_help = true;
@@ -178,6 +189,10 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     else if (options.replay_path && (options.host || options.join_address))
         clash = "--replay cannot be used with --host or --join";
     else if (options.join_address && options.has_seed) clash = "--join plays the host's deal, not --seed";
+    else if (options.load_path && options.continue_newest) clash = "--load and --continue cannot be used together";
+    else if ((options.load_path || options.continue_newest) &&
+             (options.replay_path || options.host || options.join_address || options.has_seed))
+        clash = "a saved game is continued alone: not with --replay, --host, --join or --seed";
     if (!clash) return true;
     std::snprintf(error_text, error_size, "%s", clash);
     return false;

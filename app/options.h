@@ -13,6 +13,8 @@ struct GameOptions {
     uint32_t seed = 0;                  // the first deal's seed, with has_seed
     const char* record_path = nullptr;  // --record FILE
     const char* replay_path = nullptr;  // --replay FILE
+    const char* load_path = nullptr;    // --load FILE: continue a save
+    bool continue_newest = false;       // --continue: the newest save or autosave
     bool no_record = false;
     int scale = 0;                      // the window's whole factor; 0 picks one from the desktop
     bool fullscreen = false;

@@ -8,6 +8,7 @@ file(GLOB VARNHOLD_CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/path/*.cpp
   ${CMAKE_SOURCE_DIR}/render/*.cpp
   ${CMAKE_SOURCE_DIR}/replay/*.cpp
+  ${CMAKE_SOURCE_DIR}/state/*.cpp
   ${CMAKE_SOURCE_DIR}/net/*.cpp
   ${CMAKE_SOURCE_DIR}/app/*.cpp)
 list(FILTER VARNHOLD_CORE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")

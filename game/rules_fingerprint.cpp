@@ -1,9 +1,8 @@
 #include "game/rules_fingerprint.h"
 
-#include <cstring>
-
 #include "game/frame_rules.h"
-#include "replay/state_digest.h"
+#include "state/shared_state.h"
+#include "state/state_digest.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 #include "world/random.h"
@@ -29,44 +28,12 @@ SideCommand command_of(int side, int frame) {
     return command;
 }
 
-// The game in the world, put back after the game played aside: every unit
-// field (those a deal leaves alone too), the generator and the shared state.
-struct SavedGame {
-    Unit units[max_units];
-    uint32_t rng_state;
-    int32_t frame_counter, selected[side_count], game_speed, empire_0_won, empire_1_won, tie;
-    uint8_t person[side_count];
-};
-
-void save_game(SavedGame* saved) {
-    std::memcpy(saved->units, unit_table, sizeof saved->units);
-    saved->rng_state = rng::state();
-    saved->frame_counter = frame_counter;
-    std::memcpy(saved->selected, selected_unit, sizeof saved->selected);
-    std::memcpy(saved->person, side_played_by_person, sizeof saved->person);
-    saved->game_speed = game_speed;
-    saved->empire_0_won = empire_0_won;
-    saved->empire_1_won = empire_1_won;
-    saved->tie = tie;
-}
-
-void restore_game(const SavedGame& saved) {
-    std::memcpy(unit_table, saved.units, sizeof saved.units);
-    rng::srand(saved.rng_state);
-    frame_counter = saved.frame_counter;
-    std::memcpy(selected_unit, saved.selected, sizeof saved.selected);
-    std::memcpy(side_played_by_person, saved.person, sizeof saved.person);
-    game_speed = saved.game_speed;
-    empire_0_won = saved.empire_0_won;
-    empire_1_won = saved.empire_1_won;
-    tie = saved.tie;
-}
-
 }  // namespace
 
 uint64_t rules_fingerprint() {
-    static SavedGame saved;
-    save_game(&saved);
+    // Every field a deal leaves alone is kept too: the whole table.
+    static SharedState saved;
+    capture_shared_state(&saved);
     // Side 1 stays the computer's as well: its recruiting, mining and raids
     // come into the fingerprint beside both sides' commands.
     reset_shared_state();
@@ -77,6 +44,6 @@ uint64_t rules_fingerprint() {
         run_rule_steps(commands);
     }
     const uint64_t fingerprint = digest_game_state().whole;
-    restore_game(saved);
+    apply_shared_state(saved);
     return fingerprint;
 }

@@ -1,5 +1,7 @@
 #include "game/screens.h"
 
+#include <cstdio>
+
 #include "render/overlay.h"
 #include "world/game_state.h"
 #include "world/world_arrays.h"
@@ -16,6 +18,7 @@ constexpr int intro_slot = 3;
 constexpr int intro_x = 200;
 constexpr int intro_y = 200;
 constexpr int intro_frames = 3000;
+constexpr int notice_y = 40;
 
 const char* const help_lines[] = {
     "VARNHOLDSKIRMISHBUILD0042B HELP",
@@ -31,6 +34,7 @@ const char* const help_lines[] = {
     "F5-F8 change speed.",
     "M move window.",
     "Alt+Enter full screen.",
+    "F9 save the game.",
 };
 
 void draw_white(int x, int y) { draw_text(x, y, 255, 255, 255); }
@@ -58,6 +62,19 @@ void draw_status(const View& view) {
     draw_white(text_x, line_y(4));
     format_text("empire_%d_gold=%2.2f", view.side, static_cast<double>(unit_table[view.side].gold));
     draw_white(text_x, line_y(5));
+    if (!save_key_offered) return;
+    format_text("Press F9 to save.");
+    draw_white(text_x, line_y(6));
+}
+
+char notice[160];
+int notice_left = 0;
+
+void draw_notice() {
+    if (notice_left <= 0) return;
+    --notice_left;
+    format_text("%s", notice);
+    draw_white(text_x, notice_y);
 }
 
 // The three end lines share one place; when all are set the tie is on top.
@@ -86,6 +103,8 @@ void draw_end_screen() {
 
 }  // namespace
 
+bool save_key_offered = false;
+
 void draw_screens(const View& view) {
     if (view.help_visible)
         draw_help();
@@ -94,4 +113,10 @@ void draw_screens(const View& view) {
     if (frame_counter < intro_frames && !view.help_visible) draw_image(intro_x, intro_y, intro_slot);
     draw_end_lines();
     draw_end_screen();
+    draw_notice();
+}
+
+void show_notice(const char* text) {
+    std::snprintf(notice, sizeof notice, "%s", text);
+    notice_left = notice_frames;
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "game/frame_rules.h"
-#include "replay/state_digest.h"
+#include "state/state_digest.h"
 
 namespace {
 

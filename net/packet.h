@@ -10,7 +10,7 @@
 constexpr int packet_capacity = 1200;
 // Every datagram opens with these two bytes, the protocol version and its kind.
 constexpr uint8_t packet_magic[2] = {'V', 'h'};
-constexpr uint8_t packet_protocol = 1;
+constexpr uint8_t packet_protocol = 2;
 // Magic, protocol, kind and the session token.
 constexpr int packet_header_size = 8;
 // The most commands and census digests one lockstep packet carries.
@@ -68,7 +68,7 @@ struct PingPacket {
 
 // A census digest's fingerprint, two hex digits a byte: enough to name the
 // fields and the groups of slots that moved when two games part.
-constexpr int packet_fingerprint_bytes = 30;
+constexpr int packet_fingerprint_bytes = 32;
 
 struct PacketDigest {
     uint32_t frame;

@@ -5,6 +5,7 @@
 #include "game/frame_rules.h"
 #include "replay/replay_folder.h"
 #include "replay/replay_writer.h"
+#include "state/snapshot.h"
 #include "world/new_game.h"
 #include "world/version.h"
 
@@ -18,7 +19,7 @@ uint64_t frames = 0;
 
 }  // namespace
 
-void start_recording(const char* record_path, bool no_record, const ReplayGame& game) {
+void start_recording(const char* record_path, bool no_record, const ReplayGame& game, bool from_snapshot) {
     writer = ReplayWriter();
     frames = 0;
     if (no_record) return;
@@ -27,7 +28,9 @@ void start_recording(const char* record_path, bool no_record, const ReplayGame& 
     } else if (!new_replay_path(path, sizeof path)) {
         return;
     }
-    writer_open(&writer, path, game_version(), last_deal_seed(), game);
+    static uint8_t start[snapshot_bytes];
+    if (from_snapshot) snapshot_to_bytes(start);
+    writer_open(&writer, path, game_version(), last_deal_seed(), game, from_snapshot ? start : nullptr);
 }
 
 void record_game_frame(const FrameCommands& commands) {

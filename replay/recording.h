@@ -9,9 +9,12 @@
 
 // Where this game is kept: record_path when given, else a new file named
 // by date and time in the replay folder (the oldest beyond the newest 50
-// removed), or nowhere with no_record. Call after the first deal. A replay
-// that cannot be written costs one line on stderr and never stops the game.
-void start_recording(const char* record_path, bool no_record, const ReplayGame& game = game_at_home());
+// removed), or nowhere with no_record. Call after the first deal, or after
+// a snapshot was loaded: the replay then starts from the game as it stands
+// (from_snapshot). A replay that cannot be written costs one line on stderr
+// and never stops the game.
+void start_recording(const char* record_path, bool no_record, const ReplayGame& game = game_at_home(),
+                     bool from_snapshot = false);
 // After each frame, the commands it ran on.
 void record_game_frame(const FrameCommands& commands);
 // Writes the end with the state as the game leaves it.

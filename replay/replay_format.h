@@ -1,16 +1,19 @@
 // What a replay keeps of a game, and the fixed words and limits of its
-// file, shared by the writer and the reader (docs/replays.md). Format 2
-// keeps each side's commands frame by frame; format 1, which the previous
-// release wrote, kept its player's loop passes.
+// file, shared by the writer and the reader (docs/replays.md). Format 3
+// keeps each side's commands frame by frame from a deal or a snapshot;
+// format 2 did the same from a deal with a smaller digest; format 1 kept
+// its player's loop passes.
 #pragma once
 
 #include <cstdint>
 
 #include "game/pass_input.h"
 #include "game/side_command.h"
+#include "state/snapshot.h"
+#include "state/state_digest.h"
 
 constexpr const char* replay_format_name = "varnhold-replay";
-constexpr int replay_format_version = 2;
+constexpr int replay_format_version = 3;
 constexpr int replay_oldest_format_version = 1;
 
 // What the header says of the game besides its first seed.
@@ -19,6 +22,11 @@ struct ReplayGame {
     int local_side;              // the side whose player's game this file is
     int delay;                   // frames between a command and its frame (0 at home)
 };
+// The digest a format's census lines carry.
+DigestForm digest_form_of_format(int format_version);
+// A game that starts from a snapshot keeps its bytes in the header, this
+// many to a line of hex digits.
+constexpr int replay_snapshot_bytes_per_line = 64;
 // A person on side 0 against the computer, at home: every format-1 game.
 ReplayGame game_at_home();
 constexpr int replay_most_delay = 600;

@@ -54,7 +54,8 @@ bool format_1(const ReplayPlayer& player) { return player.header.format_version 
 // The state now against a recorded digest and frame.
 bool state_matches(ReplayPlayer* player, const ReplayRecord& record) {
     player->recorded = record.digest;
-    player->replayed = format_1(*player) ? digest_game_state_with_view(player->view) : digest_game_state();
+    const DigestView view = digest_view_of(player->view);
+    player->replayed = digest_game_state_as(digest_form_of_format(player->header.format_version), &view);
     if (record.frame != player->frames || record.digest.whole != player->replayed.whole ||
         std::strcmp(record.digest.fingerprint, player->replayed.fingerprint) != 0) {
         player->differs_by_digest = true;
@@ -111,10 +112,22 @@ bool replay_open(ReplayPlayer* player, const char* path) {
 
 bool replay_check_first_deal(ReplayPlayer* player) {
     follow_deal(&player->view);
+    if (deal_count() != player->deals_at_open + 1 || last_deal_seed() != player->header.first_seed) {
+        say(player, "%s: the first deal is not the recorded one", player->path);
+        return false;
+    }
+    char error[snapshot_error_capacity];
+    if (player->header.from_snapshot && !load_snapshot(player->header.snapshot, snapshot_bytes, error)) {
+        say(player, "%s: the game's start cannot be loaded: %s", player->path, error);
+        return false;
+    }
     for (int side = 0; side < side_count; ++side) side_played_by_person[side] = player->header.game.person[side];
-    if (deal_count() == player->deals_at_open + 1 && last_deal_seed() == player->header.first_seed) return true;
-    say(player, "%s: the first deal is not the recorded one", player->path);
-    return false;
+    return true;
+}
+
+DigestView digest_view_of(const View& view) {
+    return {view.help_visible, view.unit_size, view.camera_zoom, view.camera_pitch, view.camera_yaw,
+            view.camera_spin,  view.map_sx,    view.map_sy,      view.cursor_dx,    view.cursor_dy};
 }
 
 ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {

@@ -58,10 +58,13 @@ struct ReplayPlayer {
 
 // Opens the file and reads its header; false with message set.
 bool replay_open(ReplayPlayer* player, const char* path);
-// Call once the first deal is made (from header.first_seed): seats the
-// sides as the header says. False with message set when the deal is not
-// the recorded one.
+// Call once the first deal is made (from header.first_seed): loads the
+// snapshot the game starts from, if it does, and seats the sides as the
+// header says. False with message set when the deal is not the recorded
+// one or the snapshot cannot be loaded.
 bool replay_check_first_deal(ReplayPlayer* player);
+// The view's fields that format 1's digests cover.
+DigestView digest_view_of(const View& view);
 // One pass (frame): its inputs, run_pass, and the checks that follow it.
 ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass);
 void replay_close(ReplayPlayer* player);

@@ -225,8 +225,7 @@ bool parse_state(ReplayReader* reader, const char* text, ReplayRecord* record) {
     if (*p++ != ' ' || !parse_number(&p, 0, INT64_MAX / 2, &frame) || *p++ != ' ' || !parse_hex(&p, 16, &whole) ||
         *p++ != ' ')
         return fail(reader, "a digest line this game cannot read");
-    const int length =
-        digest_fingerprint_length(reader->format_version == 1 ? DigestForm::with_view : DigestForm::shared);
+    const int length = digest_fingerprint_length(digest_form_of_format(reader->format_version));
     for (int i = 0; i < length; ++i) {
         const char c = p[i];
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return fail(reader, "a digest line this game cannot read");
@@ -314,6 +313,46 @@ bool parse_game_lines(ReplayReader* reader, char* text, const char* path, Replay
     return true;
 }
 
+// Format 3's start: "start deal", or "start snapshot N" and the snapshot's
+// N bytes in lines of hex, each full but the last. N is the size of a
+// snapshot of the version this game reads; any other cannot be loaded.
+bool parse_start_lines(ReplayReader* reader, char* text, const char* path, ReplayHeader* header) {
+    if (!header_line(reader, text, path)) return false;
+    if (std::strcmp(text, "start deal") == 0) return true;
+    const char* p = text + std::strlen("start snapshot ");
+    int64_t size = 0;
+    if (std::strncmp(text, "start snapshot ", 15) != 0 || !parse_number(&p, 0, 1000000, &size) || *p != '\0') {
+        std::snprintf(reader->error, sizeof reader->error, "%s: line 7 should say how the game starts", path);
+        return false;
+    }
+    if (size != snapshot_bytes) {
+        std::snprintf(reader->error, sizeof reader->error,
+                      "%s: the game starts from a snapshot of %d bytes; this game reads snapshots of %d", path,
+                      static_cast<int>(size), snapshot_bytes);
+        return false;
+    }
+    header->from_snapshot = true;
+    for (int at = 0; at < snapshot_bytes; at += replay_snapshot_bytes_per_line) {
+        if (!header_line(reader, text, path)) return false;
+        const int count = snapshot_bytes - at < replay_snapshot_bytes_per_line ? snapshot_bytes - at
+                                                                               : replay_snapshot_bytes_per_line;
+        p = text + 2;
+        uint64_t byte = 0;
+        bool sound = text[0] == 's' && text[1] == ' ';
+        for (int i = 0; sound && i < count; ++i) {
+            sound = parse_hex(&p, 2, &byte);
+            header->snapshot[at + i] = static_cast<uint8_t>(byte);
+        }
+        if (!sound || *p != '\0') {
+            std::snprintf(reader->error, sizeof reader->error,
+                          "%s: line %" PRIu64 " should hold the snapshot's bytes %d to %d", path, reader->line_number,
+                          at, at + count - 1);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
@@ -366,6 +405,7 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
         }
     }
     if (sound && header->format_version >= 2) sound = parse_game_lines(reader, text, path, &header->game);
+    if (sound && header->format_version >= 3) sound = parse_start_lines(reader, text, path, header);
     if (!sound) {
         reader_close(reader);
         return false;

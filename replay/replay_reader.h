@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "replay/replay_format.h"
-#include "replay/state_digest.h"
+#include "state/state_digest.h"
 
 constexpr int replay_error_capacity = 256;
 
@@ -16,6 +16,8 @@ struct ReplayHeader {
     char game_version[replay_version_capacity + 1];
     uint32_t first_seed;
     ReplayGame game;  // format 1: game_at_home()
+    bool from_snapshot;                // format 3: the game starts from snapshot, not from a deal
+    uint8_t snapshot[snapshot_bytes];  // as read; checked when it is loaded
 };
 
 enum ReplayRecordType {

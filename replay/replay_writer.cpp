@@ -100,8 +100,31 @@ int encode_frame_changes(const FrameCommands& before, const FrameCommands& now, 
     return line.length;
 }
 
+namespace {
+
+// "start deal", or "start snapshot N" and the bytes in lines of hex.
+void write_start(ReplayWriter* writer, const uint8_t* snapshot) {
+    if (!snapshot) {
+        write_line(writer, "start deal\n", 11);
+        return;
+    }
+    LineText line = {};
+    append(&line, "start snapshot %d\n", snapshot_bytes);
+    write_line(writer, line.text, line.length);
+    for (int at = 0; at < snapshot_bytes; at += replay_snapshot_bytes_per_line) {
+        line.length = 0;
+        append(&line, "s ");
+        for (int i = at; i < at + replay_snapshot_bytes_per_line && i < snapshot_bytes; ++i)
+            append(&line, "%02x", snapshot[i]);
+        append(&line, "\n");
+        write_line(writer, line.text, line.length);
+    }
+}
+
+}  // namespace
+
 bool writer_open(ReplayWriter* writer, const char* path, const char* game_version, uint32_t first_seed,
-                 const ReplayGame& game) {
+                 const ReplayGame& game, const uint8_t* snapshot) {
     std::memset(writer, 0, sizeof *writer);
     writer->path = path;
     writer->file_hash = file_hash_start;
@@ -120,6 +143,7 @@ bool writer_open(ReplayWriter* writer, const char* path, const char* game_versio
         replay_format_version, replay_version_capacity, game_version, first_seed,
         game.person[0] ? "person" : "computer", game.person[1] ? "person" : "computer", game.local_side, game.delay);
     write_line(writer, text, length);
+    write_start(writer, snapshot);
     flush_file(writer);
     return writer->file != nullptr;
 }

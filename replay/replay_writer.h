@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "replay/replay_format.h"
-#include "replay/state_digest.h"
+#include "state/state_digest.h"
 
 struct ReplayWriter {
     std::FILE* file;
@@ -19,10 +19,12 @@ struct ReplayWriter {
     uint32_t file_hash;       // of every byte written so far
 };
 
-// Creates (or empties) the file and writes the header. On failure one line
-// on stderr says why and the writer stays closed.
+// Creates (or empties) the file and writes the header: a game that starts
+// from the deal of first_seed, or from snapshot (snapshot_bytes bytes) when
+// one is given. On failure one line on stderr says why and the writer stays
+// closed.
 bool writer_open(ReplayWriter* writer, const char* path, const char* game_version, uint32_t first_seed,
-                 const ReplayGame& game);
+                 const ReplayGame& game, const uint8_t* snapshot = nullptr);
 bool writer_is_open(const ReplayWriter& writer);
 // One frame: what changed since the last frame, or one more in a run.
 void writer_frame(ReplayWriter* writer, const FrameCommands& commands);

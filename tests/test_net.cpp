@@ -388,14 +388,16 @@ TEST(Lobby, TheHostTellsWhomItRefusedAndWhoStoppedAnswering) {
     pump(lobbies, 2, &now, 3);
     EXPECT_EQ(std::string(lobbies[1].message),
               "The host plays version 1.0.0, this is version 1.0.1: both players need the same version.");
+    const std::string ours = std::to_string(packet_protocol), next = std::to_string(packet_protocol + 1);
     const struct {
         uint64_t rules;
         int protocol;
-        const char* host_says;
+        std::string host_says;
     } cases[] = {{0xabcdee, packet_protocol, "with version 1.0.0 (rules 0000000000abcdee) could not join: this is "
                                              "version 1.0.0 (rules 0000000000abcdef), and both need"},
-                 {0xabcdef, packet_protocol + 1, "with version 1.0.0 (rules 0000000000abcdef, protocol 2) could not "
-                                                 "join: this is version 1.0.0 (rules 0000000000abcdef, protocol 1)"}};
+                 {0xabcdef, packet_protocol + 1, "with version 1.0.0 (rules 0000000000abcdef, protocol " + next +
+                                                     ") could not join: this is version 1.0.0 (rules "
+                                                     "0000000000abcdef, protocol " + ours + ")"}};
     Caller callers[3];
     for (int i = 0; i < 2; ++i) {
         for (int knock = 0; knock < 2; ++knock) callers[i].knock(at(lobbies[0].socket), "1.0.0", cases[i].rules,

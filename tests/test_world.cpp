@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "game/frame_rules.h"
-#include "replay/state_digest.h"
+#include "state/state_digest.h"
 #include "tests/support/world_fixture.h"
 #include "world/new_game.h"
 

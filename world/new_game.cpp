@@ -90,7 +90,10 @@ uint32_t latest_seed = 0;
 uint32_t deal_count() { return deals_made; }
 uint32_t last_deal_seed() { return latest_seed; }
 
+void note_deal_seed(uint32_t seed) { latest_seed = seed; }
+
 void deal_quietly(uint32_t seed) {
+    latest_seed = seed;
     rng::srand(seed);
     clear_every_slot();
     deal_creatures();
@@ -102,7 +105,6 @@ void deal_quietly(uint32_t seed) {
 
 void new_game_from_seed(uint32_t seed) {
     ++deals_made;
-    latest_seed = seed;
     deal_quietly(seed);
     platform_play_wave_async(new_game_sound_path);
 }

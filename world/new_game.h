@@ -8,13 +8,15 @@
 // the command that asked for the deal (the clock where a person pressed F1).
 void new_game_from_seed(uint32_t seed);
 // The same deal without its sound and uncounted: a game played aside
-// (world/game_state.h's reset and the unit table put back afterwards), that
-// no player sees and no recording keeps.
+// (the shared state put back afterwards), that no player sees and no
+// recording keeps.
 void deal_quietly(uint32_t seed);
 // Deals made since the program started, and the seed of the latest: what a
 // recording keeps of each deal, and how a view sees that one happened.
 uint32_t deal_count();
 uint32_t last_deal_seed();
+// A game loaded whole was dealt from this seed; no deal is counted.
+void note_deal_seed(uint32_t seed);
 
 // The sound of a new game, relative to the data folders.
 extern const char* const new_game_sound_path;

@@ -214,6 +214,26 @@ quit_with_escape() {
     return 0
 }
 
+# refused_at_start WHAT SAID ARGS...: the game, given ARGS, refuses before
+# any window: a message box (closed here with Return), the line saying SAID
+# on stderr, exit 1.
+refused_at_start() {
+    local what=$1 said=$2 box=""
+    shift 2
+    (cd "$build" && exec "${game_launcher[@]}" ./varnhold --scale 1 "$@") >"$work/game.log" 2>&1 &
+    game_pid=$!
+    for _ in $(seq 300); do
+        box=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "ERROR".*/\1/p' | head -n1)
+        [ -n "$box" ] && break
+        kill -0 "$game_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    [ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
+    wait_for_exit 30 || fail "$what: the message box did not end the game"
+    [ "$exit_code" -eq 1 ] || fail "$what: exit code $exit_code, not 1"
+    grep -q "ERROR: .*$said" "$work/game.log" || fail "$what: no line saying '$said': $(cat "$work/game.log")"
+}
+
 # Busy work beside the game, as on a player's machine that does other things.
 start_busy_work() {
     for _ in $(seq "$1"); do

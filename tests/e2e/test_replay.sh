@@ -117,7 +117,7 @@ sim_refuses() {
     grep -q -- "$3" "$work/refused.err" || fail "$2: stderr does not say '$3': $(cat "$work/refused.err")"
 }
 
-header=$(head -n 6 "$replay" | wc -c)
+header=$(head -n 7 "$replay" | wc -c)
 cut_at=$((header + 1 + (RANDOM * 32768 + RANDOM) % (bytes - header - 1)))
 head -c "$cut_at" "$replay" >"$work/cut.vrp"
 sim_refuses "$work/cut.vrp" "a replay cut at byte $cut_at" "ends early, after frame"
@@ -158,21 +158,11 @@ sim_refuses "$work/random.vrp" "random bytes" "not a varnhold replay"
 ok "a changed end digest (simulator and window) and random bytes: one line and exit 1"
 
 # In the window, a file that is no replay is a message box before any game.
-(cd "$build" && exec "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/random.vrp") >"$work/game.log" 2>&1 &
-game_pid=$!
-box=""
-for _ in $(seq 300); do
-    box=$(xwininfo -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "ERROR".*/\1/p' | head -n1)
-    [ -n "$box" ] && break
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.2
-done
-[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
-wait_for_exit 30 || fail "the message box for random bytes did not end the game"
-[ "$exit_code" -eq 1 ] || fail "exit code $exit_code for random bytes in the window, not 1"
-grep -q "ERROR: .*not a varnhold replay" "$work/game.log" || fail "no message for random bytes: $(cat "$work/game.log")"
+refused_at_start "random bytes in the window" "not a varnhold replay" --replay "$work/random.vrp"
 ok "random bytes in the window: a message box, the line on stderr, exit 1"
-[ ! -e "$XDG_DATA_HOME" ] || fail "watching and checking replays wrote $(find "$XDG_DATA_HOME" | head -n 3)"
+# Only the game left with Escape wrote there: its autosave.
+[ "$(find "$XDG_DATA_HOME" -type f)" = "$(find "$XDG_DATA_HOME/varnhold/saves" -name 'autosave_*.vsv')" ] ||
+    fail "watching and checking replays wrote $(find "$XDG_DATA_HOME" -type f | head -n 3)"
 ok "watching and checking wrote no file"
 
 # ---- recording by default, and where it cannot be written -------------------------
@@ -196,9 +186,16 @@ XDG_DATA_HOME=relative HOME="$work/home" short_game "recording under HOME"
 [ "$(find "$work/home/.local/share/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "no replay under HOME"
 ok "without an absolute \$XDG_DATA_HOME the replay is kept under \$HOME/.local/share/varnhold/replays"
 
+# --no-record leaves the folder byte for byte as it was, full (a game that
+# records would remove the oldest) and with a file of another's beside.
+replays="$XDG_DATA_HOME/varnhold/replays"
+for n in $(seq 10 58); do cp "$kept" "$replays/2026-01-01_00-00-$n.vrp"; done
+echo notes >"$replays/notes.txt"
+folder_now() { (cd "$replays" && ls -la --time-style=full-iso . && md5sum ./*); }
+before=$(folder_now)
 short_game "--no-record" --no-record
-[ "$(find "$XDG_DATA_HOME/varnhold/replays" -name '*.vrp' | wc -l)" -eq 1 ] || fail "--no-record kept a replay"
-ok "--no-record keeps none"
+[ "$(folder_now)" = "$before" ] || fail "--no-record changed the replay folder: $(diff <(echo "$before") <(folder_now))"
+ok "--no-record leaves the replay folder (50 replays and another file) as it was"
 
 XDG_DATA_HOME=/proc/varnhold-nowhere
 short_game "a data home that cannot be made"

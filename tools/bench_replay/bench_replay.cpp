@@ -3,7 +3,10 @@
 // or a run count written through stdio), in a frame that changes nothing
 // and in one that moves the cursor tile and a button; and the digest of the
 // whole state that every census (one frame in 30) adds. The file is
-// real, in the temporary folder, and flushed as the game flushes it.
+// real, in the temporary folder, and flushed as the game flushes it. Then
+// snapshots: taken to bytes, loaded from bytes (every field checked and
+// the digest recomputed), and saved to a file and loaded back from it (the
+// save flushed to the disk and renamed, as the game saves).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -15,7 +18,8 @@
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/recording.h"
-#include "replay/state_digest.h"
+#include "state/snapshot.h"
+#include "state/state_digest.h"
 #include "world/new_game.h"
 #include "world/world_arrays.h"
 
@@ -72,8 +76,43 @@ void BM_state_digest(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(digest_game_state());
 }
 
+uint8_t snapshot[snapshot_bytes];
+
+void BM_snapshot_to_bytes(benchmark::State& state) {
+    World world;
+    for (auto _ : state) snapshot_to_bytes(snapshot);
+}
+
+void BM_load_snapshot(benchmark::State& state) {
+    World world;
+    snapshot_to_bytes(snapshot);
+    char error[snapshot_error_capacity];
+    for (auto _ : state) benchmark::DoNotOptimize(load_snapshot(snapshot, sizeof snapshot, error));
+}
+
+void BM_save_snapshot_file(benchmark::State& state) {
+    World world;
+    const std::string path = replay_path() + ".snap";
+    char error[snapshot_error_capacity];
+    for (auto _ : state) benchmark::DoNotOptimize(save_snapshot_file(path.c_str(), error));
+    std::remove(path.c_str());
+}
+
+void BM_load_snapshot_file(benchmark::State& state) {
+    World world;
+    const std::string path = replay_path() + ".snap";
+    char error[snapshot_error_capacity];
+    save_snapshot_file(path.c_str(), error);
+    for (auto _ : state) benchmark::DoNotOptimize(load_snapshot_file(path.c_str(), error));
+    std::remove(path.c_str());
+}
+
 }  // namespace
 
+BENCHMARK(BM_snapshot_to_bytes);
+BENCHMARK(BM_load_snapshot);
+BENCHMARK(BM_save_snapshot_file);
+BENCHMARK(BM_load_snapshot_file);
 BENCHMARK(BM_record_frame_unchanged);
 BENCHMARK(BM_record_frame_cursor_and_button_moved);
 BENCHMARK(BM_state_digest);

@@ -13,6 +13,9 @@
 #include "net/lobby.h"
 #include "path/path_queries.h"
 #include "path/path_search.h"
+#include "replay/recording.h"
+#include "state/snapshot.h"
+#include "state/state_digest.h"
 #include "platform/headless/headless_platform.h"
 #include "tools/sim/sim_network.h"
 #include "tools/sim/sim_player.h"
@@ -31,6 +34,13 @@ struct SimOptions {
     SimPlayerStyle player = sim_player_idle;
     const char* dump_path = nullptr;
     bool check = false;
+    bool both_people = false;           // --sides person person
+    int deal_at = 0;                    // --deal-at F: the busy player deals again there
+    long long save_at = -1;             // --save-at N FILE: a snapshot after frame N...
+    long long save_every = 0;           // --save-every N FILE: ...or after every N frames
+    const char* save_path = nullptr;    // ...into FILE
+    const char* load_path = nullptr;    // --load FILE: the game continues from it
+    bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
     SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false};
@@ -38,11 +48,18 @@ struct SimOptions {
 
 void print_usage() {
     std::fprintf(stderr,
-                 "usage: varnhold-sim --seed S --frames N [--player idle|attack|random] [--dump FILE] [--check]\n"
+                 "usage: varnhold-sim --seed S --frames N [--player idle|attack|random|busy] [--dump FILE] [--check]\n"
+                 "                    [--sides person computer|person person] [--deal-at F] [--digests]\n"
+                 "                    [--load FILE] [--save-at N FILE | --save-every N FILE] [--record FILE]\n"
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
+                 "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
+                 "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
+                 "            --save-every N FILE after every N frames, over the same file\n"
+                 "  --digests print each census's digest: census FRAME FRAME_COUNTER DIGEST\n"
+                 "  --deal-at the busy player deals again at frame F of the first game\n"
                  "  --replay  play a replay through the rule steps and check its digests; exit 0 only\n"
                  "            when all match to the game's end\n"
                  "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
@@ -70,6 +87,7 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             if (!std::strcmp(value, "idle")) options->player = sim_player_idle;
             else if (!std::strcmp(value, "attack")) options->player = sim_player_attack;
             else if (!std::strcmp(value, "random")) options->player = sim_player_random;
+            else if (!std::strcmp(value, "busy")) options->player = sim_player_busy;
             else return false;
             ++i;
         } else if (!std::strcmp(arg, "--dump") && value) {
@@ -77,6 +95,26 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             ++i;
         } else if (!std::strcmp(arg, "--check")) {
             options->check = true;
+        } else if (!std::strcmp(arg, "--digests")) {
+            options->digests = true;
+        } else if (!std::strcmp(arg, "--sides") && value && i + 2 < argc) {
+            if (std::strcmp(value, "person") != 0) return false;
+            options->both_people = !std::strcmp(argv[i + 2], "person");
+            if (!options->both_people && std::strcmp(argv[i + 2], "computer") != 0) return false;
+            i += 2;
+        } else if (!std::strcmp(arg, "--deal-at") && value) {
+            options->deal_at = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->deal_at < 0) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--load") && value) {
+            options->load_path = value;
+            ++i;
+        } else if ((!std::strcmp(arg, "--save-at") || !std::strcmp(arg, "--save-every")) && value && i + 2 < argc) {
+            long long& when = arg[7] == 'a' ? options->save_at : options->save_every;
+            when = std::strtoll(value, &end, 10);
+            if (*end || when < 0) return false;
+            options->save_path = argv[i + 2];
+            i += 2;
         } else if (!std::strcmp(arg, "--host")) {
             options->network = options->net.hosting = true;
             if (value && value[0] != '-') {
@@ -125,6 +163,22 @@ void count_living(int living[3]) {
 long long path_queries = 0;
 void count_path_query() { ++path_queries; }
 
+// The snapshot's one line on stderr when it cannot be loaded or saved.
+bool load_or_say(const char* path) {
+    char error[snapshot_error_capacity];
+    if (load_snapshot_file(path, error)) return true;
+    std::fprintf(stderr, "varnhold-sim: %s\n", error);
+    return false;
+}
+
+bool save_or_say(const char* path) {
+    char error[snapshot_error_capacity];
+    if (save_snapshot_file(path, error)) return true;
+    std::fprintf(stderr, "varnhold-sim: %s\n", error);
+    stop_sim_world();
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,26 +209,50 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         return 1;
     }
+    if (options.both_people) side_played_by_person[1] = 1;
+    if (options.load_path && !load_or_say(options.load_path)) {
+        stop_sim_world();
+        return 1;
+    }
     sim_player_seed(options.seed);
     remember_units();
     path_query_hook = count_path_query;
+    if (options.net.record_path) {
+        ReplayGame game = game_at_home();
+        for (int side = 0; side < side_count; ++side) game.person[side] = side_played_by_person[side];
+        start_recording(options.net.record_path, false, game, options.load_path != nullptr);
+    }
+    if (options.save_at == 0 && !save_or_say(options.save_path)) return 1;
 
     double total_ms = 0.0, worst_ms = 0.0;
     double total_cpu_ms = 0.0, worst_cpu_ms = 0.0;
     long long worst_frame = 0, worst_cpu_frame = 0;
-    long long frames_run = 0;
+    long long frames_run = 0, over_at = 0;
     View view = start_view(0);
     follow_deal(&view);
     for (; frames_run < options.frames; ++frames_run) {
-        PassInput input;
-        sim_player_act(options.player, &view, &input);
         FrameCommands commands = no_commands();
-        commands.side[0] = command_from_pass(input, view);
+        if (options.player == sim_player_busy) {
+            for (int side = 0; side < side_count; ++side)
+                if (side_played_by_person[side]) commands.side[side] = sim_busy_command(options.seed, side, options.deal_at);
+        } else {
+            PassInput input;
+            sim_player_act(options.player, &view, &input);
+            commands.side[0] = command_from_pass(input, view);
+        }
         auto started = std::chrono::steady_clock::now();
         double cpu_started = thread_cpu_ms();
         run_rule_steps(commands);
         double cpu_ms = thread_cpu_ms() - cpu_started;
         double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        record_game_frame(commands);
+        if (game_over() && over_at == 0) over_at = frames_run + 1;
+        if (options.digests && census_frame())
+            std::printf("census %lld %d %016llx\n", frames_run + 1, frame_counter,
+                        static_cast<unsigned long long>(digest_game_state().whole));
+        const bool save_due = frames_run + 1 == options.save_at ||
+                              (options.save_every > 0 && (frames_run + 1) % options.save_every == 0);
+        if (save_due && !save_or_say(options.save_path)) return 1;
         total_ms += ms;
         total_cpu_ms += cpu_ms;
         if (ms > worst_ms) {
@@ -194,12 +272,15 @@ int main(int argc, char** argv) {
             remember_units();
         }
     }
+    stop_recording();
 
     int living[3];
     count_living(living);
     std::printf("frames %lld\n", frames_run);
     std::printf("empire_0_won %d empire_1_won %d tie %d\n", empire_0_won, empire_1_won, tie);
+    if (over_at > 0) std::printf("over at frame %lld\n", over_at);
     std::printf("empire_0_gold %.2f empire_1_gold %.2f\n", unit_table[0].gold, unit_table[1].gold);
+    std::printf("selected_unit %d %d frame_counter %d\n", selected_unit[0], selected_unit[1], frame_counter);
     std::printf("living player %d computer %d neutral %d\n", living[0], living[1], living[2]);
     std::printf("path_queries %lld\n", path_queries);
     std::printf("ms_per_frame wall mean %.4f worst %.4f (frame %lld)\n", frames_run ? total_ms / frames_run : 0.0,

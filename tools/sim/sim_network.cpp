@@ -12,7 +12,7 @@
 #include "net/lobby.h"
 #include "net/net_play.h"
 #include "replay/recording.h"
-#include "replay/state_digest.h"
+#include "state/state_digest.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"

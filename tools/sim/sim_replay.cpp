@@ -81,9 +81,9 @@ void print_difference(const ReplayPlayer& player) {
     }
     std::printf("first difference at frame %" PRIu64 ": digest %016" PRIx64 ", recorded %016" PRIx64 "\n",
                 player.differs_at_frame, player.replayed.whole, player.recorded.whole);
-    const bool format_1 = player.header.format_version == 1;
-    print_digest_difference(player.recorded, player.replayed, format_1 ? DigestForm::with_view : DigestForm::shared,
-                            &player.view, "as replayed", stdout, stdout);
+    const DigestView view = digest_view_of(player.view);
+    print_digest_difference(player.recorded, player.replayed, digest_form_of_format(player.header.format_version),
+                            &view, "as replayed", stdout, stdout);
 }
 
 }  // namespace
@@ -117,6 +117,9 @@ int check_replay(const char* path) {
         replay_close(&player);
         return 1;
     }
+    if (player.header.from_snapshot)
+        std::printf("starts from a snapshot: frame %d of the game dealt from seed %" PRIu32 ", digest %016" PRIx64 "\n",
+                    frame_counter, last_deal_seed(), digest_game_state().whole);
     DealReport deal;
     uint32_t deals_seen = deal_count();
     start_deal(&deal, 0);

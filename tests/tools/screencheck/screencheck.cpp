@@ -2,6 +2,7 @@
 //   screencheck shows DUMP X Y TEXT          exit 0 when the text is there in white
 //   screencheck picture DUMP X Y BMP         prints how much of the picture (per mille) is at X, Y
 //   screencheck close WINDOW_ID              asks the window to close, as a desktop's close button does
+//   screencheck same DUMP OTHER...           exit 0 when an OTHER equals DUMP above the foot's line (y 60)
 // Positions are overlay coordinates: x from the left, y from the bottom.
 // With "--picture LEFT TOP FACTOR" first, shows and picture
 // look at the game's picture enlarged in the dump with its top-left corner
@@ -197,7 +198,15 @@ int main(int argc, char** argv) {
         return request_window_close(std::strtoul(argv[2], nullptr, 0)) ? 0 : 1;
     if (argc < 4) return usage();
     const char* verb = argv[1];
-    Dump screen;
+    Dump screen, other;
+    if (std::strcmp(verb, "same") == 0 && read_xwd(argv[2], &screen)) {
+        const size_t above_foot = static_cast<size_t>(screen.width) * (screen.height - 60) * 3;
+        for (int i = 3; i < argc; ++i)
+            if (read_xwd(argv[i], &other) && other.rgb.size() == screen.rgb.size() &&
+                std::memcmp(screen.rgb.data(), other.rgb.data(), above_foot) == 0)
+                return 0;
+        return 1;
+    }
     if (!read_xwd(argv[2], &screen)) {
         std::fprintf(stderr, "screencheck: cannot read %s\n", argv[2]);
         return 2;
