@@ -118,13 +118,13 @@ void note_seek_point(ReplaySeek* seek, ReplayPlayer* player) {
     keep_point(&seek->points[seek->point_count++], player);
 }
 
-ReplayStep seek_to_frame(ReplaySeek* seek, ReplayPlayer* player, uint64_t frame) {
+ReplayStep seek_to_frame(ReplaySeek* seek, ReplayPlayer* player, uint64_t frame, bool player_stopped) {
     if (frame > seek->length) frame = seek->length;
     uint64_t point = frame / seek->spacing;
     if (point >= static_cast<uint64_t>(seek->point_count)) point = static_cast<uint64_t>(seek->point_count) - 1;
     const Quiet before = go_quiet();
     ReplayStep step = replay_step_played;
-    if ((frame < player->frames || point * seek->spacing > player->frames) &&
+    if ((player_stopped || frame < player->frames || point * seek->spacing > player->frames) &&
         !return_to(seek->points[point], player))
         step = replay_step_bad;
     if (step == replay_step_played) step = play_to(seek, player, frame);

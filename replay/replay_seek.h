@@ -45,11 +45,12 @@ uint64_t count_replay_frames(const char* path);
 // After each pass played on from the last point: keeps a point when one is due.
 void note_seek_point(ReplaySeek* seek, ReplayPlayer* player);
 // The player at frame (at most the length): from the last point at or
-// before it when it lies behind the player or past a point ahead, then
+// before it when it lies behind the player or past a point ahead, or when
+// the player had stopped (at the end or a fault: it plays no further), then
 // frame by frame through the rule steps, every digest on the way checked.
 // replay_step_played when it is there; otherwise what stopped it short
 // (the end, or where the replay parts, is cut or is damaged).
-ReplayStep seek_to_frame(ReplaySeek* seek, ReplayPlayer* player, uint64_t frame);
+ReplayStep seek_to_frame(ReplaySeek* seek, ReplayPlayer* player, uint64_t frame, bool player_stopped);
 // The index one spacing further than its last point, the player put back
 // where it was: for a viewer with time to spare. Nothing once indexed.
 void index_ahead(ReplaySeek* seek, ReplayPlayer* player);

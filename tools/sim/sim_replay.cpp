@@ -166,11 +166,12 @@ double ms_since(std::chrono::steady_clock::time_point from) {
 }
 
 // One seek and its line: the frame asked, where it landed, what it cost.
-bool seek_once(ReplaySeek* seek, ReplayPlayer* player, int number, uint64_t asked) {
+bool seek_once(ReplaySeek* seek, ReplayPlayer* player, int number, uint64_t asked, bool* stopped) {
     const uint64_t frame = asked > seek->length ? seek->length : asked;
     const uint64_t from = player->frames;
     const auto started = std::chrono::steady_clock::now();
-    const ReplayStep step = seek_to_frame(seek, player, frame);
+    const ReplayStep step = seek_to_frame(seek, player, frame, *stopped);
+    *stopped = step != replay_step_played;
     const double ms = ms_since(started);
     // The end is reached with its own line checked, a frame before it by the census's.
     const bool landed = player->frames == frame &&
@@ -207,7 +208,8 @@ int seek_in_replay(const char* path, const uint64_t* frames, int count) {
         std::printf("replay %s: %" PRIu64 " frames, read through in %.3f ms; points every %" PRIu64
                     " frames, %zu bytes for %d\n",
                     path, seek.length, ms_since(opened), seek.spacing, seek_memory_bytes(), seek_most_points);
-        for (int i = 0; i < count && sound; ++i) sound = seek_once(&seek, &player, i + 1, frames[i]);
+        bool stopped = false;
+        for (int i = 0; i < count && sound; ++i) sound = seek_once(&seek, &player, i + 1, frames[i], &stopped);
         std::printf("points kept %d, every %" PRIu64 " frames\n", seek.point_count, seek.spacing);
     }
     seek_close(&seek);
