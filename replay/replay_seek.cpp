@@ -94,13 +94,14 @@ uint64_t count_replay_frames(const char* path) {
     return frames;
 }
 
-size_t seek_memory_bytes() { return sizeof(SeekPoint) * (seek_most_points + 1); }
+size_t seek_memory_bytes(int most_points) { return sizeof(SeekPoint) * static_cast<size_t>(most_points + 1); }
 
-bool seek_open(ReplaySeek* seek, ReplayPlayer* player) {
+bool seek_open(ReplaySeek* seek, ReplayPlayer* player, int most_points) {
     std::memset(seek, 0, sizeof *seek);
-    seek->points = new (std::nothrow) SeekPoint[seek_most_points + 1];
+    seek->most_points = most_points < 2 ? 2 : most_points;
+    seek->points = new (std::nothrow) SeekPoint[seek->most_points + 1];
     if (!seek->points) return false;
-    seek->aside = seek->points + seek_most_points;
+    seek->aside = seek->points + seek->most_points;
     seek->spacing = seek_first_spacing;
     seek->length = count_replay_frames(player->path);
     note_seek_point(seek, player);
@@ -114,7 +115,7 @@ void seek_close(ReplaySeek* seek) {
 
 void note_seek_point(ReplaySeek* seek, ReplayPlayer* player) {
     if (player->frames != next_point_frame(*seek)) return;
-    if (seek->point_count == seek_most_points) thin_points(seek);
+    if (seek->point_count == seek->most_points) thin_points(seek);
     keep_point(&seek->points[seek->point_count++], player);
 }
 

@@ -23,7 +23,8 @@ struct SeekPoint {
 };
 
 struct ReplaySeek {
-    SeekPoint* points;  // seek_most_points of them, allocated at open
+    SeekPoint* points;  // most_points of them, allocated at open
+    int most_points;
     SeekPoint* aside;   // where the player was while the index went ahead
     int point_count;    // point i is at frame i * spacing
     uint64_t spacing;
@@ -32,12 +33,12 @@ struct ReplaySeek {
 };
 
 // Call after replay_check_first_deal: reads the file through for its length,
-// allocates the points (false when the memory is not there) and keeps the
-// first, at frame 0.
-bool seek_open(ReplaySeek* seek, ReplayPlayer* player);
+// allocates most_points points (at least 2; false when the memory is not
+// there) and keeps the first, at frame 0.
+bool seek_open(ReplaySeek* seek, ReplayPlayer* player, int most_points = seek_most_points);
 void seek_close(ReplaySeek* seek);
-// The bytes the points take, allocated once at open.
-size_t seek_memory_bytes();
+// The bytes that many points take, allocated once at open.
+size_t seek_memory_bytes(int most_points = seek_most_points);
 // The frames a replay file holds: each pass that ran one (format 1) or each
 // frame line and run, up to its end or to where it is cut or damaged.
 uint64_t count_replay_frames(const char* path);
