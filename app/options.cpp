@@ -113,7 +113,7 @@ const OptionEntry option_table[] = {
          return true;
      }},
     {"take-over-at", nullptr, value_needed, "FRAME",
-     {"with --replay: play on from the replay's FRAME at once, on", "the recorded side against the computer"},
+     {"with --replay, play on at once from its FRAME (60 a second),", "on the recorded side against the computer"},
      [](const char* value, GameOptions* options, Refusal* refusal) {
          unsigned long long number = 0;
          if (!read_number(value, 0, replay_most_frames, &number, refusal)) return false;
