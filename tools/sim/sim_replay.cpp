@@ -177,9 +177,9 @@ bool seek_once(ReplaySeek* seek, ReplayPlayer* player, int number, uint64_t aske
     const bool landed = player->frames == frame &&
                         (step == replay_step_played || (step == replay_step_finished && frame == seek->length));
     std::printf("seek %d: from frame %" PRIu64 " to %" PRIu64 ": %s at frame %" PRIu64 ", %" PRIu32
-                " digests checked, state %016" PRIx64 ", %.3f ms\n",
+                " digests checked, state %016" PRIx64 ", selected_unit=%d,%d, %.3f ms\n",
                 number, from, frame, landed ? "landed" : "stopped", player->frames, player->digests_checked,
-                digest_game_state().whole, ms);
+                digest_game_state().whole, selected_unit[0], selected_unit[1], ms);
     if (!landed) std::fprintf(stderr, "varnhold-sim: %s\n", player->message);
     return landed;
 }
