@@ -188,6 +188,13 @@ void take_events(Viewer* viewer, const ReplayPlayer& player) {
     }
 }
 
+// The deals that frames played out of sight made (seeking, or keeping
+// points ahead) move the free camera nowhere: it stays where the viewer put it.
+void keep_free_camera(Viewer* viewer) {
+    viewer->deals_centred = deal_count();
+    viewer->camera.deals_seen = deal_count();
+}
+
 // Time to spare: the seek points one spacing further (a few ms), until they
 // reach as far as the replay plays; then a short sleep.
 void use_spare_time(Viewer* viewer, ReplayPlayer* player, int sleep_ms) {
@@ -196,7 +203,7 @@ void use_spare_time(Viewer* viewer, ReplayPlayer* player, int sleep_ms) {
         return;
     }
     index_ahead(viewer->seek, player);
-    viewer->deals_centred = deal_count();
+    keep_free_camera(viewer);
 }
 
 // Behind the pace of the chosen speed: wait a little (the events are taken
@@ -266,7 +273,7 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
 ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
     viewer->seek_asked = false;
     const ReplayStep step = seek_to_frame(viewer->seek, player, viewer->seek_frame, *stopped);
-    viewer->deals_centred = deal_count();
+    keep_free_camera(viewer);
     time_bar.frame = player->frames;
     restart_pace(&viewer->pace, now_ms());
     *stopped = step != replay_step_played;
