@@ -48,7 +48,7 @@ xdotool key space
 wait_for_text 40 130 "Paused after frame" 30 || fail "Space did not pause the replay"
 xdotool key Home
 paused_at 0
-xdotool key bracketright bracketright bracketleft period
+xdotool key bracketright bracketright bracketleft period comma period
 paused_at 4200
 shows 40 21 "1:10 / 2:30" || fail "the time bar does not say 1:10 of 2:30"
 xdotool key End
@@ -56,7 +56,7 @@ wait_for_text 40 130 "End of the replay: all 301 digests match." 30 || fail "End
 xdotool key Home period bracketright
 paused_at 4200
 wait_for_text 40 360 "selected_unit=$selected" 10 || fail "the viewer does not show selected_unit=$selected"
-ok "the viewer seeks back and forth (Home, ], [, ., End, Home) and the time bar says where"
+ok "the viewer seeks back and forth while paused (Home ] ] [ . , . End Home . ]) and the time bar says where"
 xdotool key t
 wait_for_text 40 300 "Press F9 to save." 30 || fail "T did not start a game"
 shows 40 360 "selected_unit=$selected" || fail "the game taken over does not show selected_unit=$selected"
