@@ -12,16 +12,16 @@
 #include "app/game_window.h"
 #include "app/options.h"
 #include "app/replay_pace.h"
+#include "app/take_over.h"
 #include "game/frame.h"
 #include "game/pauses.h"
 #include "game/person_pass.h"
+#include "game/screens.h"
 #include "platform/platform.h"
 #include "render/gl_window.h"
 #include "render/overlay.h"
 #include "replay/replay_player.h"
 #include "replay/replay_seek.h"
-#include "app/take_over.h"
-#include "game/screens.h"
 #include "world/new_game.h"
 #include "world/settings.h"
 #include "world/version.h"
@@ -268,6 +268,12 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
     platform_swap_buffers();
 }
 
+void draw_paused_lines(const ReplayPlayer& player) {
+    char first[96];
+    std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player.frames);
+    draw_two_lines(first, "Space goes on, Escape leaves.");
+}
+
 // The seek asked, and the picture of where it landed (with the paused
 // lines while paused); stopped when it met the end or a fault on the way.
 ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
@@ -282,11 +288,7 @@ ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
         return step;
     }
     draw_still_frame(shown_view(*player, *viewer));
-    if (viewer->pace.paused) {
-        char first[96];
-        std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
-        draw_two_lines(first, "Space goes on, Escape leaves.");
-    }
+    if (viewer->pace.paused) draw_paused_lines(*player);
     platform_swap_buffers();
     return step;
 }
@@ -318,10 +320,8 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
         }
         if (viewer->pace.paused && (!shown_paused || viewer->camera_moved)) {
             viewer->camera_moved = false;
-            char first[96];
-            std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
             draw_still_frame(shown_view(*player, *viewer));
-            draw_two_lines(first, "Space goes on, Escape leaves.");
+            draw_paused_lines(*player);
             platform_swap_buffers();
         }
         shown_paused = viewer->pace.paused;
