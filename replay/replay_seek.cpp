@@ -98,7 +98,9 @@ size_t seek_memory_bytes(int most_points) { return sizeof(SeekPoint) * static_ca
 
 bool seek_open(ReplaySeek* seek, ReplayPlayer* player, int most_points) {
     std::memset(seek, 0, sizeof *seek);
-    seek->most_points = most_points < 2 ? 2 : most_points;
+    // An even count, so that the frame that fills them is one the doubled
+    // spacing keeps too.
+    seek->most_points = most_points < 2 ? 2 : most_points - most_points % 2;
     seek->points = new (std::nothrow) SeekPoint[seek->most_points + 1];
     if (!seek->points) return false;
     seek->aside = seek->points + seek->most_points;

@@ -33,8 +33,8 @@ struct ReplaySeek {
 };
 
 // Call after replay_check_first_deal: reads the file through for its length,
-// allocates most_points points (at least 2; false when the memory is not
-// there) and keeps the first, at frame 0.
+// allocates most_points points (made even, at least 2; false when the
+// memory is not there) and keeps the first, at frame 0.
 bool seek_open(ReplaySeek* seek, ReplayPlayer* player, int most_points = seek_most_points);
 void seek_close(ReplaySeek* seek);
 // The bytes that many points take, allocated once at open.
