@@ -24,7 +24,7 @@ namespace {
 constexpr uint32_t seed = 4;
 constexpr int frames = 24000;
 constexpr int deal_at = 7000;
-constexpr int most_points = 4;
+constexpr int most_points = 5;  // made even: 4
 
 struct AtFrame {
     uint64_t digest;
