@@ -278,6 +278,16 @@ void draw_paused_lines(const ReplayPlayer& player) {
 // lines while paused); stopped when it met the end or a fault on the way.
 ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
     viewer->seek_asked = false;
+    // Past the points kept so far the seek plays every frame on the way (up
+    // to a second for an hour): say so first.
+    const ReplaySeek& seek = *viewer->seek;
+    if (viewer->seek_frame >= static_cast<uint64_t>(seek.point_count) * seek.spacing + seek.spacing) {
+        char first[96];
+        const uint64_t seconds = viewer->seek_frame / seek_frames_per_second;
+        std::snprintf(first, sizeof first, "Seeking to %" PRIu64 ":%02" PRIu64 "...", seconds / 60, seconds % 60);
+        draw_two_lines(first, "The replay is played through to there.");
+        platform_swap_buffers();
+    }
     const ReplayStep step = seek_to_frame(viewer->seek, player, viewer->seek_frame, *stopped);
     keep_free_camera(viewer);
     time_bar.frame = player->frames;
