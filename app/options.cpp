@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "replay/replay_format.h"
 #include "world/version.h"
 
 namespace {
@@ -51,9 +52,6 @@ bool read_number(const char* value, unsigned long long least, unsigned long long
                   refusal->option, least, most, value);
     return false;
 }
-
-// No replay holds more frames than this: over four hundred hours of play.
-constexpr unsigned long long replay_most_frames = 100000000ull;
 
 const OptionEntry option_table[] = {
     {"seed", nullptr, value_needed, "N",
@@ -116,7 +114,7 @@ const OptionEntry option_table[] = {
      {"with --replay, play on at once from its FRAME (60 a second),", "on the recorded side against the computer"},
      [](const char* value, GameOptions* options, Refusal* refusal) {
          unsigned long long number = 0;
-         if (!read_number(value, 0, replay_most_frames, &number, refusal)) return false;
+         if (!read_number(value, 0, replay_most_passes, &number, refusal)) return false;
          options->has_take_over = true;
          options->take_over_at = number;
          return true;
