@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "replay/replay_format.h"
 #include "world/version.h"
 
 namespace {
@@ -102,9 +103,20 @@ const OptionEntry option_table[] = {
          return true;
      }},
     {"replay", nullptr, value_needed, "FILE",
-     {"watch a replay: Space pauses, + and - change the speed,", "Escape leaves"},
+     {"watch a replay: Space pauses, + and - change the speed, , and .",
+      "seek 10 s, [ and ] a minute, Home and End to the start and the",
+      "end, T takes over from the moment shown, Escape leaves"},
      [](const char* value, GameOptions* options, Refusal*) {
          options->replay_path = value;
+         return true;
+     }},
+    {"take-over-at", nullptr, value_needed, "FRAME",
+     {"with --replay, play on at once from its FRAME (60 a second),", "on the recorded side against the computer"},
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         unsigned long long number = 0;
+         if (!read_number(value, 0, replay_most_passes, &number, refusal)) return false;
+         options->has_take_over = true;
+         options->take_over_at = number;
          return true;
      }},
     {"load", nullptr, value_needed, "FILE", {"continue the game saved in FILE (F9 saves a game)"},
@@ -183,7 +195,7 @@ bool read_option(int argc, const char* const* argv, int* i, GameOptions* options
 bool check_combination(const GameOptions& options, char* error_text, size_t error_size) {
     const char* clash = nullptr;
     if (options.record_path && options.no_record) clash = "--record and --no-record cannot be used together";
-    else if (options.replay_path && options.record_path) clash = "--replay and --record cannot be used together";
+    else if (options.has_take_over && !options.replay_path) clash = "--take-over-at needs the --replay it takes over";
     else if (options.replay_path && options.has_seed) clash = "--replay takes its seeds from the file, not from --seed";
     else if (options.host && options.join_address) clash = "--host and --join cannot be used together";
     else if (options.replay_path && (options.host || options.join_address))

@@ -13,6 +13,8 @@ struct GameOptions {
     uint32_t seed = 0;                  // the first deal's seed, with has_seed
     const char* record_path = nullptr;  // --record FILE
     const char* replay_path = nullptr;  // --replay FILE
+    bool has_take_over = false;         // --take-over-at FRAME: play on from the replay's frame
+    uint64_t take_over_at = 0;
     const char* load_path = nullptr;    // --load FILE: continue a save
     bool continue_newest = false;       // --continue: the newest save or autosave
     bool no_record = false;

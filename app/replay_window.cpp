@@ -12,13 +12,16 @@
 #include "app/game_window.h"
 #include "app/options.h"
 #include "app/replay_pace.h"
+#include "app/take_over.h"
 #include "game/frame.h"
 #include "game/pauses.h"
 #include "game/person_pass.h"
+#include "game/screens.h"
 #include "platform/platform.h"
 #include "render/gl_window.h"
 #include "render/overlay.h"
 #include "replay/replay_player.h"
+#include "replay/replay_seek.h"
 #include "world/new_game.h"
 #include "world/settings.h"
 #include "world/version.h"
@@ -36,6 +39,17 @@ constexpr double swap_interval_ms = 15.0;
 constexpr int idle_sleep_ms = 10;
 constexpr int frozen_redraw_ms = 250;
 
+// The viewer's keys that move through the replay, and the one that plays on
+// from the moment shown; none of them is a key of the game.
+constexpr int vk_comma = 0xBC;
+constexpr int vk_period = 0xBE;
+constexpr int vk_open_bracket = 0xDB;
+constexpr int vk_close_bracket = 0xDD;
+constexpr int vk_home = 0x24;
+constexpr int vk_end = 0x23;
+constexpr int vk_t = 0x54;
+constexpr uint64_t short_step = 10 * seek_frames_per_second;
+constexpr uint64_t long_step = 60 * seek_frames_per_second;
 
 struct Viewer {
     ReplayPace pace;
@@ -48,6 +62,10 @@ struct Viewer {
     View camera;
     uint32_t deals_centred;
     bool camera_moved;  // since the picture was last drawn
+    ReplaySeek* seek;
+    bool seek_asked;
+    uint64_t seek_frame;  // where the seek asked goes
+    bool take_over;       // leave the replay for a game from its moment
 };
 
 Viewer* viewer_now = nullptr;
@@ -124,21 +142,39 @@ void steer_free_camera(Viewer* viewer, int vk) {
     viewer->camera_moved = true;
 }
 
-void viewer_key(Viewer* viewer, int vk) {
-    if (vk == vk_escape)
-        viewer->leave = true;
-    else
-        pace_key(&viewer->pace, vk, now_ms());
+// Seeks are asked from where the last one asked went, so that keys pressed
+// faster than the seeks run add up.
+void ask_seek(Viewer* viewer, uint64_t from, bool back, uint64_t frames) {
+    if (!viewer->seek_asked) viewer->seek_frame = from;
+    if (back) viewer->seek_frame = viewer->seek_frame > frames ? viewer->seek_frame - frames : 0;
+    else viewer->seek_frame += frames;
+    if (viewer->seek_frame > viewer->seek->length) viewer->seek_frame = viewer->seek->length;
+    viewer->seek_asked = true;
+}
+
+void viewer_key(Viewer* viewer, const ReplayPlayer& player, int vk) {
+    const uint64_t at = player.frames;
+    switch (vk) {
+    case vk_escape: viewer->leave = true; break;
+    case vk_t: viewer->leave = viewer->take_over = true; break;
+    case vk_comma: ask_seek(viewer, at, true, short_step); break;
+    case vk_period: ask_seek(viewer, at, false, short_step); break;
+    case vk_open_bracket: ask_seek(viewer, at, true, long_step); break;
+    case vk_close_bracket: ask_seek(viewer, at, false, long_step); break;
+    case vk_home: ask_seek(viewer, 0, true, 0); break;
+    case vk_end: ask_seek(viewer, viewer->seek->length, false, 0); break;
+    default: pace_key(&viewer->pace, vk, now_ms()); break;
+    }
 }
 
 // The player's own input no longer drives the rules: events only steer the viewer.
-void take_events(Viewer* viewer) {
+void take_events(Viewer* viewer, const ReplayPlayer& player) {
     PlatformEvent event;
     while (platform_poll_event(&event)) {
         switch (event.type) {
         case platform_event_quit: viewer->leave = true; break;
         case platform_event_key_down:
-            viewer_key(viewer, event.key);
+            viewer_key(viewer, player, event.key);
             steer_free_camera(viewer, event.key);
             break;
         case platform_event_minimized: viewer->hidden = true; break;
@@ -152,12 +188,31 @@ void take_events(Viewer* viewer) {
     }
 }
 
+// The deals that frames played out of sight made (seeking, or keeping
+// points ahead) move the free camera nowhere: it stays where the viewer put it.
+void keep_free_camera(Viewer* viewer) {
+    viewer->deals_centred = deal_count();
+    viewer->camera.deals_seen = deal_count();
+}
+
+// Time to spare: the seek points one spacing further (a few ms), until they
+// reach as far as the replay plays; then a short sleep.
+void use_spare_time(Viewer* viewer, ReplayPlayer* player, int sleep_ms) {
+    if (viewer->seek->indexed) {
+        platform_sleep_ms(sleep_ms);
+        return;
+    }
+    index_ahead(viewer->seek, player);
+    keep_free_camera(viewer);
+}
+
 // Behind the pace of the chosen speed: wait a little (the events are taken
 // again before the next pass).
-bool ahead_of_pace(const Viewer& viewer) {
-    const double due_ms = pace_wait_ms(viewer.pace, now_ms());
+bool ahead_of_pace(Viewer* viewer, ReplayPlayer* player) {
+    const double due_ms = pace_wait_ms(viewer->pace, now_ms());
     if (due_ms <= 0.0) return false;
-    platform_sleep_ms(due_ms < idle_sleep_ms ? static_cast<int>(due_ms) + 1 : idle_sleep_ms);
+    if (due_ms > idle_sleep_ms) use_spare_time(viewer, player, idle_sleep_ms);
+    else platform_sleep_ms(static_cast<int>(due_ms) + 1);
     return true;
 }
 
@@ -213,6 +268,41 @@ void stop_with(Viewer* viewer, const ReplayPlayer& player, ReplayStep step, bool
     platform_swap_buffers();
 }
 
+void draw_paused_lines(const ReplayPlayer& player) {
+    char first[96];
+    std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player.frames);
+    draw_two_lines(first, "Space goes on, Escape leaves.");
+}
+
+// The seek asked, and the picture of where it landed (with the paused
+// lines while paused); stopped when it met the end or a fault on the way.
+ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
+    viewer->seek_asked = false;
+    // Past the points kept so far the seek plays every frame on the way (up
+    // to a second for an hour): say so first.
+    const ReplaySeek& seek = *viewer->seek;
+    if (viewer->seek_frame >= static_cast<uint64_t>(seek.point_count) * seek.spacing + seek.spacing) {
+        char first[96];
+        const uint64_t seconds = viewer->seek_frame / seek_frames_per_second;
+        std::snprintf(first, sizeof first, "Seeking to %" PRIu64 ":%02" PRIu64 "...", seconds / 60, seconds % 60);
+        draw_two_lines(first, "The replay is played through to there.");
+        platform_swap_buffers();
+    }
+    const ReplayStep step = seek_to_frame(viewer->seek, player, viewer->seek_frame, *stopped);
+    keep_free_camera(viewer);
+    time_bar.frame = player->frames;
+    restart_pace(&viewer->pace, now_ms());
+    *stopped = step != replay_step_played;
+    if (*stopped) {
+        stop_with(viewer, *player, step, false);
+        return step;
+    }
+    draw_still_frame(shown_view(*player, *viewer));
+    if (viewer->pace.paused) draw_paused_lines(*player);
+    platform_swap_buffers();
+    return step;
+}
+
 int watch(ReplayPlayer* player, Viewer* viewer) {
     ReplayStep step = replay_step_played;
     bool stopped = false;
@@ -221,34 +311,41 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
     restart_pace(&viewer->pace, now_ms());
     viewer->last_swap = Clock::now();
     while (!viewer->leave) {
-        take_events(viewer);
+        take_events(viewer, *player);
         if (viewer->leave) break;
+        if (viewer->seek_asked && viewer->seek_frame != player->frames) {
+            step = run_seek(player, viewer, &stopped);
+            shown = Clock::now();
+            shown_paused = viewer->pace.paused;
+            continue;
+        }
+        viewer->seek_asked = false;
         if (stopped) {
             if (ms_since(shown) >= frozen_redraw_ms) {
                 show_frozen(*viewer);
                 shown = Clock::now();
             }
-            platform_sleep_ms(idle_sleep_ms);
+            use_spare_time(viewer, player, idle_sleep_ms);
             continue;
         }
         if (viewer->pace.paused && (!shown_paused || viewer->camera_moved)) {
             viewer->camera_moved = false;
-            char first[96];
-            std::snprintf(first, sizeof first, "Paused after frame %" PRIu64 ".", player->frames);
             draw_still_frame(shown_view(*player, *viewer));
-            draw_two_lines(first, "Space goes on, Escape leaves.");
+            draw_paused_lines(*player);
             platform_swap_buffers();
         }
         shown_paused = viewer->pace.paused;
         if (viewer->pace.paused || viewer->hidden) {
-            platform_sleep_ms(idle_sleep_ms);
+            use_spare_time(viewer, player, idle_sleep_ms);
             continue;
         }
-        if (ahead_of_pace(*viewer)) continue;
+        if (ahead_of_pace(viewer, player)) continue;
         const uint64_t frames_before = player->frames;
         counted_pause_ms = 0;
         frame_shown = frame_due(*viewer);
+        time_bar.frame = player->frames + 1;
         step = replay_play_pass(player, watched_pass);
+        if (step == replay_step_played) note_seek_point(viewer->seek, player);
         const bool frame_ran = player->frames != frames_before;
         const bool frame_drawn = frame_shown && frame_ran;
         pace_played(&viewer->pace, (frame_ran ? frame_ms : 0.0) + static_cast<double>(counted_pause_ms));
@@ -262,6 +359,25 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
         }
     }
     return step == replay_step_played || step == replay_step_finished ? 0 : 1;
+}
+
+// --take-over-at: the game from that frame at once, no replay watched; a
+// frame the replay does not reach is one line and exit code 1.
+int take_over_at_once(const GameOptions& options, ReplayPlayer* player, Viewer* viewer) {
+    const uint64_t frame = options.take_over_at;
+    char line[sizeof player->message + 96];
+    if (frame > viewer->seek->length) {
+        std::snprintf(line, sizeof line, "%s holds %" PRIu64 " frames: there is no frame %" PRIu64 " to take over at",
+                      player->path, viewer->seek->length, frame);
+    } else {
+        const ReplayStep step = seek_to_frame(viewer->seek, player, frame, false);
+        if (player->frames == frame && (step == replay_step_played || step == replay_step_finished))
+            return take_over_game(options, player->header.game.local_side, shown_view(*player, *viewer));
+        std::snprintf(line, sizeof line, "%s", player->message);
+    }
+    std::fprintf(stderr, "varnhold: %s\n", line);
+    platform_message_box(platform_message_error, "ERROR", line);
+    return 1;
 }
 
 }  // namespace
@@ -290,6 +406,13 @@ int watch_replay(const GameOptions& options) {
         replay_close(&player);
         return 1;
     }
+    static ReplaySeek seek;
+    if (!seek_open(&seek, &player)) {
+        platform_message_box(platform_message_error, "ERROR", "Out of memory for seeking in the replay.");
+        close_game_window();
+        replay_close(&player);
+        return 1;
+    }
     Viewer viewer = {};
     clock_start = Clock::now();
     viewer.pace = start_pace(now_ms());
@@ -298,11 +421,22 @@ int watch_replay(const GameOptions& options) {
     follow_deal(&viewer.camera);
     centre_free_camera(&viewer);
     viewer_now = &viewer;
-    viewer.frozen = new (std::nothrow) uint8_t[static_cast<size_t>(screen_width) * screen_height * 4];
-    pauses_counted = true;
-    const int exit_code = watch(&player, &viewer);
-    pauses_counted = false;
-    delete[] viewer.frozen;
+    viewer.seek = &seek;
+    int exit_code = 0;
+    if (options.has_take_over) {
+        exit_code = take_over_at_once(options, &player, &viewer);
+    } else {
+        viewer.frozen = new (std::nothrow) uint8_t[static_cast<size_t>(screen_width) * screen_height * 4];
+        pauses_counted = true;
+        time_bar = {true, 0, seek.length};
+        exit_code = watch(&player, &viewer);
+        time_bar.shown = false;
+        pauses_counted = false;
+        delete[] viewer.frozen;
+        if (viewer.take_over)
+            exit_code = take_over_game(options, player.header.game.local_side, shown_view(player, viewer));
+    }
+    seek_close(&seek);
     close_game_window();
     replay_close(&player);
     return exit_code;

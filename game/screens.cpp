@@ -34,19 +34,74 @@ const char* const help_lines[] = {
     "F5-F8 change speed.",
     "M move window.",
     "Alt+Enter full screen.",
-    "F9 save the game.",
 };
+const char* const save_help_line = "F9 save the game.";
+// A replay watched takes none of the game's commands: its page holds the
+// viewer's keys and the view's, above the lines a paused replay shows.
+const char* const replay_help_lines[] = {
+    "VARNHOLDSKIRMISHBUILD0042B REPLAY HELP",
+    "Space pause, + and - replay speed.",
+    ", and . back and on 10 seconds.",
+    "[ and ] back and on a minute.",
+    "Home and End to the start and the end.",
+    "T take over: play on from here.",
+    "F2-F4 different unit size.",
+    "SHIFT-Dir. change view, PGDWN-PGUP zoom.",
+    "Dir. move map.",
+    "ESC leave the replay.",
+};
+
+constexpr int bar_left = 240;
+constexpr int bar_right = 600;
+constexpr int bar_bottom = 9;
+constexpr int bar_top = 19;
+constexpr int bar_text_y = 21;
+constexpr uint64_t frames_per_second = 60;
 
 void draw_white(int x, int y) { draw_text(x, y, 255, 255, 255); }
 
 int line_y(int line) { return first_line_y - line * line_step; }
 
-void draw_help() {
-    int line = 0;
-    for (const char* text : help_lines) {
-        format_text("%s", text);
-        draw_white(text_x, line_y(line++));
+void draw_lines(const char* const* lines, int count) {
+    for (int line = 0; line < count; ++line) {
+        format_text("%s", lines[line]);
+        draw_white(text_x, line_y(line));
     }
+}
+
+void draw_help() {
+    constexpr int game_lines = sizeof help_lines / sizeof help_lines[0];
+    if (time_bar.shown) {
+        draw_lines(replay_help_lines, sizeof replay_help_lines / sizeof replay_help_lines[0]);
+        return;
+    }
+    draw_lines(help_lines, game_lines);
+    format_text("%s", save_help_line);
+    draw_white(text_x, line_y(game_lines));
+}
+
+void format_time(uint64_t frames, char* text, int size) {
+    const uint64_t seconds = frames / frames_per_second;
+    std::snprintf(text, static_cast<size_t>(size), "%llu:%02llu", static_cast<unsigned long long>(seconds / 60),
+                  static_cast<unsigned long long>(seconds % 60));
+}
+
+// The time played and the whole, and a bar filled as far as the replay is.
+void draw_time_bar() {
+    if (!time_bar.shown) return;
+    char at[32], whole[32];
+    format_time(time_bar.frame, at, sizeof at);
+    format_time(time_bar.length, whole, sizeof whole);
+    format_text("%s / %s", at, whole);
+    draw_white(text_x, bar_text_y);
+    draw_line(bar_left, bar_bottom, bar_right, bar_bottom, 160, 160, 160);
+    draw_line(bar_left, bar_top, bar_right, bar_top, 160, 160, 160);
+    draw_line(bar_left, bar_bottom, bar_left, bar_top, 160, 160, 160);
+    draw_line(bar_right, bar_bottom, bar_right, bar_top, 160, 160, 160);
+    const uint64_t shown = time_bar.frame < time_bar.length ? time_bar.frame : time_bar.length;
+    const int filled = time_bar.length ? static_cast<int>(shown * (bar_right - bar_left) / time_bar.length) : 0;
+    for (int y = bar_bottom + 2; y <= bar_top - 2; ++y)
+        if (filled > 0) draw_line(bar_left + 1, y, bar_left + filled, y, 255, 255, 255);
 }
 
 void draw_status(const View& view) {
@@ -104,6 +159,7 @@ void draw_end_screen() {
 }  // namespace
 
 bool save_key_offered = false;
+TimeBar time_bar = {false, 0, 0};
 
 void draw_screens(const View& view) {
     if (view.help_visible)
@@ -114,6 +170,7 @@ void draw_screens(const View& view) {
     draw_end_lines();
     draw_end_screen();
     draw_notice();
+    draw_time_bar();
 }
 
 void show_notice(const char* text) {

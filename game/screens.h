@@ -2,6 +2,8 @@
 // end-of-game lines, all written into the overlay for the view's side.
 #pragma once
 
+#include <cstdint>
+
 #include "game/view.h"
 
 // The lines and pictures, changing nothing.
@@ -9,6 +11,16 @@ void draw_screens(const View& view);
 
 // Set where F9 saves the game (a game at home): the status says so.
 extern bool save_key_offered;
+// Set while a replay is watched: a bar at the foot of the screen shows where
+// the replay is and how long it is (its frames at 60 a second), and the help
+// page lists the viewer's keys in place of saving.
+struct TimeBar {
+    bool shown;
+    uint64_t frame;
+    uint64_t length;
+};
+extern TimeBar time_bar;
+
 // A line of the program's own (a save made, or why it could not be) shown
 // at the foot of the screen for the next notice_frames frames.
 constexpr int notice_frames = 300;

@@ -200,6 +200,43 @@ ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass) {
 
 void replay_close(ReplayPlayer* player) { reader_close(&player->reader); }
 
+// The deals are counted for the whole program, a view's by what it has
+// seen: a place keeps how far the view was behind, not the count itself.
+ReplayPlace replay_place(ReplayPlayer* player) {
+    ReplayPlace place;
+    std::memset(&place, 0, sizeof place);
+    place.reader = reader_place(&player->reader);
+    place.inputs = player->inputs;
+    place.commands = player->commands;
+    place.view = player->view;
+    place.deals_unseen = deal_count() - player->view.deals_seen;
+    place.has_pending = player->has_pending;
+    place.pending_type = player->pending_type;
+    place.pending = player->pending;
+    place.run_left = player->run_left;
+    place.frames = player->frames;
+    place.passes = player->passes;
+    place.digests_checked = player->digests_checked;
+    return place;
+}
+
+bool replay_go_to(ReplayPlayer* player, const ReplayPlace& place) {
+    if (!reader_go_to(&player->reader, place.reader)) return false;
+    player->inputs = place.inputs;
+    player->commands = place.commands;
+    player->view = place.view;
+    player->view.deals_seen = deal_count() - place.deals_unseen;
+    player->has_pending = place.has_pending;
+    player->pending_type = place.pending_type;
+    player->pending = place.pending;
+    player->run_left = place.run_left;
+    player->frames = place.frames;
+    player->passes = place.passes;
+    player->digests_checked = place.digests_checked;
+    player->differs_by_digest = false;
+    return true;
+}
+
 bool replay_turn_by_rules(const ReplayTurn& turn) {
     if (!turn.person) {
         run_rule_steps(*turn.commands);

@@ -68,3 +68,25 @@ DigestView digest_view_of(const View& view);
 // One pass (frame): its inputs, run_pass, and the checks that follow it.
 ReplayStep replay_play_pass(ReplayPlayer* player, ReplayPassFunction run_pass);
 void replay_close(ReplayPlayer* player);
+
+// Everything the player has counted and holds between two passes, with the
+// reader's place in the file: what goes with a snapshot of the game at that
+// frame so that playing on from it reads on from the right line.
+struct ReplayPlace {
+    ReaderPlace reader;
+    PassInput inputs;
+    FrameCommands commands;
+    View view;
+    uint32_t deals_unseen;  // the deals the view had still to follow
+    bool has_pending;
+    ReplayRecordType pending_type;
+    ReplayRecord pending;
+    uint32_t run_left;
+    uint64_t frames;
+    uint64_t passes;
+    uint32_t digests_checked;
+};
+ReplayPlace replay_place(ReplayPlayer* player);
+// The player back at a place it was at; the game's state is the caller's
+// (a snapshot taken there). False when the file cannot seek.
+bool replay_go_to(ReplayPlayer* player, const ReplayPlace& place);

@@ -431,6 +431,21 @@ ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommand
     return type;
 }
 
+ReaderPlace reader_place(ReplayReader* reader) {
+    const int64_t offset = reader->file ? static_cast<int64_t>(std::ftell(reader->file)) : -1;
+    return {offset, reader->line_number, reader->file_hash, reader->finished, reader->last_type};
+}
+
+bool reader_go_to(ReplayReader* reader, const ReaderPlace& place) {
+    if (!reader->file || place.offset < 0 || std::fseek(reader->file, static_cast<long>(place.offset), SEEK_SET) != 0)
+        return false;
+    reader->line_number = place.line_number;
+    reader->file_hash = place.file_hash;
+    reader->finished = place.finished;
+    reader->last_type = place.last_type;
+    return true;
+}
+
 void reader_close(ReplayReader* reader) {
     if (reader->file) std::fclose(reader->file);
     reader->file = nullptr;

@@ -55,3 +55,16 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header);
 // reader->error says what is wrong.
 ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommands* commands, ReplayRecord* record);
 void reader_close(ReplayReader* reader);
+
+// Where the reader stands between two records: the file's offset and what
+// the reader has counted up to it, so that it can come back there.
+struct ReaderPlace {
+    int64_t offset;
+    uint64_t line_number;
+    uint32_t file_hash;
+    bool finished;
+    ReplayRecordType last_type;
+};
+ReaderPlace reader_place(ReplayReader* reader);
+// Back (or on) to a place this reader was at; false when the file cannot seek.
+bool reader_go_to(ReplayReader* reader, const ReaderPlace& place);

@@ -78,7 +78,9 @@ TEST(Options, EdgesAndBadInput) {
         {{"--"}, "unexpected argument '--'"},
         {{"--fullscreen=yes"}, "--fullscreen takes no value"},
         {{"--record", "a", "--no-record"}, "--record and --no-record"},
-        {{"--replay", "a", "--record", "b"}, "--replay and --record"},
+        {{"--take-over-at", "5"}, "--take-over-at needs the --replay"},
+        {{"--replay", "a", "--take-over-at", "100000001"}, "from 0 to 100000000, not '100000001'"},
+        {{"--replay", "a", "--take-over-at", "100000000", "--record", "b"}, nullptr},
         {{"--replay", "a", "--seed", "5"}, "--replay takes its seeds from the file"},
     };
     for (const Case& c : cases) {

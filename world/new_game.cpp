@@ -7,6 +7,7 @@
 #include "world/world_arrays.h"
 
 const char* const new_game_sound_path = "sound/explosion3b.wav";
+bool deal_sound_muted = false;
 
 namespace {
 
@@ -106,5 +107,5 @@ void deal_quietly(uint32_t seed) {
 void new_game_from_seed(uint32_t seed) {
     ++deals_made;
     deal_quietly(seed);
-    platform_play_wave_async(new_game_sound_path);
+    if (!deal_sound_muted) platform_play_wave_async(new_game_sound_path);
 }

@@ -18,5 +18,8 @@ uint32_t last_deal_seed();
 // A game loaded whole was dealt from this seed; no deal is counted.
 void note_deal_seed(uint32_t seed);
 
+// Set while a replay is played through unseen (seeking): its deals are silent.
+extern bool deal_sound_muted;
+
 // The sound of a new game, relative to the data folders.
 extern const char* const new_game_sound_path;

@@ -62,6 +62,9 @@ void print_usage() {
                  "  --deal-at the busy player deals again at frame F of the first game\n"
                  "  --replay  play a replay through the rule steps and check its digests; exit 0 only\n"
                  "            when all match to the game's end\n"
+                 "  --seek    --replay FILE --seek FRAME|end [--seek FRAME|end]...: seek the replay to\n"
+                 "            each FRAME in turn as the viewer does; exit 0 only when each lands on\n"
+                 "            its frame with every digest on the way matching\n"
                  "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
                  "            exit 0 only when all N were played with both games alike\n");
@@ -183,11 +186,21 @@ bool save_or_say(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc >= 2 && !std::strcmp(argv[1], "--replay")) {
-        if (argc != 3) {
+        uint64_t seeks[sim_most_seeks];
+        int seek_count = 0;
+        bool usable = argc >= 3 && argc % 2 == 1 && (argc - 3) / 2 <= sim_most_seeks;
+        for (int i = 3; usable && i < argc; i += 2) {
+            char* end = nullptr;
+            usable = !std::strcmp(argv[i], "--seek");
+            if (usable && !std::strcmp(argv[i + 1], "end")) seeks[seek_count++] = sim_seek_to_end;
+            else if (usable) seeks[seek_count++] = std::strtoull(argv[i + 1], &end, 10);
+            usable = usable && (!end || (*end == '\0' && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9'));
+        }
+        if (!usable) {
             print_usage();
             return 2;
         }
-        return check_replay(argv[2]);
+        return seek_count ? seek_in_replay(argv[2], seeks, seek_count) : check_replay(argv[2]);
     }
     SimOptions options;
     if (!parse_options(argc, argv, &options)) {

@@ -10,6 +10,7 @@
 #include "path/path_search.h"
 #include "platform/headless/headless_platform.h"
 #include "replay/replay_player.h"
+#include "replay/replay_seek.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
@@ -159,4 +160,63 @@ int check_replay(const char* path) {
     stop_sim_world();
     replay_close(&player);
     return step == replay_step_finished ? 0 : 1;
+}
+
+namespace {
+
+double ms_since(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - from).count();
+}
+
+// One seek and its line: the frame asked, where it landed, what it cost.
+bool seek_once(ReplaySeek* seek, ReplayPlayer* player, int number, uint64_t asked, bool* stopped) {
+    const uint64_t frame = asked > seek->length ? seek->length : asked;
+    const uint64_t from = player->frames;
+    const auto started = std::chrono::steady_clock::now();
+    const ReplayStep step = seek_to_frame(seek, player, frame, *stopped);
+    *stopped = step != replay_step_played;
+    const double ms = ms_since(started);
+    // The end is reached with its own line checked, a frame before it by the census's.
+    const bool landed = player->frames == frame &&
+                        (step == replay_step_played || (step == replay_step_finished && frame == seek->length));
+    std::printf("seek %d: from frame %" PRIu64 " to %" PRIu64 ": %s at frame %" PRIu64 ", %" PRIu32
+                " digests checked, state %016" PRIx64 ", selected_unit=%d,%d, %.3f ms\n",
+                number, from, frame, landed ? "landed" : "stopped", player->frames, player->digests_checked,
+                digest_game_state().whole, selected_unit[0], selected_unit[1], ms);
+    if (!landed) std::fprintf(stderr, "varnhold-sim: %s\n", player->message);
+    return landed;
+}
+
+}  // namespace
+
+int seek_in_replay(const char* path, const uint64_t* frames, int count) {
+    static ReplayPlayer player;
+    static ReplaySeek seek;
+    if (!replay_open(&player, path)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
+        return 1;
+    }
+    bool sound = start_sim_world(player.header.first_seed);
+    if (!sound) std::fprintf(stderr, "varnhold-sim: out of memory\n");
+    if (sound && !replay_check_first_deal(&player)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", player.message);
+        sound = false;
+    }
+    const auto opened = std::chrono::steady_clock::now();
+    if (sound && !seek_open(&seek, &player)) {
+        std::fprintf(stderr, "varnhold-sim: out of memory for the points of %s\n", path);
+        sound = false;
+    }
+    if (sound) {
+        std::printf("replay %s: %" PRIu64 " frames, read through in %.3f ms; points every %" PRIu64
+                    " frames, %zu bytes for %d\n",
+                    path, seek.length, ms_since(opened), seek.spacing, seek_memory_bytes(), seek_most_points);
+        bool stopped = false;
+        for (int i = 0; i < count && sound; ++i) sound = seek_once(&seek, &player, i + 1, frames[i], &stopped);
+        std::printf("points kept %d, every %" PRIu64 " frames\n", seek.point_count, seek.spacing);
+    }
+    seek_close(&seek);
+    stop_sim_world();
+    replay_close(&player);
+    return sound ? 0 : 1;
 }
