@@ -13,14 +13,20 @@
 
 namespace {
 
+// The side the person goes on playing: the one a person played in the save
+// when it was one side alone (a game taken over on side 1 stays on side 1),
+// else side 0.
+int continued_side(const SharedState& saved) {
+    return saved.person[1] && !saved.person[0] ? 1 : 0;
+}
+
 // The saved game in place of the one just dealt, at home whoever played it:
-// the person on side 0, the computer on side 1; the view as after a deal.
-void continue_saved_game(const SharedState& saved) {
+// the person on their side, the computer on the other; the view as after a deal.
+void continue_saved_game(const SharedState& saved, int side) {
     apply_shared_state(saved);
     note_continued_save();
-    side_played_by_person[0] = 1;
-    side_played_by_person[1] = 0;
-    local_view = start_view(0);
+    for (int s = 0; s < side_count; ++s) side_played_by_person[s] = s == side ? 1 : 0;
+    local_view = start_view(side);
     follow_deal(&local_view);
 }
 
@@ -60,9 +66,14 @@ int run_game(const GameOptions& options) {
     if (continuing) seed = saved.deal_seed;
     // The window has shown why it could not start; a shell must read the end as a failure.
     if (!open_game_window(seed)) return 1;
-    if (continuing) continue_saved_game(saved);
+    ReplayGame recorded = game_at_home();
+    if (continuing) {
+        const int side = continued_side(saved);
+        continue_saved_game(saved, side);
+        recorded = {{side == 0 ? uint8_t(1) : uint8_t(0), side == 1 ? uint8_t(1) : uint8_t(0)}, side, 0};
+    }
     save_key_offered = true;
-    start_recording(options.record_path, options.no_record, game_at_home(), continuing);
+    start_recording(options.record_path, options.no_record, recorded, continuing);
     const int exit_code = run_main_loop();
     autosave_on_leaving();
     save_key_offered = false;

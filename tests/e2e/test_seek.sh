@@ -90,4 +90,21 @@ wait_for_exit 30 || fail "the message box for a frame past the end did not end t
 [ "$exit_code" -eq 1 ] || fail "exit code $exit_code for a frame past the end, not 1"
 grep -q "holds 9000 frames: there is no frame 9001" "$work/game.log" || fail "no line for a frame past the end"
 ok "--take-over-at 4200 plays on from the same state; 9001, past the end, is one line and exit 1"
+
+# A game taken over on side 1 (a network guest's replay) and left: --continue
+# seats the person on side 1 again, the status line showing side 1's selection.
+port=$((42000 + $$ % 2000))
+"$sim" --host $port --seed 7 --frames 1200 --record "$work/host.vrp" >/dev/null 2>&1 &
+host_pid=$!
+"$sim" --join 127.0.0.1:$port --frames 1200 --record "$work/guest.vrp" >/dev/null 2>&1 || fail "no guest's game"
+wait "$host_pid"
+side_1=$("$sim" --replay "$work/guest.vrp" --seek 30 | sed -n 's/.*selected_unit=[0-9]*,\([0-9]*\),.*/\1/p')
+[ -n "$side_1" ] && [ "$side_1" != 0 ] || fail "side 1's selection at frame 30 is '$side_1', which side 0's could show too"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/guest.vrp" --take-over-at 30 --no-record
+wait_for_text 40 300 "Press F9 to save." 30 || fail "--take-over-at 30 of the guest's replay did not start a game"
+quit_with_escape "the guest's game taken over"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --continue --no-record
+wait_for_text 40 360 "selected_unit=$side_1" 30 || fail "--continue of a game taken over on side 1 is not played on side 1"
+quit_with_escape "the continued game of side 1"
+ok "a game taken over on side 1 goes on on side 1 after --continue"
 finish
