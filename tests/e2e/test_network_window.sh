@@ -46,7 +46,9 @@ wait_until 60 eval 'guest_window=$(DISPLAY=$guest_display xdotool search --name 
     fail "no guest window"
 DISPLAY=$guest_display xdotool mousemove 320 240
 DISPLAY=$guest_display xdotool windowfocus "$guest_window" 2>/dev/null
-expect_status_lines "the host's game"
+# Both games running, not their lobbies: a click in a lobby is lost.
+wait_for_game "the host" "Waiting for a player"
+wait_for_game "the guest" "Connecting to" "$guest_display" "$guest_window"
 play_side "$host_display" "$host_window" "${creatures[0]}" &
 host_script=$!
 play_side "$guest_display" "$guest_window" "${creatures[1]}"
