@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int frame_ms = 16;
+constexpr int frame_ms = net_frame_ms;
 constexpr int64_t join_give_up_ms = 10000;
 constexpr int64_t waiting_notice_ms = 500;
 constexpr int64_t ending_shown_ms = 3000;
@@ -30,6 +30,8 @@ constexpr int idle_sleep_ms = 2;
 constexpr int most_addresses_shown = 3;
 // A line across the whole picture: 640 pixels of 8-pixel characters.
 constexpr int line_capacity = screen_width / 8;
+// When the window last showed a picture.
+int64_t last_picture_ms = 0;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
 
@@ -134,9 +136,11 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
 }
 
 // One pass of the game: the local command when the lockstep wants it (none
-// once the player leaves), the next frame when both sides' commands are
-// here (else the picture as it stands, and the wait told after half a
-// second), the view keys. False when the player asks to leave.
+// once the player leaves); the next frame at its moment when both sides'
+// commands are here, drawn unless the window is minimised; else, shown, the
+// picture as it stands at the same pace (the wait told after half a second);
+// the view keys once a picture. Between them it sleeps on the socket until
+// a datagram or the next moment comes. False when the player asks to leave.
 bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
@@ -150,15 +154,18 @@ bool play_pass(NetPlay* play, bool leaving) {
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     FrameCommands commands;
-    if (net_play_take(play, &commands, now)) {
-        // Minimised, the game goes on for both: only the drawing stops.
+    const bool ran = net_play_frame_due(*play, now) && net_play_take(play, &commands, now);
+    // A stalled game's picture follows the view keys at the game's pace.
+    const bool still = !ran && input.frame_runs && play->stalled_since_ms >= 0 && now - last_picture_ms >= net_frame_ms;
+    if (ran) {
         if (input.frame_runs)
             run_frame(commands, &local_view, input);
         else
             run_frame_undrawn(commands, &local_view, input);
         record_game_frame(commands);
         net_play_frame_ran(play, now);
-    } else if (input.frame_runs) {
+        net_play_pace(play, frame_pause_ms(), now);
+    } else if (still) {
         draw_still_frame(local_view);
         if (now - play->stalled_since_ms >= waiting_notice_ms) {
             char wait[64];
@@ -166,11 +173,20 @@ bool play_pass(NetPlay* play, bool leaving) {
             const char* const lines[] = {wait};
             draw_banner(lines, 1);
         }
-        platform_sleep_ms(idle_sleep_ms);
     }
     if (input.keys[vk_escape]) return false;
-    if (input.frame_runs) platform_swap_buffers();
-    apply_view_keys(&local_view, input);
+    if ((ran || still) && input.frame_runs) {
+        platform_swap_buffers();
+        last_picture_ms = now;
+    }
+    if (ran || still) apply_view_keys(&local_view, input);
+    if (ran) return true;
+    // Shown and stalled, the next picture is due a frame after the last; the
+    // window's events, a restore among them, are taken two frames later at most.
+    const int64_t after = net_now_ms();
+    int most_ms = 2 * net_frame_ms;
+    if (input.frame_runs && play->stalled_since_ms >= 0) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
+    net_play_wait(*play, after, most_ms);
     return true;
 }
 

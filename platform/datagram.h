@@ -1,5 +1,6 @@
 // Datagrams between machines (UDP over IPv4, and IPv6 where the system has
-// it): sockets, sending, receiving without waiting, and addresses as values.
+// it): sockets, sending, receiving without waiting or waiting asleep for a
+// datagram, and addresses as values.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +49,10 @@ bool datagram_send(int socket, const DatagramAddress& to, const void* bytes, int
 // its sender, or -1 when none waits. A datagram longer than capacity is
 // returned as capacity + 1 with only its first capacity bytes kept.
 int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* from);
+// Waits until a datagram waits on the socket or timeout_ms passes, asleep
+// meanwhile; true when one waits. A caller with nothing to do until a
+// datagram or a moment of its own waits here rather than polling.
+bool datagram_wait(int socket, int timeout_ms);
 void datagram_close(int socket);
 
 // Resolves "HOST" or "HOST:PORT" (numeric or a name; names may wait on the

@@ -1,6 +1,7 @@
-// Datagrams: two sockets on 127.0.0.1 exchange a datagram, an empty socket
-// and a datagram too long say so; addresses are split, resolved and shown as
-// every system shows them. Nothing leaves the loopback interface.
+// Datagrams: two sockets on 127.0.0.1 exchange a datagram, a wait ends when
+// it comes, an empty socket and a datagram too long say so; addresses are
+// split, resolved and shown as every system shows them. Nothing leaves the
+// loopback interface.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,7 +38,9 @@ TEST(Datagram, LoopbackCarriesADatagramAndNamesItsSender) {
     uint8_t bytes[16];
     DatagramAddress from;
     EXPECT_EQ(datagram_receive(b, bytes, sizeof bytes, &from), -1) << "nothing waits yet";
+    EXPECT_FALSE(datagram_wait(b, 1)) << "a wait with nothing coming";
     ASSERT_TRUE(datagram_send(a, datagram_loopback_address(datagram_ipv4, port_b), "hello", 5));
+    EXPECT_TRUE(datagram_wait(b, 5000)) << "a wait for the datagram sent";
     ASSERT_EQ(receive_soon(b, bytes, sizeof bytes, &from), 5);
     EXPECT_EQ(std::memcmp(bytes, "hello", 5), 0);
     EXPECT_EQ(text_of(from), "127.0.0.1:" + std::to_string(port_a));

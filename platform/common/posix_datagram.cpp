@@ -2,6 +2,7 @@
 // and headless backends; the Windows backend has its own on Winsock.
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +77,11 @@ int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* fro
     if (size < 0) return -1;
     *from = address_from_system(system);
     return message.msg_flags & MSG_TRUNC ? capacity + 1 : static_cast<int>(size);
+}
+
+bool datagram_wait(int socket, int timeout_ms) {
+    pollfd watched = {socket, POLLIN, 0};
+    return poll(&watched, 1, timeout_ms > 0 ? timeout_ms : 0) > 0 && (watched.revents & POLLIN);
 }
 
 void datagram_close(int socket) {

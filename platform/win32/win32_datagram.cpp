@@ -107,6 +107,17 @@ int datagram_receive(int socket, void* bytes, int capacity, DatagramAddress* fro
     return -1;
 }
 
+bool datagram_wait(int socket, int timeout_ms) {
+    const SOCKET system = system_socket(socket);
+    if (system == INVALID_SOCKET) return false;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(system, &readable);
+    const int wait_ms = timeout_ms > 0 ? timeout_ms : 0;
+    timeval timeout = {wait_ms / 1000, wait_ms % 1000 * 1000};
+    return select(0, &readable, nullptr, nullptr, &timeout) > 0;
+}
+
 void datagram_close(int socket) {
     const SOCKET system = system_socket(socket);
     if (system == INVALID_SOCKET) return;
