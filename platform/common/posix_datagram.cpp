@@ -89,10 +89,11 @@ void datagram_close(int socket) {
 }
 
 bool datagram_resolve(const char* text, int default_port, DatagramAddress* address) {
-    char host[256];
+    char host[datagram_host_capacity];
     int port = 0;
-    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port)) {
-        note_error(text, "not a host or host:port");
+    char why[160];
+    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port, why, sizeof why)) {
+        std::snprintf(last_error, sizeof last_error, "the address needs %s", why);
         return false;
     }
     addrinfo hints;

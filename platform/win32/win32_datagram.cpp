@@ -147,10 +147,11 @@ bool first_address(const char* host, DatagramAddress* address) {
 }  // namespace
 
 bool datagram_resolve(const char* text, int default_port, DatagramAddress* address) {
-    char host[256];
+    char host[datagram_host_capacity];
     int port = 0;
-    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port)) {
-        std::snprintf(last_error, sizeof last_error, "%s: not a host or host:port", text);
+    char why[160];
+    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port, why, sizeof why)) {
+        std::snprintf(last_error, sizeof last_error, "the address needs %s", why);
         return false;
     }
     if (!start_winsock() || !first_address(host, address)) return false;
