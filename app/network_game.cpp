@@ -28,6 +28,8 @@ constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
 constexpr int idle_sleep_ms = 2;
 constexpr int most_addresses_shown = 3;
+// The side the host gives its guest, and the one the guest's lobby shows.
+constexpr int guest_side = 1;
 // A line across the whole picture: 640 pixels of 8-pixel characters.
 constexpr int line_capacity = screen_width / 8;
 // When the window last showed a picture.
@@ -53,12 +55,30 @@ void show_lines(const char* const* lines, int count) {
     platform_swap_buffers();
 }
 
+// A closing word on screen for a moment (Escape or the close button
+// shortens it): why, broken to fit, and a last line under it.
+void show_closing(const char* why, const char* last) {
+    char text[banner_most_lines][line_capacity];
+    int count = wrap_banner_text(why, text[0], line_capacity, banner_most_lines - 1);
+    std::snprintf(text[count++], line_capacity, "%s", last);
+    const char* lines[banner_most_lines];
+    for (int i = 0; i < count; ++i) lines[i] = text[i];
+    const int64_t began = net_now_ms();
+    while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {
+        show_lines(lines, count);
+        platform_sleep_ms(lobby_redraw_ms);
+    }
+}
+
 // What the lobby shows: the port and the addresses a guest may use, or the
 // host a guest is calling.
 int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]) {
     int count = 0;
     if (!options.host) {
-        std::snprintf(text[count++], line_capacity, "Connecting to %.40s", options.join_address);
+        // A long address wraps rather than losing its port.
+        char connecting[line_capacity + datagram_host_capacity];
+        std::snprintf(connecting, sizeof connecting, "Connecting to %s", options.join_address);
+        count += wrap_banner_text(connecting, text[count], line_capacity, banner_most_lines - 1);
     } else {
         std::snprintf(text[count++], line_capacity, "Waiting for a player on port %d", port);
         DatagramAddress addresses[most_addresses_shown];
@@ -75,21 +95,21 @@ int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]
 }
 
 // The lobby on screen until the game starts (true, game set), or it fails
-// or the player leaves (false, exit_code set).
+// (the reason on stderr and on screen for a moment) or the player leaves
+// (false, exit_code set).
 bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     static Lobby lobby;
     const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
     const int port = options.port ? options.port : net_default_port;
     bool opened;
     if (options.host) {
-        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv6, port), last_deal_seed(), 1,
-                            frame_ms, net_now_ms());
+        opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv6, port), last_deal_seed(),
+                            guest_side, frame_ms, net_now_ms());
     } else {
         DatagramAddress host;
         opened = datagram_resolve(options.join_address, net_default_port, &host);
         if (!opened)
-            std::snprintf(lobby.message, sizeof lobby.message, "cannot find %s (%s)", options.join_address,
-                          datagram_last_error());
+            std::snprintf(lobby.message, sizeof lobby.message, "Cannot find %s.", datagram_last_error());
         else
             opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
     }
@@ -114,6 +134,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     }
     if (!opened || lobby.state == lobby_failed) {
         std::fprintf(stderr, "varnhold: %s\n", lobby.message);
+        show_closing(lobby.message, "The game could not start.");
         *exit_code = 1;
         return false;
     }
@@ -127,12 +148,7 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
     net_play_end_line(play, status, line, sizeof line);
     std::fprintf(stderr, "varnhold: %s\n", line);
     if (status == lockstep_desynced) net_play_print_parting(play, stderr);
-    const char* const lines[] = {line, "The game is over."};
-    const int64_t began = net_now_ms();
-    while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {
-        show_lines(lines, 2);
-        platform_sleep_ms(lobby_redraw_ms);
-    }
+    show_closing(line, "The game is over.");
 }
 
 // One pass of the game: the local command when the lockstep wants it (none
@@ -195,6 +211,7 @@ bool play_pass(NetPlay* play, bool leaving) {
 int run_network_game(const GameOptions& options) {
     platform_request_display(options.scale, options.fullscreen);
     const uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
+    local_view.side = options.host ? 0 : guest_side;
     if (!open_game_window(seed)) return 1;
     NetGame game;
     int exit_code = 0;
