@@ -36,8 +36,8 @@ struct SimOptions {
     SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false};
 };
 
-void print_usage() {
-    std::fprintf(stderr,
+void print_usage(std::FILE* to = stderr) {
+    std::fprintf(to,
                  "usage: varnhold-sim --seed S --frames N [--player idle|attack|random] [--dump FILE] [--check]\n"
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
@@ -47,7 +47,8 @@ void print_usage() {
                  "            when all match to the game's end\n"
                  "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
-                 "            exit 0 only when all N were played with both games alike\n");
+                 "            exit 0 only when all N were played with both games alike\n"
+                 "  -h, --help  show this help and exit\n");
 }
 
 bool player_given = false;
@@ -128,6 +129,12 @@ void count_path_query() { ++path_queries; }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As every GNU program: the help asked for is no error, and goes to stdout.
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            print_usage(stdout);
+            return 0;
+        }
     if (argc >= 2 && !std::strcmp(argv[1], "--replay")) {
         if (argc != 3) {
             print_usage();
