@@ -26,7 +26,8 @@ constexpr int64_t join_give_up_ms = 10000;
 constexpr int64_t waiting_notice_ms = 500;
 constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
-constexpr int idle_sleep_ms = 2;
+// The lobby's pings and hellos go every 100 ms and more: its steps are 10 ms apart at most.
+constexpr int lobby_step_ms = 10;
 constexpr int most_addresses_shown = 3;
 // The side the host gives its guest, and the one the guest's lobby shows.
 constexpr int guest_side = 1;
@@ -130,7 +131,8 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
             show_lines(lines, count);
             drawn = now;
         }
-        platform_sleep_ms(idle_sleep_ms);
+        // Asleep until the other side says something, at most until the lobby's next step.
+        datagram_wait(lobby.socket, lobby_step_ms);
     }
     if (!opened || lobby.state == lobby_failed) {
         std::fprintf(stderr, "varnhold: %s\n", lobby.message);
