@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int frame_ms = net_frame_ms;
 constexpr int64_t join_give_up_ms = 10000;
 constexpr int64_t waiting_notice_ms = 500;
 constexpr int64_t ending_shown_ms = 3000;
@@ -105,7 +104,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     bool opened;
     if (options.host) {
         opened = lobby_host(&lobby, identity, datagram_any_address(datagram_ipv6, port), last_deal_seed(),
-                            guest_side, frame_ms, net_now_ms());
+                            guest_side, net_frame_ms, net_now_ms());
     } else {
         DatagramAddress host;
         opened = datagram_resolve(options.join_address, net_default_port, &host);
@@ -174,7 +173,8 @@ bool play_pass(NetPlay* play, bool leaving) {
     FrameCommands commands;
     const bool ran = net_play_frame_due(*play, now) && net_play_take(play, &commands, now);
     // A stalled game's picture follows the view keys at the game's pace.
-    const bool still = !ran && input.frame_runs && play->stalled_since_ms >= 0 && now - last_picture_ms >= net_frame_ms;
+    const bool stalled = play->stalled_since_ms >= 0;
+    const bool still = !ran && input.frame_runs && stalled && now - last_picture_ms >= net_frame_ms;
     if (ran) {
         if (input.frame_runs)
             run_frame(commands, &local_view, input);
@@ -187,7 +187,8 @@ bool play_pass(NetPlay* play, bool leaving) {
         draw_still_frame(local_view);
         if (now - play->stalled_since_ms >= waiting_notice_ms) {
             char wait[64];
-            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", net_play_waited_seconds(*play, now));
+            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)",
+                          net_play_waited_seconds(*play, now));
             const char* const lines[] = {wait};
             draw_banner(lines, 1);
         }
@@ -203,7 +204,7 @@ bool play_pass(NetPlay* play, bool leaving) {
     // window's events, a restore among them, are taken two frames later at most.
     const int64_t after = net_now_ms();
     int most_ms = 2 * net_frame_ms;
-    if (input.frame_runs && play->stalled_since_ms >= 0) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
+    if (input.frame_runs && stalled) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
     net_play_wait(*play, after, most_ms);
     return true;
 }

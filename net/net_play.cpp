@@ -104,7 +104,8 @@ int net_play_quiet_ms(const NetPlay& play, int64_t now_ms, int most_ms) {
     int64_t quiet = play.link.last_sent_ms + link_resend_interval_ms - now_ms;
     if (lockstep_ready(play.lockstep, play.lockstep.next_frame) && play.next_frame_ms - now_ms < quiet)
         quiet = play.next_frame_ms - now_ms;
-    return static_cast<int>(quiet < 0 ? 0 : quiet < most_ms ? quiet : most_ms);
+    if (quiet > most_ms) quiet = most_ms;
+    return static_cast<int>(quiet < 0 ? 0 : quiet);
 }
 
 void net_play_wait(const NetPlay& play, int64_t now_ms, int most_ms) {
