@@ -157,7 +157,10 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
 // commands are here, drawn unless the window is minimised; else, shown, the
 // picture as it stands at the same pace (the wait told after half a second);
 // the view keys once a picture. Between them it sleeps on the socket until
-// a datagram or the next moment comes. False when the player asks to leave.
+// a datagram or the next moment comes. A player who leaves runs the frames
+// they gave commands for undrawn and as soon as they can, so that the other
+// side, which runs them too, ends on the same frame. False when the player
+// asks to leave.
 bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
@@ -170,13 +173,14 @@ bool play_pass(NetPlay* play, bool leaving) {
     const int64_t now = net_now_ms();
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
+    const bool drawn = input.frame_runs && !leaving;
     FrameCommands commands;
-    const bool ran = net_play_frame_due(*play, now) && net_play_take(play, &commands, now);
+    const bool ran = (leaving || net_play_frame_due(*play, now)) && net_play_take(play, &commands, now);
     // A stalled game's picture follows the view keys at the game's pace.
     const bool stalled = play->stalled_since_ms >= 0;
-    const bool still = !ran && input.frame_runs && stalled && now - last_picture_ms >= net_frame_ms;
+    const bool still = !ran && drawn && stalled && now - last_picture_ms >= net_frame_ms;
     if (ran) {
-        if (input.frame_runs)
+        if (drawn)
             run_frame(commands, &local_view, input);
         else
             run_frame_undrawn(commands, &local_view, input);
@@ -193,20 +197,21 @@ bool play_pass(NetPlay* play, bool leaving) {
             draw_banner(lines, 1);
         }
     }
-    if (input.keys[vk_escape]) return false;
-    if ((ran || still) && input.frame_runs) {
+    // Escape ends the pass after its frame, without a swap.
+    const bool escape = input.keys[vk_escape];
+    if ((ran || still) && drawn && !escape) {
         platform_swap_buffers();
         last_picture_ms = now;
     }
-    if (ran || still) apply_view_keys(&local_view, input);
-    if (ran) return true;
+    if ((ran || still) && !escape) apply_view_keys(&local_view, input);
+    if (ran) return !escape;
     // Shown and stalled, the next picture is due a frame after the last; the
     // window's events, a restore among them, are taken two frames later at most.
     const int64_t after = net_now_ms();
     int most_ms = 2 * net_frame_ms;
-    if (input.frame_runs && stalled) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
+    if (drawn && stalled) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
     net_play_wait(*play, after, most_ms);
-    return true;
+    return !escape;
 }
 
 }  // namespace
