@@ -32,8 +32,12 @@ constexpr int most_addresses_shown = 3;
 constexpr int guest_side = 1;
 // A line across the whole picture: 640 pixels of 8-pixel characters.
 constexpr int line_capacity = screen_width / 8;
-// When the window last showed a picture.
-int64_t last_picture_ms = 0;
+// While the game waits, the view keys still act at the game's pace
+// (last_view_step_ms), and the picture is drawn again only when the view
+// moved or the waiting line changed: the seconds it shows, 0 for none, -1
+// when no still picture stands.
+int64_t last_view_step_ms = 0;
+int notice_shown = 0;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
 
@@ -154,13 +158,13 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
 
 // One pass of the game: the local command when the lockstep wants it (none
 // once the player leaves); the next frame at its moment when both sides'
-// commands are here, drawn unless the window is minimised; else, shown, the
-// picture as it stands at the same pace (the wait told after half a second);
-// the view keys once a picture. Between them it sleeps on the socket until
-// a datagram or the next moment comes. A player who leaves runs the frames
-// they gave commands for undrawn and as soon as they can, so that the other
-// side, which runs them too, ends on the same frame. False when the player
-// asks to leave.
+// commands are here, drawn unless the window is minimised, then the view
+// keys; else, shown, the view keys at the same pace and the picture as it
+// stands when they moved it or the wait is told (after half a second).
+// Between them it sleeps on the socket until a datagram or the next moment
+// comes. A player who leaves runs the frames they gave commands for undrawn
+// and as soon as they can, so that the other side, which runs them too,
+// ends on the same frame. False when the player asks to leave.
 bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
@@ -174,11 +178,13 @@ bool play_pass(NetPlay* play, bool leaving) {
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     const bool drawn = input.frame_runs && !leaving;
+    // Minimised, the picture is lost: the next still one is drawn whatever it shows.
+    if (!input.frame_runs) notice_shown = -1;
     FrameCommands commands;
     const bool ran = (leaving || net_play_frame_due(*play, now)) && net_play_take(play, &commands, now);
-    // A stalled game's picture follows the view keys at the game's pace.
     const bool stalled = play->stalled_since_ms >= 0;
-    const bool still = !ran && drawn && stalled && now - last_picture_ms >= net_frame_ms;
+    // Escape ends the pass after its frame, without a swap.
+    const bool escape = input.keys[vk_escape];
     if (ran) {
         if (drawn)
             run_frame(commands, &local_view, input);
@@ -187,29 +193,33 @@ bool play_pass(NetPlay* play, bool leaving) {
         record_game_frame(commands);
         net_play_frame_ran(play, now);
         net_play_pace(play, frame_pause_ms(), now);
-    } else if (still) {
-        draw_still_frame(local_view);
-        if (now - play->stalled_since_ms >= waiting_notice_ms) {
+        notice_shown = 0;
+        if (escape) return false;
+        if (drawn) platform_swap_buffers();
+        apply_view_keys(&local_view, input);
+        last_view_step_ms = now;
+        return true;
+    }
+    if (drawn && stalled && !escape && now - last_view_step_ms >= net_frame_ms) {
+        const View seen = local_view;
+        apply_view_keys(&local_view, input);
+        last_view_step_ms = now;
+        const int seconds = now - play->stalled_since_ms >= waiting_notice_ms ? net_play_waited_seconds(*play, now) : 0;
+        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || seconds != notice_shown) {
+            draw_still_frame(local_view);
             char wait[64];
-            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)",
-                          net_play_waited_seconds(*play, now));
+            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", seconds);
             const char* const lines[] = {wait};
-            draw_banner(lines, 1);
+            if (seconds > 0) draw_banner(lines, 1);
+            platform_swap_buffers();
+            notice_shown = seconds;
         }
     }
-    // Escape ends the pass after its frame, without a swap.
-    const bool escape = input.keys[vk_escape];
-    if ((ran || still) && drawn && !escape) {
-        platform_swap_buffers();
-        last_picture_ms = now;
-    }
-    if ((ran || still) && !escape) apply_view_keys(&local_view, input);
-    if (ran) return !escape;
-    // Shown and stalled, the next picture is due a frame after the last; the
-    // window's events, a restore among them, are taken two frames later at most.
+    // Shown and stalled, the view keys' next step is a frame after the last;
+    // the window's events, a restore among them, are taken two frames later at most.
     const int64_t after = net_now_ms();
     int most_ms = 2 * net_frame_ms;
-    if (drawn && stalled) most_ms = static_cast<int>(last_picture_ms + net_frame_ms - after);
+    if (drawn && stalled) most_ms = static_cast<int>(last_view_step_ms + net_frame_ms - after);
     net_play_wait(*play, after, most_ms);
     return !escape;
 }

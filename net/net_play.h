@@ -14,8 +14,10 @@
 // every net_frame_ms and the pace keys' pause beyond it, the time the lobby
 // sets the input delay by.
 constexpr int net_frame_ms = 16;
-// Frames a late game makes up for at once; later than that, its pace goes on from now.
-constexpr int net_catch_up_frames = 4;
+// Frames a late game makes up for at once (a quarter of a second), so that
+// a hitch of the machine does not slow the game; later than that, after a
+// long stall, its pace goes on from now.
+constexpr int net_catch_up_frames = 15;
 
 struct NetPlay {
     Link link;

@@ -2,7 +2,7 @@
 # A network game's pace in two real windows on virtual X servers (127.0.0.1
 # only): frames a second while both are shown and while both are minimised,
 # and each process's share of a core while minimised, running and stalled
-# (the guest stopped with SIGSTOP). Frames are read from the census lines the
+# (the guest stopped with SIGSTOP), both minimised and the host shown. Frames are read from the census lines the
 # host's replay writes every 30 frames, timed at the moment each appears.
 # Prints figures; fails only when a window cannot be run at all.
 # Usage: bench_net_window.sh BUILD_DIR SOURCE_DIR [SECONDS]
@@ -61,15 +61,24 @@ xdotool windowunmap "$host_window"
 DISPLAY=$guest_display xdotool windowunmap "$guest_window"
 sleep 1
 measure "both minimised"
-kill -STOP "$guest_pid"
-sleep 1
-h0=$(cpu_ticks "$host_pid") t0=$(now_ms)
-sleep "$seconds"
-h1=$(cpu_ticks "$host_pid") t1=$(now_ms)
-kill -CONT "$guest_pid"
-awk -v h=$((h1 - h0)) -v t=$((t1 - t0)) -v hz="$(getconf CLK_TCK)" 'BEGIN {
-    printf "measured: both minimised, the guest stopped: CPU host %.1f %% of a core while stalled\n", h * 100000 / hz / t }'
+# stalled WHAT: the host's share of a core while the guest is stopped (at most 8 s: 10 s end the game).
+stalled() {
+    kill -STOP "$guest_pid"
+    sleep 1
+    local h0 t0 h1 t1
+    h0=$(cpu_ticks "$host_pid") t0=$(now_ms)
+    sleep "$((seconds < 7 ? seconds : 7))"
+    h1=$(cpu_ticks "$host_pid") t1=$(now_ms)
+    [ -n "${1#*shown}" ] || dump "$work/stalled.xwd"
+    kill -CONT "$guest_pid"
+    awk -v w="$1" -v h=$((h1 - h0)) -v t=$((t1 - t0)) -v hz="$(getconf CLK_TCK)" 'BEGIN {
+        printf "measured: %s, the guest stopped: CPU host %.1f %% of a core while stalled\n", w, h * 100000 / hz / t }'
+}
+stalled "both minimised"
 xdotool windowmap "$host_window"
+sleep 2
+stalled "the host shown"
+"$check" shows "$work/stalled.xwd" 40 130 "Waiting for the other player" >/dev/null || fail "the stalled host does not say it waits"
 xdotool keydown Escape
 wait_for_exit 60 || fail "Escape did not end the host's game"
 xdotool keyup Escape
