@@ -1,5 +1,8 @@
 #include "app/banner.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "render/overlay.h"
 #include "world/settings.h"
 
@@ -26,4 +29,22 @@ void draw_banner(const char* const* lines, int count) {
     }
     begin_overlay_present();
     finish_overlay_present();
+}
+
+int wrap_banner_text(const char* text, char* rows, int row_size, int most_rows) {
+    int count = 0;
+    while (*text && count < most_rows) {
+        int length = static_cast<int>(std::strlen(text));
+        int cut = length;
+        if (length > banner_columns) {
+            cut = banner_columns;
+            while (cut > 0 && text[cut] != ' ') --cut;
+            // A word longer than a line is broken where the line ends.
+            if (cut == 0) cut = banner_columns;
+        }
+        std::snprintf(rows + static_cast<size_t>(count++) * row_size, static_cast<size_t>(row_size), "%.*s", cut, text);
+        text += cut;
+        while (*text == ' ') ++text;
+    }
+    return count;
 }

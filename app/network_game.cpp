@@ -22,15 +22,23 @@
 
 namespace {
 
-constexpr int frame_ms = 16;
 constexpr int64_t join_give_up_ms = 10000;
 constexpr int64_t waiting_notice_ms = 500;
 constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
-constexpr int idle_sleep_ms = 2;
+// The lobby's pings and hellos go every 100 ms and more: its steps are 10 ms apart at most.
+constexpr int lobby_step_ms = 10;
 constexpr int most_addresses_shown = 3;
+// The side the host gives its guest, and the one the guest's lobby shows.
+constexpr int guest_side = 1;
 // A line across the whole picture: 640 pixels of 8-pixel characters.
 constexpr int line_capacity = screen_width / 8;
+// While the game waits, the view keys still act at the game's pace
+// (last_view_step_ms), and the picture is drawn again only when the view
+// moved or the waiting line changed: the seconds it shows, 0 for none, -1
+// when no still picture stands.
+int64_t last_view_step_ms = 0;
+int notice_shown = 0;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
 
@@ -52,12 +60,30 @@ void show_lines(const char* const* lines, int count) {
     platform_swap_buffers();
 }
 
+// A closing word on screen for a moment (Escape or the close button
+// shortens it): why, broken to fit, and a last line under it.
+void show_closing(const char* why, const char* last) {
+    char text[banner_most_lines][line_capacity];
+    int count = wrap_banner_text(why, text[0], line_capacity, banner_most_lines - 1);
+    std::snprintf(text[count++], line_capacity, "%s", last);
+    const char* lines[banner_most_lines];
+    for (int i = 0; i < count; ++i) lines[i] = text[i];
+    const int64_t began = net_now_ms();
+    while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {
+        show_lines(lines, count);
+        platform_sleep_ms(lobby_redraw_ms);
+    }
+}
+
 // What the lobby shows: the port and the addresses a guest may use, or the
 // host a guest is calling.
 int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]) {
     int count = 0;
     if (!options.host) {
-        std::snprintf(text[count++], line_capacity, "Connecting to %.40s", options.join_address);
+        // A long address wraps rather than losing its port.
+        char connecting[line_capacity + datagram_host_capacity];
+        std::snprintf(connecting, sizeof connecting, "Connecting to %s", options.join_address);
+        count += wrap_banner_text(connecting, text[count], line_capacity, banner_most_lines - 1);
     } else {
         std::snprintf(text[count++], line_capacity, "Waiting for a player on port %d", port);
         DatagramAddress addresses[most_addresses_shown];
@@ -104,20 +130,20 @@ int add_notes(const Lobby& lobby, int* notes_told, char text[][line_capacity], i
 }
 
 // The lobby on screen until the game starts (true, game set), or it fails
-// or the player leaves (false, exit_code set).
+// (the reason on stderr and on screen for a moment) or the player leaves
+// (false, exit_code set).
 bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     static Lobby lobby;
     const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
     const int port = options.port ? options.port : net_default_port;
     bool opened;
     if (options.host) {
-        opened = lobby_host(&lobby, identity, port, last_deal_seed(), 1, frame_ms, net_now_ms());
+        opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest_side, net_frame_ms, net_now_ms());
     } else {
         DatagramAddress host;
         opened = datagram_resolve(options.join_address, net_default_port, &host);
         if (!opened)
-            std::snprintf(lobby.message, sizeof lobby.message, "cannot find %s (%s)", options.join_address,
-                          datagram_last_error());
+            std::snprintf(lobby.message, sizeof lobby.message, "Cannot find %s.", datagram_last_error());
         else
             opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
     }
@@ -141,10 +167,12 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
             show_lines(lines, add_notes(lobby, &notes_told, text, base_count));
             drawn = now;
         }
-        platform_sleep_ms(idle_sleep_ms);
+        // Asleep until the other side says something, at most until the lobby's next step.
+        datagram_wait(lobby.socket, lobby_step_ms);
     }
     if (!opened || lobby.state == lobby_failed) {
         std::fprintf(stderr, "varnhold: %s\n", lobby.message);
+        show_closing(lobby.message, "The game could not start.");
         *exit_code = 1;
         return false;
     }
@@ -173,18 +201,18 @@ void show_ending(const NetPlay& play, LockstepStatus status) {
     net_play_end_line(play, status, line, sizeof line);
     std::fprintf(stderr, "varnhold: %s\n", line);
     if (status == lockstep_desynced) tell_parting(play);
-    const char* const lines[] = {line, "The game is over."};
-    const int64_t began = net_now_ms();
-    while (net_now_ms() - began < ending_shown_ms && !take_events_asking_to_leave()) {
-        show_lines(lines, 2);
-        platform_sleep_ms(lobby_redraw_ms);
-    }
+    show_closing(line, "The game is over.");
 }
 
 // One pass of the game: the local command when the lockstep wants it (none
-// once the player leaves), the next frame when both sides' commands are
-// here (else the picture as it stands, and the wait told after half a
-// second), the view keys. False when the player asks to leave.
+// once the player leaves); the next frame at its moment when both sides'
+// commands are here, drawn unless the window is minimised, then the view
+// keys; else, shown, the view keys at the same pace and the picture as it
+// stands when they moved it or the wait is told (after half a second).
+// Between them it sleeps on the socket until a datagram or the next moment
+// comes. A player who leaves runs the frames they gave commands for undrawn
+// and as soon as they can, so that the other side, which runs them too,
+// ends on the same frame. False when the player asks to leave.
 bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
@@ -197,29 +225,51 @@ bool play_pass(NetPlay* play, bool leaving) {
     const int64_t now = net_now_ms();
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
+    const bool drawn = input.frame_runs && !leaving;
+    // Minimised, the picture is lost: the next still one is drawn whatever it shows.
+    if (!input.frame_runs) notice_shown = -1;
     FrameCommands commands;
-    if (net_play_take(play, &commands, now)) {
-        // Minimised, the game goes on for both: only the drawing stops.
-        if (input.frame_runs)
+    const bool ran = (leaving || net_play_frame_due(*play, now)) && net_play_take(play, &commands, now);
+    const bool stalled = play->stalled_since_ms >= 0;
+    // Escape ends the pass after its frame, without a swap.
+    const bool escape = input.keys[vk_escape];
+    if (ran) {
+        if (drawn)
             run_frame(commands, &local_view, input);
         else
             run_frame_undrawn(commands, &local_view, input);
         record_game_frame(commands);
         net_play_frame_ran(play, now);
-    } else if (input.frame_runs) {
-        draw_still_frame(local_view);
-        if (now - play->stalled_since_ms >= waiting_notice_ms) {
-            char wait[64];
-            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", net_play_waited_seconds(*play, now));
-            const char* const lines[] = {wait};
-            draw_banner(lines, 1);
-        }
-        platform_sleep_ms(idle_sleep_ms);
+        net_play_pace(play, frame_pause_ms(), now);
+        notice_shown = 0;
+        if (escape) return false;
+        if (drawn) platform_swap_buffers();
+        apply_view_keys(&local_view, input);
+        last_view_step_ms = now;
+        return true;
     }
-    if (input.keys[vk_escape]) return false;
-    if (input.frame_runs) platform_swap_buffers();
-    apply_view_keys(&local_view, input);
-    return true;
+    if (drawn && stalled && !escape && now - last_view_step_ms >= net_frame_ms) {
+        const View seen = local_view;
+        apply_view_keys(&local_view, input);
+        last_view_step_ms = now;
+        const int seconds = now - play->stalled_since_ms >= waiting_notice_ms ? net_play_waited_seconds(*play, now) : 0;
+        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || seconds != notice_shown) {
+            draw_still_frame(local_view);
+            char wait[64];
+            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", seconds);
+            const char* const lines[] = {wait};
+            if (seconds > 0) draw_banner(lines, 1);
+            platform_swap_buffers();
+            notice_shown = seconds;
+        }
+    }
+    // Shown and stalled, the view keys' next step is a frame after the last;
+    // the window's events, a restore among them, are taken two frames later at most.
+    const int64_t after = net_now_ms();
+    int most_ms = 2 * net_frame_ms;
+    if (drawn && stalled) most_ms = static_cast<int>(last_view_step_ms + net_frame_ms - after);
+    net_play_wait(*play, after, most_ms);
+    return !escape;
 }
 
 }  // namespace
@@ -227,6 +277,7 @@ bool play_pass(NetPlay* play, bool leaving) {
 int run_network_game(const GameOptions& options) {
     platform_request_display(options.scale, options.fullscreen);
     const uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
+    local_view.side = options.host ? 0 : guest_side;
     if (!open_game_window(seed)) return 1;
     NetGame game;
     int exit_code = 0;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/datagram.h"
 #include "replay/replay_format.h"
 #include "world/version.h"
 
@@ -98,7 +99,14 @@ const OptionEntry option_table[] = {
      }},
     {"join", nullptr, value_needed, "HOST[:PORT]",
      {"join the game of a player who hosts one at HOST;", "you play empire 1"},
-     [](const char* value, GameOptions* options, Refusal*) {
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         // The form is checked here with the other options; the name is looked up once the window shows.
+         char host[datagram_host_capacity], why[160];
+         int port = 0;
+         if (!datagram_split_host_port(value, 1, host, sizeof host, &port, why, sizeof why)) {
+             std::snprintf(refusal->text, refusal->size, "--%s needs %s", refusal->option, why);
+             return false;
+         }
          options->join_address = value;
          return true;
      }},

@@ -20,7 +20,7 @@ constexpr int terrain_radius = 20;
 
 // The only pace besides the swap: 0, 6, 12 or 18 ms, chosen with F5 to F8.
 void pace_frame() {
-    if (game_speed > 1) pause_ms((game_speed - 1) * pace_step_ms);
+    if (game_speed > 1) pause_ms(frame_pause_ms());
 }
 
 // While M is held the window's top-left corner follows the mouse cursor.
@@ -95,6 +95,8 @@ bool run_frame(const FrameCommands& commands, View* view, const PassInput& input
     finish_overlay_present();
     return true;
 }
+
+int frame_pause_ms() { return game_speed > 1 ? (game_speed - 1) * pace_step_ms : 0; }
 
 void run_frame_undrawn(const FrameCommands& commands, View* view, const PassInput& input) {
     pace_frame();

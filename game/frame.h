@@ -12,6 +12,8 @@
 // The game draws its world batched; benchmarks time whole frames both ways.
 bool run_frame(const FrameCommands& commands, View* view, const PassInput& input,
                WorldDrawing way = WorldDrawing::batched);
+// The pause a frame makes first, set by the pace keys: 0, 6, 12 or 18 ms.
+int frame_pause_ms();
 // The same steps without the drawing: for frames nobody will see.
 void run_frame_undrawn(const FrameCommands& commands, View* view, const PassInput& input);
 // The frame's picture of the game as it stands, drawn again without

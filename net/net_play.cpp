@@ -56,6 +56,7 @@ void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms) {
     link_start(&play->link, game, now_ms);
     lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms);
     play->stalled_since_ms = -1;
+    play->next_frame_ms = now_ms;
 }
 
 void net_play_exchange(NetPlay* play, int64_t now_ms) {
@@ -90,6 +91,28 @@ void net_play_frame_ran(NetPlay* play, int64_t now_ms) {
     link_send(&play->link, play->lockstep, now_ms);
 }
 
+bool net_play_frame_due(const NetPlay& play, int64_t now_ms) { return now_ms >= play.next_frame_ms; }
+
+void net_play_pace(NetPlay* play, int pause_ms, int64_t now_ms) {
+    const int64_t interval = net_frame_ms + pause_ms;
+    if (now_ms - play->next_frame_ms > net_catch_up_frames * net_frame_ms) play->next_frame_ms = now_ms;
+    play->next_frame_ms += interval;
+}
+
+int net_play_quiet_ms(const NetPlay& play, int64_t now_ms, int most_ms) {
+    if (link_send_due(play.link, play.lockstep, now_ms)) return 0;
+    int64_t quiet = play.link.last_sent_ms + link_resend_interval_ms - now_ms;
+    if (lockstep_ready(play.lockstep, play.lockstep.next_frame) && play.next_frame_ms - now_ms < quiet)
+        quiet = play.next_frame_ms - now_ms;
+    if (quiet > most_ms) quiet = most_ms;
+    return static_cast<int>(quiet < 0 ? 0 : quiet);
+}
+
+void net_play_wait(const NetPlay& play, int64_t now_ms, int most_ms) {
+    const int quiet = net_play_quiet_ms(play, now_ms, most_ms);
+    if (quiet > 0) datagram_wait(play.link.game.socket, quiet);
+}
+
 bool net_play_frames_left_after_peer(const NetPlay& play) {
     const Lockstep& lockstep = play.lockstep;
     return lockstep.next_frame < lockstep.known[1 - lockstep.local_side] &&
@@ -105,7 +128,7 @@ LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms) {
 }
 
 int net_play_waited_seconds(const NetPlay& play, int64_t now_ms) {
-    return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms) / 1000);
+    return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms + 500) / 1000);
 }
 
 void net_play_leave(NetPlay* play) {

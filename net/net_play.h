@@ -10,11 +10,21 @@
 #include "net/link.h"
 #include "net/lockstep.h"
 
+// A window's network game keeps one pace, drawn or minimised: a frame
+// every net_frame_ms and the pace keys' pause beyond it, the time the lobby
+// sets the input delay by.
+constexpr int net_frame_ms = 16;
+// Frames a late game makes up for at once (a quarter of a second), so that
+// a hitch of the machine does not slow the game; later than that, after a
+// long stall, its pace goes on from now.
+constexpr int net_catch_up_frames = 15;
+
 struct NetPlay {
     Link link;
     Lockstep lockstep;
     uint32_t frames_run;
     int64_t stalled_since_ms;  // -1 while the next frame's commands are here
+    int64_t next_frame_ms;     // the next frame's moment at the game's pace
 };
 
 // The clock the network game keeps time by: milliseconds, never going back.
@@ -33,6 +43,17 @@ void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms);
 bool net_play_take(NetPlay* play, FrameCommands* commands, int64_t now_ms);
 // After the frame ran: its census digest, when it had one, goes to the other side.
 void net_play_frame_ran(NetPlay* play, int64_t now_ms);
+// Whether the next frame's moment has come (the first's is the start).
+bool net_play_frame_due(const NetPlay& play, int64_t now_ms);
+// After a frame ran: the next one's moment, net_frame_ms + pause_ms (the
+// pace keys' pause) after this one's, so that a hitch is made up for, or
+// after now when this frame ran more than net_catch_up_frames late.
+void net_play_pace(NetPlay* play, int pause_ms, int64_t now_ms);
+// How long until something is due: the next frame's moment when its
+// commands are here, or the link's next packet; at most most_ms.
+int net_play_quiet_ms(const NetPlay& play, int64_t now_ms, int most_ms);
+// Asleep on the socket until a datagram comes or net_play_quiet_ms passes.
+void net_play_wait(const NetPlay& play, int64_t now_ms, int most_ms);
 // After the other side left: whether frames it gave its commands for are
 // still to run here. A side that leaves runs every frame it gave its
 // command for first (net_play_own_frames_left), so both games end on the
@@ -41,7 +62,8 @@ bool net_play_frames_left_after_peer(const NetPlay& play);
 bool net_play_own_frames_left(const NetPlay& play);
 // Running, waiting, the other side silent or gone, or the games parted.
 LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
-// Seconds the next frame has waited, 0 when it does not wait.
+// Seconds the next frame has waited, to the nearest (the wait is told
+// from half a second on, as 1 s), 0 when it does not wait.
 int net_play_waited_seconds(const NetPlay& play, int64_t now_ms);
 // Says we leave and closes the socket.
 void net_play_leave(NetPlay* play);

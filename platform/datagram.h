@@ -1,5 +1,6 @@
 // Datagrams between machines (UDP over IPv4, and IPv6 where the system has
-// it): sockets, sending, receiving without waiting, and addresses as values.
+// it): sockets, sending, receiving without waiting or waiting asleep for a
+// datagram, and addresses as values.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@ struct DatagramAddress {
     uint16_t port;
 };
 
+// A host's name or address as resolving takes it: 255 characters and the NUL.
+constexpr int datagram_host_capacity = 256;
 // "[" + the longest IPv6 text + "]:65535" and the NUL.
 constexpr int datagram_address_text_capacity = 56;
 
@@ -31,8 +34,11 @@ bool datagram_address_reaches_others(const DatagramAddress& address);
 // Splits "HOST", "HOST:PORT", "[V6HOST]" or "[V6HOST]:PORT" (a bare IPv6
 // address has more than one colon and no port); the port is default_port
 // when none is given. False for an empty host, a host longer than
-// host_size - 1, or a port that is not a number from 1 to 65535.
-bool datagram_split_host_port(const char* text, int default_port, char* host, int host_size, int* port);
+// host_size - 1, an unclosed '[', or a port that is not a number from 1 to
+// 65535; then why (when given) says what the text needs, to follow
+// "needs": "a port from 1 to 65535 after the host, not '0'".
+bool datagram_split_host_port(const char* text, int default_port, char* host, int host_size, int* port,
+                              char* why = nullptr, int why_size = 0);
 
 // A non-blocking UDP socket bound to this local address (port 0: any free
 // port). An IPv6 socket also hears IPv4 where the system allows it, and
@@ -57,6 +63,10 @@ int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* 
 // machine of several addresses answers from the one it was called at.
 bool datagram_send_from(int socket, const DatagramAddress& local, const DatagramAddress& to, const void* bytes,
                         int size);
+// Waits until a datagram waits on the socket or timeout_ms passes, asleep
+// meanwhile; true when one waits. A caller with nothing to do until a
+// datagram or a moment of its own waits here rather than polling.
+bool datagram_wait(int socket, int timeout_ms);
 void datagram_close(int socket);
 
 // Resolves "HOST" or "HOST:PORT" (numeric or a name; names may wait on the

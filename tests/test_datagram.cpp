@@ -1,6 +1,6 @@
-// Datagrams: a datagram too long for the room says so; addresses are split,
-// resolved and shown as every system shows them. Nothing leaves the loopback
-// interface.
+// Datagrams: a wait ends when a datagram comes, an empty socket and a
+// datagram too long for the room say so; addresses are split, resolved and
+// shown as every system shows them. Nothing leaves the loopback interface.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -29,12 +29,21 @@ std::string text_of(const DatagramAddress& address) {
 }
 
 // (A datagram's way and its sender's name are the network test's.)
-TEST(Datagram, ADatagramLongerThanTheRoomSaysSo) {
+TEST(Datagram, AWaitEndsWhenADatagramComesAndOneTooLongSaysSo) {
     const int a = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     const int b = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_TRUE(a >= 0 && b >= 0) << datagram_last_error();
     uint8_t bytes[16];
     DatagramAddress from;
+    EXPECT_EQ(datagram_receive(b, bytes, sizeof bytes, &from), -1) << "nothing waits yet";
+    EXPECT_FALSE(datagram_wait(b, 1)) << "a wait with nothing coming";
+    std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        datagram_send(a, datagram_loopback_address(datagram_ipv4, datagram_local_port(b)), "hello", 5);
+    });
+    EXPECT_TRUE(datagram_wait(b, 5000)) << "a wait for a datagram sent while it waits";
+    later.join();
+    ASSERT_EQ(receive_soon(b, bytes, sizeof bytes, &from), 5);
     const char long_text[] = "twenty-four bytes long!";
     ASSERT_TRUE(datagram_send(a, datagram_loopback_address(datagram_ipv4, datagram_local_port(b)), long_text,
                               sizeof long_text));

@@ -4,7 +4,8 @@
 // games part, and end on one frame or say where they parted; over loopback
 // the lobby starts a game while a stranger knocks, seats only a caller that
 // answers every ping, tells whom it refused, answers from the address it
-// was called at, gives up on silence, and the link carries the game.
+// was called at, gives up on silence, and the link carries the game; a
+// window's game keeps its pace and sleeps until something is due.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "net/link.h"
 #include "net/lobby.h"
 #include "net/lockstep.h"
+#include "net/net_play.h"
 #include "net/packet.h"
 
 namespace {
@@ -481,6 +483,34 @@ TEST(Lobby, AGuestGivesUpOnSilence) {
 TEST(Lobby, InputDelayFollowsTheRoundTrip) {
     const int cases[][3] = {{0, 16, 2}, {1, 16, 3}, {16, 16, 3}, {17, 16, 4}, {100, 17, 8}, {1000, 16, 20}};
     for (const auto& c : cases) EXPECT_EQ(lobby_input_delay(c[0], c[1]), c[2]) << c[0] << " ms at " << c[1];
+}
+
+// ---- The pace of a window's game -------------------------------------------------------
+
+// Drawn or minimised, a frame runs at its moment: a hitch is made up for, a
+// long stall is not; asleep, the game wakes for the frame's moment or the
+// link's next packet, whichever comes first.
+TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
+    const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
+    ASSERT_GE(socket, 0) << datagram_last_error();
+    static NetPlay play;
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), token, 1, 3, 0, 0}, 1000);
+    EXPECT_TRUE(net_play_frame_due(play, 1000)) << "the first frame is due at the start";
+    net_play_pace(&play, 0, 1000);
+    EXPECT_FALSE(net_play_frame_due(play, 1015)) << "the second frame is due before its moment";
+    EXPECT_TRUE(net_play_frame_due(play, 1016)) << "the second frame is not due at its moment";
+    net_play_pace(&play, 12, 1040);
+    EXPECT_EQ(play.next_frame_ms, 1044) << "the third frame's moment after a late second at the pace keys' 12 ms";
+    net_play_pace(&play, 0, 1044 + 15 * 16 + 1);
+    EXPECT_EQ(play.next_frame_ms, 1301) << "the fourth frame's moment after a third more than 15 frames late";
+    net_play_exchange(&play, 1276);
+    EXPECT_EQ(net_play_quiet_ms(play, 1286, 100), 15) << "sleep before the frame's moment";
+    EXPECT_EQ(net_play_quiet_ms(play, 1286, 10), 10) << "sleep past the caller's limit";
+    play.next_frame_ms = 1400;
+    EXPECT_EQ(net_play_quiet_ms(play, 1286, 100), 40) << "sleep before the link's next packet";
+    play.stalled_since_ms = 1000;
+    EXPECT_EQ(net_play_waited_seconds(play, 1500), 1) << "seconds told as the wait is first shown";
+    datagram_close(socket);
 }
 
 }  // namespace

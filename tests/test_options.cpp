@@ -82,6 +82,14 @@ TEST(Options, EdgesAndBadInput) {
         {{"--replay", "a", "--take-over-at", "100000001"}, "from 0 to 100000000, not '100000001'"},
         {{"--replay", "a", "--take-over-at", "100000000", "--record", "b"}, nullptr},
         {{"--replay", "a", "--seed", "5"}, "--replay takes its seeds from the file"},
+        {{"--join", "[2001:db8::7]:65535"}, nullptr},
+        {{"--join", "h:0"}, "--join needs a port from 1 to 65535 after the host, not '0'"},
+        {{"--join", "h:65536"}, "--join needs a port from 1 to 65535 after the host, not '65536'"},
+        {{"--join", "h:8o"}, "--join needs a port from 1 to 65535 after the host, not '8o'"},
+        {{"--join", "h:"}, "--join needs a port from 1 to 65535 after the host, not ''"},
+        {{"--join", "[::1"}, "--join needs a ']' to close the '[' of '[::1'"},
+        {{"--join", "[::1]x"}, "--join needs nothing but :PORT after ']', not 'x'"},
+        {{"--join", ":5"}, "--join needs a host before the port in ':5'"},
     };
     for (const Case& c : cases) {
         Parsed p = parse(c.args);

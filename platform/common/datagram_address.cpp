@@ -78,7 +78,18 @@ bool datagram_address_reaches_others(const DatagramAddress& address) {
            !(b[0] == 0xfe && (b[1] & 0xc0) == 0x80);
 }
 
-bool datagram_split_host_port(const char* text, int default_port, char* host, int host_size, int* port) {
+namespace {
+
+// Says what a host-and-port text needs; always false.
+bool refuse(char* why, int why_size, const char* need, const char* what) {
+    if (why && why_size > 0) std::snprintf(why, static_cast<size_t>(why_size), need, what);
+    return false;
+}
+
+}  // namespace
+
+bool datagram_split_host_port(const char* text, int default_port, char* host, int host_size, int* port, char* why,
+                              int why_size) {
     const char* host_start = text;
     const char* host_end = nullptr;
     const char* port_text = nullptr;
@@ -86,9 +97,10 @@ bool datagram_split_host_port(const char* text, int default_port, char* host, in
     if (text[0] == '[') {
         host_start = text + 1;
         host_end = std::strchr(host_start, ']');
-        if (!host_end) return false;
+        if (!host_end) return refuse(why, why_size, "a ']' to close the '[' of '%s'", text);
         if (host_end[1] == ':') port_text = host_end + 2;
-        else if (host_end[1] != '\0') return false;
+        else if (host_end[1] != '\0')
+            return refuse(why, why_size, "nothing but :PORT after ']', not '%s'", host_end + 1);
     } else if (last_colon && std::strchr(text, ':') == last_colon) {
         host_end = last_colon;
         port_text = last_colon + 1;
@@ -96,17 +108,17 @@ bool datagram_split_host_port(const char* text, int default_port, char* host, in
         host_end = text + std::strlen(text);
     }
     const int length = static_cast<int>(host_end - host_start);
-    if (length <= 0 || length >= host_size) return false;
+    if (length <= 0) return refuse(why, why_size, "a host before the port in '%s'", text);
+    if (length >= host_size) return refuse(why, why_size, "a shorter host than '%s'", text);
     std::memcpy(host, host_start, static_cast<size_t>(length));
     host[length] = '\0';
     *port = default_port;
     if (!port_text) return true;
     int value = 0;
-    for (const char* c = port_text; *c; ++c) {
-        if (*c < '0' || *c > '9' || value > 65535) return false;
-        value = value * 10 + (*c - '0');
-    }
-    if (value < 1 || value > 65535) return false;
+    for (const char* c = port_text; *c && value <= 65535; ++c)
+        value = *c >= '0' && *c <= '9' ? value * 10 + (*c - '0') : 65536;
+    if (value < 1 || value > 65535)
+        return refuse(why, why_size, "a port from 1 to 65535 after the host, not '%s'", port_text);
     *port = value;
     return true;
 }

@@ -2,6 +2,7 @@
 // and headless backends; the Windows backend has its own on Winsock.
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -146,15 +147,21 @@ int datagram_receive_at(int socket, void* bytes, int capacity, DatagramAddress* 
     return message.msg_flags & MSG_TRUNC ? capacity + 1 : static_cast<int>(size);
 }
 
+bool datagram_wait(int socket, int timeout_ms) {
+    pollfd watched = {socket, POLLIN, 0};
+    return poll(&watched, 1, timeout_ms > 0 ? timeout_ms : 0) > 0 && (watched.revents & POLLIN);
+}
+
 void datagram_close(int socket) {
     if (socket >= 0) close(socket);
 }
 
 bool datagram_resolve(const char* text, int default_port, DatagramAddress* address) {
-    char host[256];
+    char host[datagram_host_capacity];
     int port = 0;
-    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port)) {
-        note_error(text, "not a host or host:port");
+    char why[160];
+    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port, why, sizeof why)) {
+        std::snprintf(last_error, sizeof last_error, "the address needs %s", why);
         return false;
     }
     addrinfo hints;

@@ -198,6 +198,17 @@ bool datagram_send_from(int socket, const DatagramAddress& local, const Datagram
     return datagram_send(socket, to, bytes, size);
 }
 
+bool datagram_wait(int socket, int timeout_ms) {
+    const SOCKET system = system_socket(socket);
+    if (system == INVALID_SOCKET) return false;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(system, &readable);
+    const int wait_ms = timeout_ms > 0 ? timeout_ms : 0;
+    timeval timeout = {wait_ms / 1000, wait_ms % 1000 * 1000};
+    return select(0, &readable, nullptr, nullptr, &timeout) > 0;
+}
+
 void datagram_close(int socket) {
     const SOCKET system = system_socket(socket);
     if (system == INVALID_SOCKET) return;
@@ -227,10 +238,11 @@ bool first_address(const char* host, DatagramAddress* address) {
 }  // namespace
 
 bool datagram_resolve(const char* text, int default_port, DatagramAddress* address) {
-    char host[256];
+    char host[datagram_host_capacity];
     int port = 0;
-    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port)) {
-        std::snprintf(last_error, sizeof last_error, "%s: not a host or host:port", text);
+    char why[160];
+    if (!datagram_split_host_port(text, default_port, host, sizeof host, &port, why, sizeof why)) {
+        std::snprintf(last_error, sizeof last_error, "the address needs %s", why);
         return false;
     }
     if (!start_winsock() || !first_address(host, address)) return false;

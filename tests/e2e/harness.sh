@@ -170,6 +170,19 @@ expect_status_lines() {
     wait_for_text 40 380 "map_sx=32 map_sy=32" 5 || fail "$1: no map_sx=32 map_sy=32 line"
 }
 
+# A network game's window past its lobby: the lobby draws its lines over
+# the dealt game's status lines, so the game itself is the status lines
+# with the lobby's first line gone, both read from one dump.
+# wait_for_game WHAT LOBBY_LINE [DISPLAY WINDOW]
+in_game() {
+    DISPLAY=$1 xwd -id "$2" -silent >"$work/in_game.xwd" 2>/dev/null &&
+        "$check" shows "$work/in_game.xwd" 40 400 "Press H for help." >/dev/null &&
+        ! "$check" shows "$work/in_game.xwd" 40 130 "$3" >/dev/null
+}
+wait_for_game() {
+    wait_until 60 in_game "${3:-$DISPLAY}" "${4:-$window}" "$2" || fail "$1: the game never showed past its lobby"
+}
+
 # The scroll position's x as the status line shows it, all read from one dump.
 scroll_x() {
     dump || return 1

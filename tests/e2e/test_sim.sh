@@ -24,7 +24,9 @@ for bad in "--frames -3" "--player sometimes"; do
     # shellcheck disable=SC2086
     "$sim" $bad 2>/dev/null && fail "the simulator accepted $bad"
 done
-echo "ok: the dealt game's dump; bad options refused"
+"$sim" --help >"$work/help.out" 2>"$work/help.err" || fail "--help ended with $?"
+grep -q '^usage: varnhold-sim' "$work/help.out" && [ ! -s "$work/help.err" ] || fail "--help's usage is not on stdout alone"
+echo "ok: the dealt game's dump; bad options refused; --help on stdout with status 0"
 
 # Each seed deals another map and plays another random player; a game is
 # over long before 200000 frames, so several are played.

@@ -97,7 +97,7 @@ port=$((44000 + RANDOM % 8000))
 host_pid=$!
 background_pids+=($host_pid)
 start_wine_game "$windows/unpacked" varnhold/varnhold.exe --join "127.0.0.1:$port" --record "Z:$work/windows_guest.vrp"
-expect_status_lines "joined from Windows"
+wait_for_game "the Windows guest" "Connecting to"
 xdotool mousemove 300 200 mousedown 1 sleep 1 mouseup 1 mousemove 400 300 mousedown 3 sleep 0.3 mouseup 3
 wait_for_exit 90 || fail "the Windows guest did not end after the host's last frame"
 [ "$exit_code" -eq 0 ] || fail "the Windows guest ended with $exit_code when the host left"

@@ -46,8 +46,8 @@ struct SimOptions {
     SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false};
 };
 
-void print_usage() {
-    std::fprintf(stderr,
+void print_usage(std::FILE* to = stderr) {
+    std::fprintf(to,
                  "usage: varnhold-sim --seed S --frames N [--player idle|attack|random|busy] [--dump FILE] [--check]\n"
                  "                    [--sides person computer|person person] [--deal-at F] [--digests]\n"
                  "                    [--load FILE] [--save-at N FILE | --save-every N FILE] [--record FILE]\n"
@@ -67,7 +67,8 @@ void print_usage() {
                  "            its frame with every digest on the way matching\n"
                  "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
-                 "            exit 0 only when all N were played with both games alike\n");
+                 "            exit 0 only when all N were played with both games alike\n"
+                 "  -h, --help  show this help and exit\n");
 }
 
 bool player_given = false;
@@ -185,6 +186,12 @@ bool save_or_say(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As every GNU program: the help asked for is no error, and goes to stdout.
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            print_usage(stdout);
+            return 0;
+        }
     if (argc >= 2 && !std::strcmp(argv[1], "--replay")) {
         uint64_t seeks[sim_most_seeks];
         int seek_count = 0;
