@@ -494,7 +494,7 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
     static NetPlay play;
-    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), token, 1, 3, 0, 0}, 1000);
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), datagram_any_address(datagram_ipv4, 0), token, 1, 3, 0, true, 0}, 1000);
     EXPECT_TRUE(net_play_frame_due(play, 1000)) << "the first frame is due at the start";
     net_play_pace(&play, 0, 1000);
     EXPECT_FALSE(net_play_frame_due(play, 1015)) << "the second frame is due before its moment";
