@@ -91,6 +91,7 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
     lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
     lockstep->last_heard_ms = now_ms;
+    lockstep->give_up_ms = lockstep_rejoin_wait_ms;
     lockstep->refusing_since_ms = -1;
 }
 
@@ -228,7 +229,8 @@ LockstepStatus lockstep_status(const Lockstep& lockstep, int64_t now_ms) {
     const int64_t silence = lockstep_silence_ms(lockstep, now_ms);
     if (lockstep.desynced) return lockstep_desynced;
     if (lockstep.peer_leaving) return lockstep_peer_left;
-    if (silence >= lockstep_give_up_ms) return lockstep_peer_silent;
+    if (silence >= lockstep.give_up_ms) return lockstep_peer_silent;
+    if (silence >= lockstep_dropped_ms) return lockstep_dropped;
     if (silence >= lockstep_wait_notice_ms) return lockstep_waiting;
     return lockstep_running;
 }

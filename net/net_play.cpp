@@ -131,6 +131,22 @@ int net_play_waited_seconds(const NetPlay& play, int64_t now_ms) {
     return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms + 500) / 1000);
 }
 
+void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size) {
+    const size_t room = static_cast<size_t>(size);
+    text[0] = '\0';
+    if (play.stalled_since_ms < 0 || now_ms - play.stalled_since_ms < lockstep_wait_notice_ms) return;
+    if (net_play_status(play, now_ms) != lockstep_dropped) {
+        std::snprintf(text, room, "Waiting for the other player (%d s)", net_play_waited_seconds(play, now_ms));
+        return;
+    }
+    // Whole seconds left, rounded up: the countdown reaches 0:00 as the wait ends.
+    const int64_t left_ms = play.lockstep.give_up_ms - lockstep_silence_ms(play.lockstep, now_ms);
+    const int left = static_cast<int>((left_ms + 999) / 1000);
+    std::snprintf(text, room,
+                  "The other player dropped: waiting for them to come back (%d:%02d). Escape ends the game.",
+                  left / 60, left % 60);
+}
+
 void net_play_leave(NetPlay* play) {
     if (play->link.game.socket >= 0) link_leave(&play->link, &play->lockstep);
 }
@@ -141,8 +157,9 @@ void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, i
     case lockstep_peer_left: std::snprintf(text, room, "the other player left"); break;
     case lockstep_peer_silent:
         std::snprintf(text, room, "the other player is gone: nothing heard for %" PRId64 " s",
-                      lockstep_give_up_ms / 1000);
+                      play.lockstep.give_up_ms / 1000);
         break;
+    case lockstep_dropped: std::snprintf(text, room, "the game ended while the other player was away"); break;
     case lockstep_desynced: {
         const char* why = "";
         switch (play.lockstep.parting_cause) {

@@ -65,6 +65,10 @@ LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
 // Seconds the next frame has waited, to the nearest (the wait is told
 // from half a second on, as 1 s), 0 when it does not wait.
 int net_play_waited_seconds(const NetPlay& play, int64_t now_ms);
+// What a stalled game says on screen (empty before half a second): how
+// long it has waited, and once the other side dropped, the countdown of the
+// wait for it to come back.
+void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size);
 // Says we leave and closes the socket.
 void net_play_leave(NetPlay* play);
 // One line (no newline) saying how the game ended, for a status other than

@@ -87,9 +87,10 @@ for side in host guest; do
     echo "measured: $side through the relay: $(grep -E '^(side|stalled)' "$work/$side.log" | tr '\n' ' ')"
 done
 
-# ---- a peer killed mid-game -------------------------------------------------------
+# ---- a peer killed mid-game and never back ------------------------------------------
 port=$((port + 2))
-game host --host $port --frames 100000 --fps 60 --record "$work/host.vrp"
+export XDG_DATA_HOME="$work/data"
+game host --host $port --frames 100000 --fps 60 --record "$work/host.vrp" --rejoin-wait 12
 sleep 0.3
 game guest --join 127.0.0.1:$port --frames 100000 --fps 60
 sleep 3
@@ -97,11 +98,17 @@ kill -9 "$guest_pid"
 killed_at=$SECONDS
 finished host
 [ "$status" -eq 1 ] || fail "the host ended with $status after its guest was killed"
-[ $((SECONDS - killed_at)) -le 13 ] || fail "the host took $((SECONDS - killed_at)) s to end"
-[ "$(wc -l <"$work/host.err")" -eq 1 ] || fail "not one line: $(cat "$work/host.err")"
-grep -q "the other player is gone: nothing heard for 10 s" "$work/host.err" || fail "the line: $(cat "$work/host.err")"
+[ $((SECONDS - killed_at)) -ge 11 ] || fail "the host waited only $((SECONDS - killed_at)) s of its 12"
+grep -q "^varnhold-sim: The other player dropped: waiting for them to come back (0:02). Escape ends the game.$" \
+    "$work/host.err" || fail "no waiting line with its countdown: $(cat "$work/host.err")"
+[ "$(grep -c "the other player is gone: nothing heard for 12 s" "$work/host.err")" -eq 1 ] ||
+    fail "not one closing line: $(cat "$work/host.err")"
+autosave=$(sed -n 's/^autosaved \(.*\) at frame [0-9]*$/\1/p' "$work/host.log")
+[ -f "$autosave" ] || fail "no autosave when the guest dropped: $(cat "$work/host.log")"
+"$sim" --load "$autosave" --frames 60 >"$work/check.log" 2>&1 || fail "the autosave does not load: $(cat "$work/check.log")"
 checks "$work/host.vrp"
-ok "a guest killed after 3 s: the host ends $((SECONDS - killed_at)) s later with one line and status 1; its replay checks to its last frame"
+ok "a guest killed after 3 s: the host waits with its countdown, autosaves, ends $((SECONDS - killed_at)) s later with status 1; its replay checks"
+unset XDG_DATA_HOME
 
 # ---- games that part: the guest deals from another seed ----------------------------
 port=$((port + 1))

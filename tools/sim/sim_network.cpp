@@ -12,6 +12,7 @@
 #include "net/lobby.h"
 #include "net/net_play.h"
 #include "replay/recording.h"
+#include "state/saves.h"
 #include "state/state_digest.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
@@ -121,6 +122,18 @@ void see_off(Peer* peer) {
     net_play_leave(&peer->play);
 }
 
+// The waiting line once, and the game as it stood saved in case the other side never comes back.
+void tell_drop(const NetPlay& play) {
+    char line[160], path[4096], error[4096];
+    net_play_waiting_line(play, net_now_ms(), line, sizeof line);
+    std::fprintf(stderr, "varnhold-sim: %s\n", line);
+    if (save_game(true, path, sizeof path, error, sizeof error))
+        std::printf("autosaved %s at frame %" PRIu32 "\n", path, play.frames_run);
+    else
+        std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
+    std::fflush(stdout);
+}
+
 void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
     const Link& link = peer.play.link;
     const double minutes = static_cast<double>(peer.play.frames_run) / 60.0 / 60.0;
@@ -161,14 +174,18 @@ int play_network_peer(const SimNetOptions& options) {
     ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
     start_recording(options.record_path, options.record_path == nullptr, recorded);
     net_play_start(&peer.play, game, net_now_ms());
+    if (options.rejoin_wait_s) peer.play.lockstep.give_up_ms = options.rejoin_wait_s * int64_t{1000};
     peer.next_due_ms = static_cast<double>(net_now_ms());
     LockstepStatus status = lockstep_running;
+    bool told_drop = false;
     while (peer.play.frames_run < options.frames) {
         turn(&peer, options);
         status = net_play_status(peer.play, net_now_ms());
+        if (status == lockstep_dropped && !told_drop) tell_drop(peer.play);
+        told_drop = status == lockstep_dropped || (told_drop && status == lockstep_waiting);
         // The frames the other side gave commands for before it left still run.
         if (status == lockstep_peer_left && net_play_frames_left_after_peer(peer.play)) continue;
-        if (status != lockstep_running && status != lockstep_waiting) break;
+        if (status != lockstep_running && status != lockstep_waiting && status != lockstep_dropped) break;
     }
     int exit_code = 0;
     if (peer.play.frames_run >= options.frames) {
