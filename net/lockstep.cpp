@@ -80,7 +80,7 @@ bool plausible(const Lockstep& lockstep, const LockstepPacket& packet) {
 
 }  // namespace
 
-void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms) {
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame) {
     std::memset(lockstep, 0, sizeof *lockstep);
     for (int side = 0; side < side_count; ++side)
         for (SideCommand& command : lockstep->commands[side]) command = no_command();
@@ -88,8 +88,10 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->delay = delay < packet_least_delay   ? packet_least_delay
                       : delay > packet_most_delay ? packet_most_delay
                                                   : delay;
-    lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
-    lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
+    lockstep->next_frame = first_frame;
+    lockstep->known[0] = lockstep->known[1] = first_frame + static_cast<uint32_t>(lockstep->delay);
+    lockstep->peer_holds = first_frame + static_cast<uint32_t>(lockstep->delay);
+    lockstep->digests_made = lockstep->digests_held = lockstep->peer_digests_held = first_frame;
     lockstep->last_heard_ms = now_ms;
     lockstep->give_up_ms = lockstep_rejoin_wait_ms;
     lockstep->refusing_since_ms = -1;

@@ -87,7 +87,9 @@ struct Lockstep {
 };
 
 // A new game: frames below the delay run with empty commands on both sides.
-void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms);
+// A game taken up again after a drop starts at first_frame, the frames of
+// its first delay empty alike.
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame = 0);
 
 // True while the local command for frame next_frame + delay is still to
 // come; lockstep_submit gives it (made canonical). False when it is not wanted.

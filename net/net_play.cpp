@@ -51,16 +51,19 @@ uint64_t net_random() {
     return (high << 32 | low) ^ (ticks * 0x9E3779B97F4A7C15ull);
 }
 
-void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms) {
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame) {
     std::memset(play, 0, sizeof *play);
     link_start(&play->link, game, now_ms);
-    lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms);
+    lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms, first_frame);
+    rejoin_seat_start(&play->seat, game.secret);
+    play->frames_run = first_frame;
     play->stalled_since_ms = -1;
     play->next_frame_ms = now_ms;
 }
 
 void net_play_exchange(NetPlay* play, int64_t now_ms) {
-    link_receive(&play->link, &play->lockstep, now_ms);
+    link_receive(&play->link, &play->lockstep, now_ms, &play->seat);
+    rejoin_seat_send(&play->seat, &play->link, now_ms);
     link_send(&play->link, play->lockstep, now_ms);
 }
 
@@ -100,7 +103,7 @@ void net_play_pace(NetPlay* play, int pause_ms, int64_t now_ms) {
 }
 
 int net_play_quiet_ms(const NetPlay& play, int64_t now_ms, int most_ms) {
-    if (link_send_due(play.link, play.lockstep, now_ms)) return 0;
+    if (link_send_due(play.link, play.lockstep, now_ms) || play.seat.sending) return 0;
     int64_t quiet = play.link.last_sent_ms + link_resend_interval_ms - now_ms;
     if (lockstep_ready(play.lockstep, play.lockstep.next_frame) && play.next_frame_ms - now_ms < quiet)
         quiet = play.next_frame_ms - now_ms;

@@ -9,6 +9,7 @@
 
 #include "net/link.h"
 #include "net/lockstep.h"
+#include "net/rejoin.h"
 
 // A window's network game keeps one pace, drawn or minimised: a frame
 // every net_frame_ms and the pace keys' pause beyond it, the time the lobby
@@ -22,6 +23,7 @@ constexpr int net_catch_up_frames = 15;
 struct NetPlay {
     Link link;
     Lockstep lockstep;
+    RejoinSeat seat;  // kept for the other player should it drop
     uint32_t frames_run;
     int64_t stalled_since_ms;  // -1 while the next frame's commands are here
     int64_t next_frame_ms;     // the next frame's moment at the game's pace
@@ -32,7 +34,8 @@ int64_t net_now_ms();
 // A number no other program picks alike: a guest's nonce, a host's token.
 uint64_t net_random();
 
-void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms);
+// A new game, or (first_frame) a game taken up again at that frame after a drop.
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame = 0);
 // Everything the other side sent, and what is due to it.
 void net_play_exchange(NetPlay* play, int64_t now_ms);
 // True when the local command for frame frames_run + delay is wanted now.
