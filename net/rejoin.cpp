@@ -112,7 +112,7 @@ void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms) {
     if (!seat->sending) return;
     int sent = 0;
     for (int index = 0; index < rejoin_most_chunks && sent < rejoin_burst_chunks; ++index) {
-        if (seat->acked[index] || now_ms - seat->sent_ms[index] < rejoin_resend_ms) continue;
+        if (seat->acked[index] || now_ms - seat->sent_ms[index] < rejoin_chunk_resend_ms) continue;
         Packet packet = new_packet(packet_chunk, link->game.token);
         ChunkPacket& chunk = packet.chunk;
         chunk.frame = seat->frame;

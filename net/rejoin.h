@@ -9,9 +9,10 @@
 #include "state/snapshot.h"
 
 constexpr int rejoin_most_chunks = (snapshot_bytes + packet_chunk_most_bytes - 1) / packet_chunk_most_bytes;
-// A chunk not acknowledged is sent again after this long; a knock or a
-// ready goes this often until it is answered.
+// A knock or a ready goes this often until it is answered; a chunk not
+// acknowledged is sent again after a round trip of the Internet's long ones.
 constexpr int64_t rejoin_resend_ms = 100;
+constexpr int64_t rejoin_chunk_resend_ms = 300;
 // Chunks sent in one exchange at most, so that a burst does not overrun the
 // receiver's socket.
 constexpr int rejoin_burst_chunks = 8;

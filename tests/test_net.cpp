@@ -38,7 +38,8 @@ SideCommand command(int x, int y, int left, int pace = 0, int deals = 0, uint32_
 // Offsets in the lockstep datagram below: side and leaving 8, the first frame
 // 9, the acknowledgements 13 and 14 (a byte each here), the command count 15,
 // the first command 16. In the hello: the version's length 8, its text 9; in
-// the start: the delay 12, the guest's side 13.
+// the start: the delay 12, the guest's side 13; in the chunk: the side 13,
+// the offset 18 to 21, the length 22 and 23.
 struct Damage {
     const char* name;
     PacketKind kind;
@@ -49,21 +50,23 @@ struct Damage {
 };
 
 TEST(Packet, HostileDatagramsAreRefused) {
-    Packet packets[3] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start)};
+    Packet packets[4] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start),
+                         new_packet(packet_chunk)};
+    packets[3].chunk = {30, 4, 1, 2000, 1100, 3, {7, 8, 9}};
     packets[0].lockstep.first = 10, packets[0].lockstep.command_count = 1;
     packets[0].lockstep.commands[0] = command(1, 2, 0);
     std::strcpy(packets[1].hello.version, "1.0");
     packets[2].start.delay = 2;
-    uint8_t good[3][packet_capacity + 1] = {};
-    int sizes[3];
-    for (int i = 0; i < 3; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
+    uint8_t good[4][packet_capacity + 1] = {};
+    int sizes[4];
+    for (int i = 0; i < 4; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
     ASSERT_EQ(sizes[0], 20);  // 16, the command's flags and two one-byte moves, the digest count
     const Damage damages[] = {
         {"shorter than a header", packet_lockstep, -1, 7, packet_wrong_size},
         {"longer than the bound", packet_lockstep, -1, packet_capacity + 1, packet_wrong_size},
         {"wrong magic", packet_lockstep, 0, 'X', packet_wrong_magic},
         {"another protocol", packet_lockstep, 2, packet_protocol + 1, packet_wrong_protocol},
-        {"unknown kind", packet_lockstep, 3, 8, packet_unknown_kind},
+        {"unknown kind", packet_lockstep, 3, 12, packet_unknown_kind},
         {"wrong token", packet_lockstep, 4, 0x35, packet_wrong_token},
         {"cut in the command", packet_lockstep, -1, 18, packet_cut_short},
         {"a byte too many", packet_lockstep, -1, sizes[0] + 1, packet_trailing_bytes},
@@ -83,9 +86,13 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"delay 1", packet_start, 12, 1, packet_bad_field},
         {"delay 21", packet_start, 12, 21, packet_bad_field},
         {"guest side 2", packet_start, 13, 2, packet_bad_field},
+        {"a chunk of side 2", packet_chunk, 13, 2, packet_bad_field},
+        {"a chunk past its snapshot's end", packet_chunk, 20, 1, packet_bad_field},
+        {"a chunk longer than a datagram holds", packet_chunk, 23, 0x10, packet_bad_field},
+        {"a chunk cut short", packet_chunk, -1, 26, packet_cut_short},
     };
     for (const Damage& damage : damages) {
-        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : 2;
+        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : damage.kind == packet_start ? 2 : 3;
         uint8_t bytes[packet_capacity + 1];
         std::memcpy(bytes, good[base], sizeof bytes);
         int size = sizes[base];

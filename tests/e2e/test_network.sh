@@ -110,28 +110,37 @@ checks "$work/host.vrp"
 ok "a guest killed after 3 s: the host waits with its countdown, autosaves, ends $((SECONDS - killed_at)) s later with status 1; its replay checks"
 unset XDG_DATA_HOME
 
-# ---- a guest killed and started again with the same command --------------------------
-port=$((port + 1))
+# ---- a guest killed and started again with the same command, straight and through the relay
+for way in straight relay; do
+port=$((port + 2))
+called=$port
+if [ $way = relay ]; then
+    called=$((port + 1))
+    "$relay" $called $port 50 5 2 2 11 120 >"$work/relay.log" 2>&1 &
+    pids+=($!)
+fi
 game host --host $port --seed 9 --frames 2400 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
 sleep 0.3
-game guest --join 127.0.0.1:$port --frames 2400 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
 sleep 3
 kill -9 "$guest_pid"
 # A stranger with the seat's token but not its secret is refused; the game waits on.
 sed 's/ .*/ 0123456789abcdef/' "$work/guest.vrp.seat" >"$work/stranger.vrp.seat"
-"$sim" --join 127.0.0.1:$port --frames 2400 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
+"$sim" --join 127.0.0.1:$called --frames 2400 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
     fail "a stranger took the seat"
 grep -q "The host already has a player." "$work/stranger.log" || fail "the stranger was told: $(cat "$work/stranger.log")"
-game guest --join 127.0.0.1:$port --frames 2400 --fps 60 --record "$work/guest.vrp"
-both_end 0 "after the guest came back"
+game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
+both_end 0 "after the guest came back ($way)"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
 back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/guest.log")
 grep -q "^the other player came back at frame $back:" "$work/host.log" || fail "the host did not take the guest back at $back"
 checks "$work/host.vrp"
 checks "$work/guest.vrp-from-$back.vrp"
 grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned guest's replay: $(tail -n 1 "$work/check.log")"
-ok "a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command: alike to the end, both replays check"
-echo "measured: $(grep '^back at' "$work/guest.log"); host: $(grep '^the other player came back' "$work/host.log")"
+ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command: alike to the end, both replays check"
+echo "measured ($way): $(grep '^back at' "$work/guest.log"); host: $(grep '^the other player came back' "$work/host.log")"
+done
+port=$((port + 1))
 
 # ---- games that part: the guest deals from another seed ----------------------------
 port=$((port + 1))
