@@ -70,7 +70,8 @@ void print_usage(std::FILE* to = stderr) {
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
                  "            exit 0 only when all N were played with both games alike\n"
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
-                 "            autosaving the game when it drops\n"
+                 "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
+                 "            FILE.seat, and the same command run again after a crash takes it back\n"
                  "  -h, --help  show this help and exit\n");
 }
 
