@@ -16,6 +16,9 @@
 #include "net/lockstep.h"
 #include "net/net_play.h"
 #include "net/packet.h"
+#include "net/rejoin.h"
+#include "state/state_digest.h"
+#include "tests/support/world_fixture.h"
 
 namespace {
 
@@ -522,3 +525,41 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
 }
 
 }  // namespace
+
+// ---- Coming back after a drop ----------------------------------------------------
+
+class Rejoin : public WorldTest {};
+
+// The seat kept for a dropped player: a stranger's knock, another build's
+// and a ready that does not match are refused and counted, the game waiting
+// untouched; the right secret gets the snapshot, and a matching ready starts
+// the lockstep again at the waiting frame, talking to the returner.
+TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
+    const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
+    ASSERT_GE(socket, 0) << datagram_last_error();
+    static NetPlay play;
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, true, 0, 77, "1.0", 5},
+                   1000);
+    play.lockstep.next_frame = play.frames_run = 40;
+    const DatagramAddress returner = datagram_loopback_address(datagram_ipv4, 10);
+    Packet knock = new_packet(packet_rejoin);
+    std::strcpy(knock.rejoin.version, "1.0"), knock.rejoin.rules = 5, knock.rejoin.secret = 78;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    knock.rejoin.secret = 77, knock.rejoin.rules = 6;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    EXPECT_FALSE(play.seat.sending) << "a refused knock got the snapshot";
+    knock.rejoin.rules = 5;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    EXPECT_TRUE(play.seat.sending) << "the same player's knock got no snapshot";
+    Packet ready = new_packet(packet_ready);
+    ready.ready = {40, digest_game_state().whole ^ 1};
+    EXPECT_FALSE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
+        << "a ready whose digest differs";
+    EXPECT_EQ(play.seat.refused, 3) << "knocks and readies refused";
+    ready.ready.digest ^= 1;
+    EXPECT_TRUE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
+        << "a ready that matches";
+    EXPECT_EQ(play.lockstep.known[1], 43u) << "the returner's commands known again: one delay past the frame";
+    EXPECT_TRUE(same_datagram_address(play.link.game.peer, returner)) << "the link does not talk to the returner";
+    datagram_close(socket);
+}
