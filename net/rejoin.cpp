@@ -53,7 +53,11 @@ void take_knock(RejoinSeat* seat, Link* link, const Lockstep& lockstep, const Re
         refuse_knock(seat, link, knock, from, called, refuse_busy);
         return;
     }
-    if (seat->sending && same_datagram_address(from, seat->peer)) return;  // a knock repeated
+    // A knock repeated before any chunk came back; after one, the returner
+    // started again and takes the snapshot from the start.
+    bool acked_any = false;
+    for (bool acked : seat->acked) acked_any = acked_any || acked;
+    if (seat->sending && same_datagram_address(from, seat->peer) && !acked_any) return;
     // The game waits at next_frame with every frame below it run: that is the snapshot.
     seat->sending = true;
     seat->peer = from;
@@ -74,6 +78,9 @@ void rejoin_seat_start(RejoinSeat* seat, uint64_t secret) {
 bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Packet& packet,
                       const DatagramAddress& from, const DatagramAddress& called, int64_t now_ms) {
     if (packet.kind == packet_rejoin) {
+        // While the game still runs, the snapshot would not stay the frame
+        // it waits at: the knock is taken once the other side is silent.
+        if (lockstep_status(*lockstep, now_ms) == lockstep_running) return false;
         take_knock(seat, link, *lockstep, packet.rejoin, from, called);
         if (seat->sending) lockstep->last_heard_ms = now_ms;
         return false;

@@ -549,6 +549,8 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
     EXPECT_FALSE(play.seat.sending) << "a refused knock got the snapshot";
     knock.rejoin.rules = 5;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 1200);
+    EXPECT_FALSE(play.seat.sending) << "a knock taken while the game still runs";
     rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
     EXPECT_TRUE(play.seat.sending) << "the same player's knock got no snapshot";
     Packet ready = new_packet(packet_ready);
