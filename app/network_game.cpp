@@ -7,6 +7,7 @@
 #include "app/banner.h"
 #include "app/game_window.h"
 #include "app/input_state.h"
+#include "app/saving.h"
 #include "app/window_procedure.h"
 #include "game/frame.h"
 #include "game/rules_fingerprint.h"
@@ -23,7 +24,6 @@
 namespace {
 
 constexpr int64_t join_give_up_ms = 10000;
-constexpr int64_t waiting_notice_ms = 500;
 constexpr int64_t ending_shown_ms = 3000;
 constexpr int lobby_redraw_ms = 100;
 // The lobby's pings and hellos go every 100 ms and more: its steps are 10 ms apart at most.
@@ -35,10 +35,11 @@ constexpr int guest_side = 1;
 constexpr int line_capacity = screen_width / 8;
 // While the game waits, the view keys still act at the game's pace
 // (last_view_step_ms), and the picture is drawn again only when the view
-// moved or the waiting line changed: the seconds it shows, 0 for none, -1
-// when no still picture stands.
+// moved or the waiting line changed (line_shown, empty for none), or no
+// still picture stands (still_lost).
 int64_t last_view_step_ms = 0;
-int notice_shown = 0;
+char line_shown[line_capacity * 2];
+bool still_lost = false;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
 
@@ -227,7 +228,7 @@ bool play_pass(NetPlay* play, bool leaving) {
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     const bool drawn = input.frame_runs && !leaving;
     // Minimised, the picture is lost: the next still one is drawn whatever it shows.
-    if (!input.frame_runs) notice_shown = -1;
+    if (!input.frame_runs) still_lost = true;
     FrameCommands commands;
     const bool ran = (leaving || net_play_frame_due(*play, now)) && net_play_take(play, &commands, now);
     const bool stalled = play->stalled_since_ms >= 0;
@@ -241,7 +242,8 @@ bool play_pass(NetPlay* play, bool leaving) {
         record_game_frame(commands);
         net_play_frame_ran(play, now);
         net_play_pace(play, frame_pause_ms(), now);
-        notice_shown = 0;
+        line_shown[0] = '\0';
+        still_lost = false;
         if (escape) return false;
         if (drawn) platform_swap_buffers();
         apply_view_keys(&local_view, input);
@@ -252,15 +254,18 @@ bool play_pass(NetPlay* play, bool leaving) {
         const View seen = local_view;
         apply_view_keys(&local_view, input);
         last_view_step_ms = now;
-        const int seconds = now - play->stalled_since_ms >= waiting_notice_ms ? net_play_waited_seconds(*play, now) : 0;
-        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || seconds != notice_shown) {
+        char line[sizeof line_shown];
+        net_play_waiting_line(*play, now, line, sizeof line);
+        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || std::strcmp(line, line_shown) != 0 || still_lost) {
             draw_still_frame(local_view);
-            char wait[64];
-            std::snprintf(wait, sizeof wait, "Waiting for the other player (%d s)", seconds);
-            const char* const lines[] = {wait};
-            if (seconds > 0) draw_banner(lines, 1);
+            char text[banner_most_lines][line_capacity];
+            const int count = wrap_banner_text(line, text[0], line_capacity, banner_most_lines);
+            const char* lines[banner_most_lines];
+            for (int i = 0; i < count; ++i) lines[i] = text[i];
+            if (line[0]) draw_banner(lines, count);
             platform_swap_buffers();
-            notice_shown = seconds;
+            std::snprintf(line_shown, sizeof line_shown, "%s", line);
+            still_lost = false;
         }
     }
     // Shown and stalled, the view keys' next step is a frame after the last;
@@ -294,26 +299,34 @@ int run_network_game(const GameOptions& options) {
     start_recording(options.record_path, options.no_record, recorded);
     static NetPlay play;
     net_play_start(&play, game, net_now_ms());
+    if (options.rejoin_wait_s) play.lockstep.give_up_ms = options.rejoin_wait_s * int64_t{1000};
     LockstepStatus status = lockstep_running;
     bool leaving = false;
+    bool autosaved = false;
     int64_t left_at = 0;
     for (;;) {
-        if (!play_pass(&play, leaving) && !leaving) {
+        const bool asked_to_leave = !play_pass(&play, leaving);
+        status = net_play_status(play, net_now_ms());
+        // Nobody is left to run our last frames with: Escape ends the wait at once.
+        if (asked_to_leave && status == lockstep_dropped) break;
+        if (asked_to_leave && !leaving) {
             leaving = true;
             left_at = net_now_ms();
         }
-        status = net_play_status(play, net_now_ms());
+        // The game as it stood when the other side dropped, in case it never comes back.
+        if (status == lockstep_dropped && !autosaved && !leaving) autosave_on_leaving();
+        autosaved = status == lockstep_dropped || (autosaved && status == lockstep_waiting);
         if (leaving && (!net_play_own_frames_left(play) || net_now_ms() - left_at > leaving_ms ||
-                        (status != lockstep_running && status != lockstep_waiting)))
+                        (status != lockstep_running && status != lockstep_waiting && status != lockstep_dropped)))
             break;
         if (leaving) continue;
         // The frames the other side gave commands for before it left still run.
         if (status == lockstep_peer_left && net_play_frames_left_after_peer(play)) continue;
-        if (status != lockstep_running && status != lockstep_waiting) break;
+        if (status != lockstep_running && status != lockstep_waiting && status != lockstep_dropped) break;
     }
     net_play_leave(&play);
     stop_recording();
-    if (!leaving) {
+    if (!leaving || status == lockstep_dropped) {
         show_ending(play, status);
         if (status != lockstep_peer_left) exit_code = 1;
     }

@@ -110,6 +110,14 @@ const OptionEntry option_table[] = {
          options->join_address = value;
          return true;
      }},
+    {"rejoin-wait", nullptr, value_needed, "SECONDS",
+     {"with --host or --join, wait SECONDS (1 to 86400, 300", "unless given) for a player who dropped to come back"},
+     [](const char* value, GameOptions* options, Refusal* refusal) {
+         unsigned long long number = 0;
+         if (!read_number(value, 1, 86400, &number, refusal)) return false;
+         options->rejoin_wait_s = static_cast<int>(number);
+         return true;
+     }},
     {"replay", nullptr, value_needed, "FILE",
      {"watch a replay: Space pauses, + and - change the speed, , and .",
       "seek 10 s, [ and ] a minute, Home and End to the start and the",
@@ -208,6 +216,8 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     else if (options.host && options.join_address) clash = "--host and --join cannot be used together";
     else if (options.replay_path && (options.host || options.join_address))
         clash = "--replay cannot be used with --host or --join";
+    else if (options.rejoin_wait_s && !options.host && !options.join_address)
+        clash = "--rejoin-wait is for a network game: --host or --join";
     else if (options.join_address && options.has_seed) clash = "--join plays the host's deal, not --seed";
     else if (options.load_path && options.continue_newest) clash = "--load and --continue cannot be used together";
     else if ((options.load_path || options.continue_newest) &&

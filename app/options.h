@@ -23,6 +23,7 @@ struct GameOptions {
     bool host = false;                  // --host [PORT]: wait for a second player...
     int port = 0;                       // ...on this UDP port (0: the game's own)
     const char* join_address = nullptr; // --join HOST[:PORT]: play a host's game
+    int rejoin_wait_s = 0;              // --rejoin-wait SECONDS: 0 waits the game's own time
 };
 
 constexpr int max_scale = 16;

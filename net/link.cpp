@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "net/rejoin.h"
+
 namespace {
 
 void send_lockstep(Link* link, const Lockstep& lockstep, int64_t now_ms) {
@@ -23,7 +25,7 @@ void link_start(Link* link, const NetGame& game, int64_t now_ms) {
     link->last_sent_ms = now_ms - link_resend_interval_ms;
 }
 
-void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
+void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms, RejoinSeat* seat) {
     for (int i = 0; i < lobby_most_datagrams; ++i) {
         uint8_t bytes[packet_capacity];
         DatagramAddress from, called;
@@ -46,6 +48,9 @@ void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms) {
             if (refusal_size > 0) datagram_send_from(link->game.socket, called, from, bytes, refusal_size);
         } else if (packet.kind == packet_lockstep && same_datagram_address(from, link->game.peer)) {
             lockstep_incoming(lockstep, packet.lockstep, now_ms);
+        } else if (seat && (packet.kind == packet_rejoin || packet.kind == packet_chunk_ack ||
+                            packet.kind == packet_ready)) {
+            rejoin_seat_take(seat, link, lockstep, packet, from, called, now_ms);
         }
         // The rest (a start or ping repeated by the lobby) has nothing more to say.
     }

@@ -15,6 +15,8 @@ constexpr int link_leaving_packets = 3;
 // The bytes each datagram costs on the wire beyond its own: IPv4 and UDP headers.
 constexpr int link_header_bytes = 28;
 
+struct RejoinSeat;
+
 struct Link {
     NetGame game;
     int64_t last_sent_ms;
@@ -31,7 +33,9 @@ void link_start(Link* link, const NetGame& game, int64_t now_ms);
 // side's lockstep packets go to the lockstep, a stranger's hello is told by
 // the host that the game is full (a guest has nothing to tell it), and
 // anything else is dropped and counted.
-void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms);
+// A knock, an acknowledgement or a ready of a player coming back goes to
+// the seat kept for it, when there is one.
+void link_receive(Link* link, Lockstep* lockstep, int64_t now_ms, RejoinSeat* seat = nullptr);
 // A packet is due when a new local command waits to go, or when
 // link_resend_interval_ms has passed since the last; link_send sends it then.
 bool link_send_due(const Link& link, const Lockstep& lockstep, int64_t now_ms);

@@ -95,6 +95,9 @@ void fill_game(Lobby* lobby, int delay, int local_side) {
     lobby->game.delay = delay;
     lobby->game.local_side = local_side;
     lobby->game.hosting = lobby->hosting;
+    lobby->game.secret = lobby->nonce;
+    std::memcpy(lobby->game.version, lobby->version, sizeof lobby->game.version);
+    lobby->game.rules = lobby->rules;
 }
 
 int median_round_trip(const LobbyCaller& caller) {

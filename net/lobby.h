@@ -56,6 +56,9 @@ struct NetGame {
     int local_side;
     bool hosting;
     int round_trip_ms;  // the host's median of its pings; the guest's hello to its welcome
+    uint64_t secret;    // the guest's nonce: what lets the same player back after a drop
+    char version[packet_version_capacity];  // ours and our rules, to refuse another on return
+    uint64_t rules;
 };
 
 // A guest the host is measuring: its seat comes with the last pong.

@@ -80,7 +80,7 @@ bool plausible(const Lockstep& lockstep, const LockstepPacket& packet) {
 
 }  // namespace
 
-void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms) {
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame) {
     std::memset(lockstep, 0, sizeof *lockstep);
     for (int side = 0; side < side_count; ++side)
         for (SideCommand& command : lockstep->commands[side]) command = no_command();
@@ -88,9 +88,12 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->delay = delay < packet_least_delay   ? packet_least_delay
                       : delay > packet_most_delay ? packet_most_delay
                                                   : delay;
-    lockstep->known[0] = lockstep->known[1] = static_cast<uint32_t>(lockstep->delay);
-    lockstep->peer_holds = static_cast<uint32_t>(lockstep->delay);
+    lockstep->next_frame = first_frame;
+    lockstep->known[0] = lockstep->known[1] = first_frame + static_cast<uint32_t>(lockstep->delay);
+    lockstep->peer_holds = first_frame + static_cast<uint32_t>(lockstep->delay);
+    lockstep->digests_made = lockstep->digests_held = lockstep->peer_digests_held = first_frame;
     lockstep->last_heard_ms = now_ms;
+    lockstep->give_up_ms = lockstep_rejoin_wait_ms;
     lockstep->refusing_since_ms = -1;
 }
 
@@ -228,7 +231,8 @@ LockstepStatus lockstep_status(const Lockstep& lockstep, int64_t now_ms) {
     const int64_t silence = lockstep_silence_ms(lockstep, now_ms);
     if (lockstep.desynced) return lockstep_desynced;
     if (lockstep.peer_leaving) return lockstep_peer_left;
-    if (silence >= lockstep_give_up_ms) return lockstep_peer_silent;
+    if (silence >= lockstep.give_up_ms) return lockstep_peer_silent;
+    if (silence >= lockstep_dropped_ms) return lockstep_dropped;
     if (silence >= lockstep_wait_notice_ms) return lockstep_waiting;
     return lockstep_running;
 }

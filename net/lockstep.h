@@ -16,9 +16,12 @@ constexpr uint32_t lockstep_most_ahead = 128;
 // Census digests kept on each side until they are acknowledged and compared.
 constexpr int lockstep_digest_slots = 8;
 // After this long without a packet from the other side the game says it is
-// waiting, and after this long it gives up.
+// waiting, after this long the other side has dropped (a crash, a closed
+// lid, a lost link) and the game waits for it to come back, and by default
+// it gives up after lockstep_rejoin_wait_ms.
 constexpr int64_t lockstep_wait_notice_ms = 500;
-constexpr int64_t lockstep_give_up_ms = 10000;
+constexpr int64_t lockstep_dropped_ms = 10000;
+constexpr int64_t lockstep_rejoin_wait_ms = 300000;
 // A side that refuses everything the other sends for this long has a game
 // the other's packets no longer fit: the games have parted. Honest packets
 // come every 50 ms at the latest, so forgeries mixed among them never last this long.
@@ -27,7 +30,8 @@ constexpr int64_t lockstep_refusal_limit_ms = 2000;
 enum LockstepStatus {
     lockstep_running,
     lockstep_waiting,      // silent for lockstep_wait_notice_ms or more
-    lockstep_peer_silent,  // silent for lockstep_give_up_ms or more: the game ends
+    lockstep_dropped,      // silent for lockstep_dropped_ms or more: waiting for it to come back
+    lockstep_peer_silent,  // silent for give_up_ms or more: the game ends
     lockstep_peer_left,    // the other side said it leaves
     lockstep_desynced,     // the games parted (see PartingCause): the game ends
 };
@@ -72,6 +76,7 @@ struct Lockstep {
     uint8_t desync_peer_fingerprint[packet_fingerprint_bytes];
 
     int64_t last_heard_ms;
+    int64_t give_up_ms;  // silence that ends the game: lockstep_rejoin_wait_ms unless set
     bool leaving;
     bool peer_leaving;
     uint32_t peer_last_frame;    // the last frame the leaving side runs is the one before this
@@ -82,7 +87,9 @@ struct Lockstep {
 };
 
 // A new game: frames below the delay run with empty commands on both sides.
-void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms);
+// A game taken up again after a drop starts at first_frame, the frames of
+// its first delay empty alike.
+void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame = 0);
 
 // True while the local command for frame next_frame + delay is still to
 // come; lockstep_submit gives it (made canonical). False when it is not wanted.

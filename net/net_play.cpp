@@ -51,16 +51,19 @@ uint64_t net_random() {
     return (high << 32 | low) ^ (ticks * 0x9E3779B97F4A7C15ull);
 }
 
-void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms) {
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame) {
     std::memset(play, 0, sizeof *play);
     link_start(&play->link, game, now_ms);
-    lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms);
+    lockstep_start(&play->lockstep, game.local_side, game.delay, now_ms, first_frame);
+    rejoin_seat_start(&play->seat, game.secret);
+    play->frames_run = first_frame;
     play->stalled_since_ms = -1;
     play->next_frame_ms = now_ms;
 }
 
 void net_play_exchange(NetPlay* play, int64_t now_ms) {
-    link_receive(&play->link, &play->lockstep, now_ms);
+    link_receive(&play->link, &play->lockstep, now_ms, &play->seat);
+    rejoin_seat_send(&play->seat, &play->link, now_ms);
     link_send(&play->link, play->lockstep, now_ms);
 }
 
@@ -100,7 +103,7 @@ void net_play_pace(NetPlay* play, int pause_ms, int64_t now_ms) {
 }
 
 int net_play_quiet_ms(const NetPlay& play, int64_t now_ms, int most_ms) {
-    if (link_send_due(play.link, play.lockstep, now_ms)) return 0;
+    if (link_send_due(play.link, play.lockstep, now_ms) || play.seat.sending) return 0;
     int64_t quiet = play.link.last_sent_ms + link_resend_interval_ms - now_ms;
     if (lockstep_ready(play.lockstep, play.lockstep.next_frame) && play.next_frame_ms - now_ms < quiet)
         quiet = play.next_frame_ms - now_ms;
@@ -131,6 +134,22 @@ int net_play_waited_seconds(const NetPlay& play, int64_t now_ms) {
     return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms + 500) / 1000);
 }
 
+void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size) {
+    const size_t room = static_cast<size_t>(size);
+    text[0] = '\0';
+    if (play.stalled_since_ms < 0 || now_ms - play.stalled_since_ms < lockstep_wait_notice_ms) return;
+    if (net_play_status(play, now_ms) != lockstep_dropped) {
+        std::snprintf(text, room, "Waiting for the other player (%d s)", net_play_waited_seconds(play, now_ms));
+        return;
+    }
+    // Whole seconds left, rounded up: the countdown reaches 0:00 as the wait ends.
+    const int64_t left_ms = play.lockstep.give_up_ms - lockstep_silence_ms(play.lockstep, now_ms);
+    const int left = static_cast<int>((left_ms + 999) / 1000);
+    std::snprintf(text, room,
+                  "The other player dropped: waiting for them to come back (%d:%02d). Escape ends the game.",
+                  left / 60, left % 60);
+}
+
 void net_play_leave(NetPlay* play) {
     if (play->link.game.socket >= 0) link_leave(&play->link, &play->lockstep);
 }
@@ -141,8 +160,9 @@ void net_play_end_line(const NetPlay& play, LockstepStatus status, char* text, i
     case lockstep_peer_left: std::snprintf(text, room, "the other player left"); break;
     case lockstep_peer_silent:
         std::snprintf(text, room, "the other player is gone: nothing heard for %" PRId64 " s",
-                      lockstep_give_up_ms / 1000);
+                      play.lockstep.give_up_ms / 1000);
         break;
+    case lockstep_dropped: std::snprintf(text, room, "the game ended while the other player was away"); break;
     case lockstep_desynced: {
         const char* why = "";
         switch (play.lockstep.parting_cause) {

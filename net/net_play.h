@@ -9,6 +9,7 @@
 
 #include "net/link.h"
 #include "net/lockstep.h"
+#include "net/rejoin.h"
 
 // A window's network game keeps one pace, drawn or minimised: a frame
 // every net_frame_ms and the pace keys' pause beyond it, the time the lobby
@@ -22,6 +23,7 @@ constexpr int net_catch_up_frames = 15;
 struct NetPlay {
     Link link;
     Lockstep lockstep;
+    RejoinSeat seat;  // kept for the other player should it drop
     uint32_t frames_run;
     int64_t stalled_since_ms;  // -1 while the next frame's commands are here
     int64_t next_frame_ms;     // the next frame's moment at the game's pace
@@ -32,7 +34,8 @@ int64_t net_now_ms();
 // A number no other program picks alike: a guest's nonce, a host's token.
 uint64_t net_random();
 
-void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms);
+// A new game, or (first_frame) a game taken up again at that frame after a drop.
+void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame = 0);
 // Everything the other side sent, and what is due to it.
 void net_play_exchange(NetPlay* play, int64_t now_ms);
 // True when the local command for frame frames_run + delay is wanted now.
@@ -65,6 +68,10 @@ LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
 // Seconds the next frame has waited, to the nearest (the wait is told
 // from half a second on, as 1 s), 0 when it does not wait.
 int net_play_waited_seconds(const NetPlay& play, int64_t now_ms);
+// What a stalled game says on screen (empty before half a second): how
+// long it has waited, and once the other side dropped, the countdown of the
+// wait for it to come back.
+void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size);
 // Says we leave and closes the socket.
 void net_play_leave(NetPlay* play);
 // One line (no newline) saying how the game ended, for a status other than

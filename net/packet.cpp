@@ -248,6 +248,17 @@ SideCommand canonical_command(const SideCommand& command) {
     return canonical;
 }
 
+namespace {
+
+// A chunk lies within its snapshot, names a delay a game may have and a side.
+bool chunk_fits(const ChunkPacket& chunk) {
+    return chunk.delay >= packet_least_delay && chunk.delay <= packet_most_delay && chunk.side <= 1 &&
+           chunk.length >= 1 && chunk.length <= packet_chunk_most_bytes && chunk.total <= packet_most_snapshot_bytes &&
+           chunk.offset < chunk.total && chunk.total - chunk.offset >= static_cast<uint32_t>(chunk.length);
+}
+
+}  // namespace
+
 int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
     Writer out = {bytes, capacity < packet_capacity ? capacity : packet_capacity, 0, false};
     const bool tokenless = packet.kind == packet_hello || packet.kind == packet_refuse;
@@ -287,6 +298,30 @@ int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
     case packet_lockstep:
         put_lockstep(&out, packet.lockstep);
         break;
+    case packet_rejoin:
+        put_text(&out, packet.rejoin.version);
+        put_number(&out, packet.rejoin.rules, 8);
+        put_number(&out, packet.rejoin.secret, 8);
+        break;
+    case packet_chunk: {
+        const ChunkPacket& chunk = packet.chunk;
+        if (!chunk_fits(chunk)) return 0;
+        put_number(&out, chunk.frame, 4);
+        put_number(&out, chunk.delay, 1);
+        put_number(&out, chunk.side, 1);
+        put_number(&out, chunk.total, 4);
+        put_number(&out, chunk.offset, 4);
+        put_number(&out, static_cast<uint64_t>(chunk.length), 2);
+        put_bytes(&out, chunk.bytes, chunk.length);
+        break;
+    }
+    case packet_chunk_ack:
+        put_number(&out, packet.chunk_ack, 4);
+        break;
+    case packet_ready:
+        put_number(&out, packet.ready.frame, 4);
+        put_number(&out, packet.ready.digest, 8);
+        break;
     default:
         return 0;
     }
@@ -299,7 +334,7 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
     Reader in = {bytes, size, 2, packet_ok};
     packet->protocol = static_cast<uint8_t>(take_number(&in, 1));
     const uint64_t kind = take_number(&in, 1);
-    if (kind < packet_hello || kind > packet_lockstep) return packet_unknown_kind;
+    if (kind < packet_hello || kind > packet_ready) return packet_unknown_kind;
     packet->kind = static_cast<PacketKind>(kind);
     const bool tokenless = packet->kind == packet_hello || packet->kind == packet_refuse;
     if (!tokenless && packet->protocol != packet_protocol) return packet_wrong_protocol;
@@ -338,6 +373,34 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
         break;
     case packet_lockstep:
         take_lockstep(&in, &packet->lockstep);
+        break;
+    case packet_rejoin:
+        take_text(&in, packet->rejoin.version);
+        packet->rejoin.rules = take_number(&in, 8);
+        packet->rejoin.secret = take_number(&in, 8);
+        break;
+    case packet_chunk: {
+        ChunkPacket& chunk = packet->chunk;
+        chunk.frame = static_cast<uint32_t>(take_number(&in, 4));
+        chunk.delay = static_cast<uint8_t>(take_number(&in, 1));
+        chunk.side = static_cast<uint8_t>(take_number(&in, 1));
+        chunk.total = static_cast<uint32_t>(take_number(&in, 4));
+        chunk.offset = static_cast<uint32_t>(take_number(&in, 4));
+        chunk.length = static_cast<int>(take_number(&in, 2));
+        if (in.fault == packet_ok && !chunk_fits(chunk)) fail(&in, packet_bad_field);
+        if (in.fault == packet_ok && in.size - in.used < chunk.length) fail(&in, packet_cut_short);
+        if (in.fault == packet_ok) {
+            std::memcpy(chunk.bytes, in.bytes + in.used, static_cast<size_t>(chunk.length));
+            in.used += chunk.length;
+        }
+        break;
+    }
+    case packet_chunk_ack:
+        packet->chunk_ack = static_cast<uint32_t>(take_number(&in, 4));
+        break;
+    case packet_ready:
+        packet->ready.frame = static_cast<uint32_t>(take_number(&in, 4));
+        packet->ready.digest = take_number(&in, 8);
         break;
     }
     if (in.fault == packet_ok && in.used != size) fail(&in, packet_trailing_bytes);

@@ -30,7 +30,15 @@ enum PacketKind : uint8_t {
     packet_ping = 5,     // the host measures the round trip in the lobby
     packet_pong = 6,
     packet_lockstep = 7, // commands, acknowledgements and digests in the game
+    packet_rejoin = 8,   // a player who dropped asks for its seat back
+    packet_chunk = 9,    // a piece of the snapshot the game waits at, for the returning player
+    packet_chunk_ack = 10,
+    packet_ready = 11,   // the returning player loaded the snapshot: its frame and digest
 };
+
+// The most snapshot bytes one chunk carries, and the largest snapshot sent.
+constexpr int packet_chunk_most_bytes = 1100;
+constexpr uint32_t packet_most_snapshot_bytes = 1u << 20;
 
 enum RefuseReason : uint8_t {
     refuse_version = 1,  // another program version or other rules
@@ -92,6 +100,29 @@ struct LockstepPacket {
     PacketDigest digests[packet_most_digests];
 };
 
+// The hello's version and rules, and the secret both sides learned at the
+// start (the guest's nonce), which no stranger has.
+struct RejoinPacket {
+    char version[packet_version_capacity];
+    uint64_t rules;
+    uint64_t secret;
+};
+
+struct ChunkPacket {
+    uint32_t frame;   // the frame the game goes on at
+    uint8_t delay;    // the input delay it goes on with
+    uint8_t side;     // the returning player's side
+    uint32_t total;   // the snapshot's size
+    uint32_t offset;  // where these bytes lie in it
+    int length;       // 1 to packet_chunk_most_bytes, within total
+    uint8_t bytes[packet_chunk_most_bytes];
+};
+
+struct ReadyPacket {
+    uint32_t frame;
+    uint64_t digest;  // of the state loaded, compared with the waiting side's
+};
+
 struct Packet {
     PacketKind kind;
     uint8_t protocol;  // differs from packet_protocol only in a hello or a refusal
@@ -102,6 +133,10 @@ struct Packet {
     StartPacket start;
     PingPacket ping;  // and pong
     LockstepPacket lockstep;
+    RejoinPacket rejoin;
+    ChunkPacket chunk;
+    uint32_t chunk_ack;  // the offset of the chunk taken
+    ReadyPacket ready;
 };
 
 enum PacketFault {

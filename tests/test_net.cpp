@@ -16,6 +16,9 @@
 #include "net/lockstep.h"
 #include "net/net_play.h"
 #include "net/packet.h"
+#include "net/rejoin.h"
+#include "state/state_digest.h"
+#include "tests/support/world_fixture.h"
 
 namespace {
 
@@ -38,7 +41,8 @@ SideCommand command(int x, int y, int left, int pace = 0, int deals = 0, uint32_
 // Offsets in the lockstep datagram below: side and leaving 8, the first frame
 // 9, the acknowledgements 13 and 14 (a byte each here), the command count 15,
 // the first command 16. In the hello: the version's length 8, its text 9; in
-// the start: the delay 12, the guest's side 13.
+// the start: the delay 12, the guest's side 13; in the chunk: the side 13,
+// the offset 18 to 21, the length 22 and 23.
 struct Damage {
     const char* name;
     PacketKind kind;
@@ -49,21 +53,23 @@ struct Damage {
 };
 
 TEST(Packet, HostileDatagramsAreRefused) {
-    Packet packets[3] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start)};
+    Packet packets[4] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start),
+                         new_packet(packet_chunk)};
+    packets[3].chunk = {30, 4, 1, 2000, 1100, 3, {7, 8, 9}};
     packets[0].lockstep.first = 10, packets[0].lockstep.command_count = 1;
     packets[0].lockstep.commands[0] = command(1, 2, 0);
     std::strcpy(packets[1].hello.version, "1.0");
     packets[2].start.delay = 2;
-    uint8_t good[3][packet_capacity + 1] = {};
-    int sizes[3];
-    for (int i = 0; i < 3; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
+    uint8_t good[4][packet_capacity + 1] = {};
+    int sizes[4];
+    for (int i = 0; i < 4; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
     ASSERT_EQ(sizes[0], 20);  // 16, the command's flags and two one-byte moves, the digest count
     const Damage damages[] = {
         {"shorter than a header", packet_lockstep, -1, 7, packet_wrong_size},
         {"longer than the bound", packet_lockstep, -1, packet_capacity + 1, packet_wrong_size},
         {"wrong magic", packet_lockstep, 0, 'X', packet_wrong_magic},
         {"another protocol", packet_lockstep, 2, packet_protocol + 1, packet_wrong_protocol},
-        {"unknown kind", packet_lockstep, 3, 8, packet_unknown_kind},
+        {"unknown kind", packet_lockstep, 3, 12, packet_unknown_kind},
         {"wrong token", packet_lockstep, 4, 0x35, packet_wrong_token},
         {"cut in the command", packet_lockstep, -1, 18, packet_cut_short},
         {"a byte too many", packet_lockstep, -1, sizes[0] + 1, packet_trailing_bytes},
@@ -83,9 +89,13 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"delay 1", packet_start, 12, 1, packet_bad_field},
         {"delay 21", packet_start, 12, 21, packet_bad_field},
         {"guest side 2", packet_start, 13, 2, packet_bad_field},
+        {"a chunk of side 2", packet_chunk, 13, 2, packet_bad_field},
+        {"a chunk past its snapshot's end", packet_chunk, 20, 1, packet_bad_field},
+        {"a chunk longer than a datagram holds", packet_chunk, 23, 0x10, packet_bad_field},
+        {"a chunk cut short", packet_chunk, -1, 26, packet_cut_short},
     };
     for (const Damage& damage : damages) {
-        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : 2;
+        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : damage.kind == packet_start ? 2 : 3;
         uint8_t bytes[packet_capacity + 1];
         std::memcpy(bytes, good[base], sizeof bytes);
         int size = sizes[base];
@@ -214,9 +224,10 @@ TEST(Lockstep, ImplausiblePacketsChangeNothingUntilTheGamesPart) {
     }
     EXPECT_EQ(a.parting_cause, parted_refusals);
     lockstep_start(&a, 0, 3, 1000);
-    const int64_t silences[] = {499, 500, 9999, 10000};
-    const LockstepStatus said[] = {lockstep_running, lockstep_waiting, lockstep_waiting, lockstep_peer_silent};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(lockstep_status(a, 1000 + silences[i]), said[i]) << silences[i] << " ms";
+    const int64_t silences[] = {499, 500, 9999, 10000, 299999, 300000};
+    const LockstepStatus said[] = {lockstep_running, lockstep_waiting,  lockstep_waiting,
+                                   lockstep_dropped, lockstep_dropped, lockstep_peer_silent};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(lockstep_status(a, 1000 + silences[i]), said[i]) << silences[i] << " ms";
 }
 
 // Both sides exchange their packets straight for 10 frames; then side 1
@@ -494,7 +505,7 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
     static NetPlay play;
-    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), datagram_any_address(datagram_ipv4, 0), token, 1, 3, 0, true, 0}, 1000);
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, false, 0}, 1000);
     EXPECT_TRUE(net_play_frame_due(play, 1000)) << "the first frame is due at the start";
     net_play_pace(&play, 0, 1000);
     EXPECT_FALSE(net_play_frame_due(play, 1015)) << "the second frame is due before its moment";
@@ -514,3 +525,43 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
 }
 
 }  // namespace
+
+// ---- Coming back after a drop ----------------------------------------------------
+
+class Rejoin : public WorldTest {};
+
+// The seat kept for a dropped player: a stranger's knock, another build's
+// and a ready that does not match are refused and counted, the game waiting
+// untouched; the right secret gets the snapshot, and a matching ready starts
+// the lockstep again at the waiting frame, talking to the returner.
+TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
+    const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
+    ASSERT_GE(socket, 0) << datagram_last_error();
+    static NetPlay play;
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, true, 0, 77, "1.0", 5},
+                   1000);
+    play.lockstep.next_frame = play.frames_run = 40;
+    const DatagramAddress returner = datagram_loopback_address(datagram_ipv4, 10);
+    Packet knock = new_packet(packet_rejoin);
+    std::strcpy(knock.rejoin.version, "1.0"), knock.rejoin.rules = 5, knock.rejoin.secret = 78;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    knock.rejoin.secret = 77, knock.rejoin.rules = 6;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    EXPECT_FALSE(play.seat.sending) << "a refused knock got the snapshot";
+    knock.rejoin.rules = 5;
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 1200);
+    EXPECT_FALSE(play.seat.sending) << "a knock taken while the game still runs";
+    rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
+    EXPECT_TRUE(play.seat.sending) << "the same player's knock got no snapshot";
+    Packet ready = new_packet(packet_ready);
+    ready.ready = {40, digest_game_state().whole ^ 1};
+    EXPECT_FALSE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
+        << "a ready whose digest differs";
+    EXPECT_EQ(play.seat.refused, 3) << "knocks and readies refused";
+    ready.ready.digest ^= 1;
+    EXPECT_TRUE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
+        << "a ready that matches";
+    EXPECT_EQ(play.lockstep.known[1], 43u) << "the returner's commands known again: one delay past the frame";
+    EXPECT_TRUE(same_datagram_address(play.link.game.peer, returner)) << "the link does not talk to the returner";
+    datagram_close(socket);
+}

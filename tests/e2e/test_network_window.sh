@@ -97,4 +97,21 @@ read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
 ok "each window shows what the check of its replay gives: $host_line on the host, $guest_selected $guest_gold on the guest"
 
+# A guest killed mid-game (a crash, not a leave): the host's window counts down its wait; Escape ends it, status 1.
+port=$((port + 1))
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --rejoin-wait 40 --no-record
+wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not wait on port $port"
+"$sim" --join "127.0.0.1:$port" --frames 100000 --fps 60 >"$work/crashed.log" 2>&1 &
+background_pids+=($!)
+wait_for_game "the host of the crashed guest" "Waiting for a player"
+sleep 2 && kill -9 "${background_pids[-1]}"
+dropped="The other player dropped: waiting for them to come back (0:"
+wait_for_text 40 130 "${dropped}3" 30 && wait_for_text 40 130 "${dropped}2" 5 || fail "no countdown from 0:3x to 0:2x"
+xdotool keydown Escape
+wait_for_exit 30 || fail "Escape did not end the wait"
+xdotool keyup Escape
+[ "$exit_code" -eq 1 ] && grep -q "the game ended while the other player was away" "$work/game.log" ||
+    fail "the wait ended with $exit_code: $(tail -n 2 "$work/game.log")"
+ok "a guest killed mid-game: the host's window counts down its 40 s wait and Escape ends it with status 1"
+
 finish

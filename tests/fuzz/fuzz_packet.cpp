@@ -1,7 +1,7 @@
 // fuzz_packet: libFuzzer target for the packet reader. Besides the
 // sanitizers, every input is held to what the reader promises: a datagram
 // that reads is exactly the datagram the writer makes of what was read (so
-// no field escapes its bounds unseen), and a lockstep packet that reads
+// no field escapes its bounds unseen, a snapshot's chunk included), and a lockstep packet that reads
 // leaves the lockstep within its window and able to answer.
 //
 //   fuzz_packet --make-corpus=FOLDER   writes one datagram of each kind and exits
@@ -37,7 +37,9 @@ int make_corpus(const char* folder) {
         lockstep.commands[i] = {i != 2, i * 300 - 20, -i, static_cast<uint8_t>(i & 1), 0, i == 4, 77,
                                 static_cast<uint8_t>(i % 5)};
     lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
-    for (int kind = packet_hello; kind <= packet_lockstep; ++kind) {
+    std::strcpy(seed.rejoin.version, "1.0.0");
+    seed.chunk = {30, 4, 1, 5000, 1100, 3, {7, 8, 9}};
+    for (int kind = packet_hello; kind <= packet_ready; ++kind) {
         seed.kind = static_cast<PacketKind>(kind), seed.protocol = packet_protocol;
         seed.token = kind == packet_hello || kind == packet_refuse ? 0 : token;
         uint8_t bytes[packet_capacity];
@@ -50,7 +52,7 @@ int make_corpus(const char* folder) {
             return 1;
         }
     }
-    std::printf("fuzz_packet: %d datagrams in %s\n", packet_lockstep, folder);
+    std::printf("fuzz_packet: %d datagrams in %s\n", packet_ready, folder);
     return 0;
 }
 

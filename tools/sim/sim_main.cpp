@@ -43,7 +43,7 @@ struct SimOptions {
     bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
-    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false};
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -54,6 +54,7 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
+                 "                    (either with [--rejoin-wait SECONDS])\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
                  "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
@@ -68,6 +69,9 @@ void print_usage(std::FILE* to = stderr) {
                  "  --host, --join  play one side of a two-player game over UDP (random choices by\n"
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
                  "            exit 0 only when all N were played with both games alike\n"
+                 "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
+                 "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
+                 "            FILE.seat, and the same command run again after a crash takes it back\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -136,6 +140,10 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
         } else if (!std::strcmp(arg, "--fps") && value) {
             options->net.frames_per_second = static_cast<int>(std::strtol(value, &end, 10));
             if (*end || options->net.frames_per_second < 0 || options->net.frames_per_second > 1000) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--rejoin-wait") && value) {
+            options->net.rejoin_wait_s = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->net.rejoin_wait_s < 1 || options->net.rejoin_wait_s > 86400) return false;
             ++i;
         } else if (!std::strcmp(arg, "--deal-other-seed")) {
             options->net.deal_other_seed = true;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <thread>
 
@@ -11,7 +12,9 @@
 #include "game/view.h"
 #include "net/lobby.h"
 #include "net/net_play.h"
+#include "net/rejoin.h"
 #include "replay/recording.h"
+#include "state/saves.h"
 #include "state/state_digest.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
@@ -64,6 +67,62 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         return false;
     }
     *game = lobby.game;
+    return true;
+}
+
+// A guest's seat beside its replay (FILE.seat) while its game is on: what
+// lets the same command, run again after a crash, take the seat back.
+void seat_path(const SimNetOptions& options, char* path, size_t size) {
+    std::snprintf(path, size, "%s.seat", options.record_path);
+}
+
+void keep_seat(const SimNetOptions& options, const NetGame& game) {
+    if (options.hosting || !options.record_path) return;
+    char path[4096];
+    seat_path(options, path, sizeof path);
+    std::FILE* file = std::fopen(path, "w");
+    if (!file) return;
+    std::fprintf(file, "%" PRIu32 " %016" PRIx64 "\n", game.token, game.secret);
+    std::fclose(file);
+}
+
+void forget_seat(const SimNetOptions& options) {
+    if (options.hosting || !options.record_path) return;
+    char path[4096];
+    seat_path(options, path, sizeof path);
+    std::remove(path);
+}
+
+// The seat kept from a game this command played before it crashed.
+bool read_seat(const SimNetOptions& options, NetGame* game) {
+    if (options.hosting || !options.record_path) return false;
+    char path[4096];
+    seat_path(options, path, sizeof path);
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) return false;
+    std::memset(game, 0, sizeof *game);
+    const bool read = std::fscanf(file, "%" SCNu32 " %" SCNx64, &game->token, &game->secret) == 2;
+    std::fclose(file);
+    return read && datagram_resolve(options.join_address, net_default_port, &game->peer);
+}
+
+// Knocks with the seat's secret, takes the snapshot and loads it; false with one line on stderr.
+bool come_back(RejoinReturn* back, NetGame* game) {
+    std::snprintf(game->version, sizeof game->version, "%s", game_version());
+    if (!rejoin_return_start(back, *game, game_version(), rules_fingerprint(), net_now_ms())) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", back->message);
+        return false;
+    }
+    while (back->state == rejoin_knocking || back->state == rejoin_taking) {
+        rejoin_return_update(back, net_now_ms());
+        nap();
+    }
+    if (back->state == rejoin_failed) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", back->message);
+        datagram_close(back->game.socket);
+        return false;
+    }
+    *game = back->game;
     return true;
 }
 
@@ -121,6 +180,28 @@ void see_off(Peer* peer) {
     net_play_leave(&peer->play);
 }
 
+// The waiting line once, and the game as it stood saved in case the other side never comes back.
+void tell_drop(const NetPlay& play) {
+    char line[160], path[4096], error[4096];
+    net_play_waiting_line(play, net_now_ms(), line, sizeof line);
+    std::fprintf(stderr, "varnhold-sim: %s\n", line);
+    if (save_game(true, path, sizeof path, error, sizeof error))
+        std::printf("autosaved %s at frame %" PRIu32 "\n", path, play.frames_run);
+    else
+        std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
+    std::fflush(stdout);
+}
+
+void tell_return(const NetPlay& play, int returns) {
+    static int told = 0;
+    if (play.seat.returns - returns <= told) return;
+    told = play.seat.returns - returns;
+    std::printf("the other player came back at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64
+                " bytes\n",
+                play.seat.frame, play.seat.datagrams_sent, play.seat.wire_bytes_sent);
+    std::fflush(stdout);
+}
+
 void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
     const Link& link = peer.play.link;
     const double minutes = static_cast<double>(peer.play.frames_run) / 60.0 / 60.0;
@@ -147,28 +228,48 @@ int play_network_peer(const SimNetOptions& options) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         return 1;
     }
+    const int64_t began = net_now_ms();
     NetGame game;
-    if (!run_lobby(options, &game)) {
+    static RejoinReturn back;
+    const bool returning = read_seat(options, &game);
+    if (returning ? !come_back(&back, &game) : !run_lobby(options, &game)) {
         stop_sim_world();
         return 1;
     }
     side_played_by_person[0] = side_played_by_person[1] = 1;
-    new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
+    if (!returning) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
     static Peer peer;
     peer.view = start_view(game.local_side);
     follow_deal(&peer.view);
-    sim_player_seed(game.seed ^ (0x51DEull << game.local_side));
+    sim_player_seed(game.seed ^ (0x51DEull << game.local_side) ^ back.frame);
     ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
-    start_recording(options.record_path, options.record_path == nullptr, recorded);
-    net_play_start(&peer.play, game, net_now_ms());
+    // A player back after a crash keeps the replay it had and starts another from the snapshot.
+    char record_path[4096];
+    if (returning) std::snprintf(record_path, sizeof record_path, "%s-from-%" PRIu32 ".vrp", options.record_path, back.frame);
+    start_recording(returning ? record_path : options.record_path, options.record_path == nullptr, recorded, returning);
+    keep_seat(options, game);
+    net_play_start(&peer.play, game, net_now_ms(), returning ? back.frame : 0);
+    if (returning)
+        std::printf("back at frame %" PRIu32 " after %" PRId64 " ms: sent %d datagrams, %" PRId64
+                    " bytes; received %" PRId64 " bytes\n",
+                    back.frame, net_now_ms() - began, back.datagrams_sent, back.wire_bytes_sent,
+                    back.wire_bytes_received);
+    if (options.rejoin_wait_s) peer.play.lockstep.give_up_ms = options.rejoin_wait_s * int64_t{1000};
     peer.next_due_ms = static_cast<double>(net_now_ms());
     LockstepStatus status = lockstep_running;
+    bool told_drop = false;
+    const int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
+        // Until the other side's lockstep answers, it may not have our ready.
+        if (returning && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         turn(&peer, options);
+        if (peer.play.seat.returns != returns) tell_return(peer.play, returns);
         status = net_play_status(peer.play, net_now_ms());
+        if (status == lockstep_dropped && !told_drop) tell_drop(peer.play);
+        told_drop = status == lockstep_dropped || (told_drop && status == lockstep_waiting);
         // The frames the other side gave commands for before it left still run.
         if (status == lockstep_peer_left && net_play_frames_left_after_peer(peer.play)) continue;
-        if (status != lockstep_running && status != lockstep_waiting) break;
+        if (status != lockstep_running && status != lockstep_waiting && status != lockstep_dropped) break;
     }
     int exit_code = 0;
     if (peer.play.frames_run >= options.frames) {
@@ -185,6 +286,7 @@ int play_network_peer(const SimNetOptions& options) {
         exit_code = 1;
     }
     stop_recording();
+    forget_seat(options);
     report(peer, game, options);
     stop_sim_world();
     return exit_code;

@@ -16,6 +16,7 @@ struct SimNetOptions {
     const char* record_path;   // null: none
     int frames_per_second;     // 0: as fast as the other side allows
     bool deal_other_seed;      // a guest that deals from the seed after the host's: games that part
+    int rejoin_wait_s;         // how long a dropped side is waited for; 0: the game's own time
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both

@@ -1,0 +1,75 @@
+// Coming back after a drop: the side that stayed keeps the seat (RejoinSeat)
+// and sends the snapshot of the frame it waits at; the side that comes back
+// (RejoinReturn) knocks with the secret, takes the snapshot and goes on.
+#pragma once
+
+#include <cstdint>
+
+#include "net/link.h"
+#include "state/snapshot.h"
+
+constexpr int rejoin_most_chunks = (snapshot_bytes + packet_chunk_most_bytes - 1) / packet_chunk_most_bytes;
+// A knock or a ready goes this often until it is answered; a chunk not
+// acknowledged is sent again after a round trip of the Internet's long ones.
+constexpr int64_t rejoin_resend_ms = 100;
+constexpr int64_t rejoin_chunk_resend_ms = 300;
+// Chunks sent in one exchange at most, so that a burst does not overrun the
+// receiver's socket.
+constexpr int rejoin_burst_chunks = 8;
+// A returning player who hears nothing back for this long gives up.
+constexpr int64_t rejoin_give_up_ms = 10000;
+
+struct RejoinSeat {
+    uint64_t secret;
+    bool sending;
+    DatagramAddress peer;    // the returning player...
+    DatagramAddress called;  // ...and the address of ours it called
+    uint32_t frame;
+    uint8_t snapshot[snapshot_bytes];
+    bool acked[rejoin_most_chunks];
+    int64_t sent_ms[rejoin_most_chunks];
+    int refused;  // knocks with a wrong secret or version, readies that do not match
+    int returns;  // players taken back
+    int datagrams_sent;  // the snapshot's chunks, resends included
+    int64_t wire_bytes_sent;
+};
+
+enum RejoinState { rejoin_knocking, rejoin_taking, rejoin_back, rejoin_failed };
+
+struct RejoinReturn {
+    RejoinState state;
+    NetGame game;  // the seat taken back: its token, secret, side and (once known) delay
+    char version[packet_version_capacity];
+    uint64_t rules;
+    uint8_t snapshot[snapshot_bytes];
+    bool got[rejoin_most_chunks];
+    int got_count;
+    uint32_t frame;
+    int64_t began_ms;
+    int64_t last_sent_ms;
+    int64_t last_heard_ms;
+    int datagrams_sent;
+    int64_t wire_bytes_sent;
+    int64_t wire_bytes_received;
+    char message[snapshot_error_capacity + 64];
+};
+
+void rejoin_seat_start(RejoinSeat* seat, uint64_t secret);
+// A rejoin datagram the link took (a knock, an acknowledgement, a ready):
+// true when the returning player is back and the lockstep starts again at
+// the waiting frame, the link now talking to it.
+bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Packet& packet,
+                      const DatagramAddress& from, const DatagramAddress& called, int64_t now_ms);
+// The snapshot's chunks that are due.
+void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms);
+
+// Knocks at game.peer with the game's token and secret (game.socket opened here).
+bool rejoin_return_start(RejoinReturn* back, const NetGame& game, const char* version, uint64_t rules,
+                         int64_t now_ms);
+// Takes what came and sends what is due; once the whole snapshot is here it
+// is loaded (checked by its digest), and state is rejoin_back with the
+// game's state swapped in, back->frame the frame it goes on at.
+void rejoin_return_update(RejoinReturn* back, int64_t now_ms);
+// After rejoin_back: the ready for the seat, sent until the other side's
+// lockstep answers.
+void rejoin_return_ready(RejoinReturn* back, int64_t now_ms);
