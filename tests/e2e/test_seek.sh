@@ -44,6 +44,10 @@ read -r state selected < <(sed -n 's/.*state \([0-9a-f]*\), selected_unit=\([0-9
 # paused_at FRAME: the viewer says it is paused after that frame.
 paused_at() { wait_for_text 40 130 "Paused after frame $1." 30 || fail "the viewer is not paused after frame $1"; }
 start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/short.vrp" --record "$work/taken.vrp"
+# A slow build draws its first frame late: the key waits for the viewer's
+# picture, and goes to a window that is surely focused by then.
+wait_for_text 40 400 "Press H for help." 60 || fail "the viewer shows no status line"
+xdotool windowfocus "$window" 2>/dev/null
 xdotool key space
 wait_for_text 40 130 "Paused after frame" 30 || fail "Space did not pause the replay"
 xdotool key Home
