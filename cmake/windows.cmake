@@ -15,6 +15,6 @@ file(GLOB VARNHOLD_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/
 # and the datagram addresses (the sockets themselves are Winsock's here).
 add_executable(varnhold WIN32 ${VARNHOLD_WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/platform/common/display.cpp
   ${CMAKE_SOURCE_DIR}/platform/common/datagram_address.cpp ${CMAKE_SOURCE_DIR}/platform/common/socket_address.cpp)
-target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32 ws2_32)
+target_link_libraries(varnhold PRIVATE varnhold_core winmm gdi32 user32 ws2_32 iphlpapi)
 # One file to ship: no compiler runtime DLLs beside it.
 target_link_options(varnhold PRIVATE -static -static-libgcc -static-libstdc++)

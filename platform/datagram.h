@@ -77,5 +77,12 @@ bool datagram_resolve(const char* text, int default_port, DatagramAddress* addre
 // how many.
 int datagram_local_addresses(DatagramAddress* addresses, int capacity);
 
+// The IPv4 router of this machine's default route (port 0): where a port is
+// asked for with NAT-PMP or PCP. False when the machine has no default route.
+bool datagram_default_gateway(DatagramAddress* gateway);
+// The address of this machine that datagrams to `to` leave from (port 0),
+// as the routes choose it; nothing is sent.
+bool datagram_source_for(const DatagramAddress& to, DatagramAddress* local);
+
 // Why the last open, resolve or listing failed, in a few words.
 const char* datagram_last_error();

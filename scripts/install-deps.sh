@@ -4,12 +4,15 @@
 # (GoogleTest, Google Benchmark, clang for the fuzz target, valgrind, a
 # virtual X server and its tools, Wine and mingw-w64 for the Windows build,
 # the packaging tools: rsvg-convert draws the package's PNG icons, appstream
-# and devscripts' hardening-check check what the package holds).
+# and devscripts' hardening-check check what the package holds; a router in
+# network namespaces: nftables and miniupnpd, with upnpc and natpmpc to
+# ask it). miniupnpd's own service stays off: debconf's default, taken
+# without questions here, is not to start it, and the test runs its own.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+  libsdl2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libminiupnpc-dev
 )
 if [ "${1:-}" = --tests ]; then
   packages+=(
@@ -18,6 +21,7 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-apps x11-utils
     dpkg-dev file lintian librsvg2-bin appstream devscripts
     g++-mingw-w64-x86-64 wine wine64 zip unzip
+    iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc natpmpc
   )
 fi
 

@@ -201,4 +201,47 @@ int datagram_local_addresses(DatagramAddress* addresses, int capacity) {
     return count;
 }
 
+bool datagram_default_gateway(DatagramAddress* gateway) {
+    // Linux's routing table: interface, destination, gateway, flags..., in
+    // hexadecimal of the address's bytes as they lie in memory.
+    std::FILE* routes = std::fopen("/proc/net/route", "r");
+    if (!routes) {
+        note_error("/proc/net/route", std::strerror(errno));
+        return false;
+    }
+    char line[256];
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, routes)) {
+        char name[64];
+        unsigned destination = 0, via = 0, flags = 0;
+        if (std::sscanf(line, "%63s %x %x %x", name, &destination, &via, &flags) != 4) continue;
+        if (destination != 0 || !(flags & 0x2) || via == 0) continue;  // 0x2: through a gateway
+        *gateway = datagram_any_address(datagram_ipv4, 0);
+        std::memcpy(gateway->bytes, &via, 4);
+        found = true;
+    }
+    std::fclose(routes);
+    if (!found) note_error("route", "no default gateway");
+    return found;
+}
+
+bool datagram_source_for(const DatagramAddress& to, DatagramAddress* local) {
+    const int family = to.family == datagram_ipv6 ? AF_INET6 : AF_INET;
+    const int handle = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (handle < 0) return false;
+    sockaddr_storage system;
+    DatagramAddress target = to;
+    if (target.port == 0) target.port = 9;  // connecting needs a port; nothing is sent
+    const socklen_t length = address_to_system(target, family, &system);
+    sockaddr_storage bound;
+    socklen_t bound_length = sizeof bound;
+    const bool known = connect(handle, reinterpret_cast<sockaddr*>(&system), length) == 0 &&
+                       getsockname(handle, reinterpret_cast<sockaddr*>(&bound), &bound_length) == 0;
+    close(handle);
+    if (!known) return false;
+    *local = address_from_system(bound);
+    local->port = 0;
+    return true;
+}
+
 const char* datagram_last_error() { return last_error; }

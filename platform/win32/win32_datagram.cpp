@@ -6,6 +6,7 @@
 #include "platform/common/socket_address.h"
 #include "platform/datagram.h"
 
+#include <iphlpapi.h>
 #include <mswsock.h>
 
 namespace {
@@ -272,6 +273,38 @@ int datagram_local_addresses(DatagramAddress* addresses, int capacity) {
     }
     freeaddrinfo(found);
     return count;
+}
+
+bool datagram_default_gateway(DatagramAddress* gateway) {
+    // The system's best route to an address on the Internet goes through the router.
+    MIB_IPFORWARDROW route;
+    if (GetBestRoute(htonl(0x08080808), 0, &route) != NO_ERROR || route.dwForwardNextHop == 0) {
+        note_error("GetBestRoute", static_cast<int>(GetLastError()));
+        return false;
+    }
+    *gateway = datagram_any_address(datagram_ipv4, 0);
+    std::memcpy(gateway->bytes, &route.dwForwardNextHop, 4);
+    return true;
+}
+
+bool datagram_source_for(const DatagramAddress& to, DatagramAddress* local) {
+    if (!start_winsock()) return false;
+    const int family = to.family == datagram_ipv6 ? AF_INET6 : AF_INET;
+    const SOCKET handle = socket(family, SOCK_DGRAM, 0);
+    if (handle == INVALID_SOCKET) return false;
+    sockaddr_storage system;
+    DatagramAddress target = to;
+    if (target.port == 0) target.port = 9;  // connecting needs a port; nothing is sent
+    const int length = address_to_system(target, family, &system);
+    sockaddr_storage bound;
+    int bound_length = sizeof bound;
+    const bool known = connect(handle, reinterpret_cast<sockaddr*>(&system), length) == 0 &&
+                       getsockname(handle, reinterpret_cast<sockaddr*>(&bound), &bound_length) == 0;
+    closesocket(handle);
+    if (!known) return false;
+    *local = address_from_system(bound);
+    local->port = 0;
+    return true;
 }
 
 const char* datagram_last_error() { return last_error; }

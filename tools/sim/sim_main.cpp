@@ -43,7 +43,7 @@ struct SimOptions {
     bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
-    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0};
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0, false};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -54,7 +54,7 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS])\n"
+                 "                    (either with [--rejoin-wait SECONDS]; --host with [--no-port-mapping])\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
                  "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
@@ -72,6 +72,9 @@ void print_usage(std::FILE* to = stderr) {
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
                  "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
                  "            FILE.seat, and the same command run again after a crash takes it back\n"
+                 "  --no-port-mapping  a host asks its router for no port; by default it asks by UPnP,\n"
+                 "            PCP and NAT-PMP beside the lobby, says on stdout what worked and the\n"
+                 "            address players on the Internet join, and closes the port at the end\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -145,6 +148,8 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             options->net.rejoin_wait_s = static_cast<int>(std::strtol(value, &end, 10));
             if (*end || options->net.rejoin_wait_s < 1 || options->net.rejoin_wait_s > 86400) return false;
             ++i;
+        } else if (!std::strcmp(arg, "--no-port-mapping")) {
+            options->net.no_port_mapping = true;
         } else if (!std::strcmp(arg, "--deal-other-seed")) {
             options->net.deal_other_seed = true;
         } else {

@@ -12,6 +12,7 @@
 #include "game/view.h"
 #include "net/lobby.h"
 #include "net/net_play.h"
+#include "net/port_mapping.h"
 #include "net/rejoin.h"
 #include "replay/recording.h"
 #include "state/saves.h"
@@ -32,6 +33,30 @@ constexpr int64_t farewell_ms = 3000;
 
 void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
+// The host's port on its router: asked beside the lobby, told as it settles, closed at the end.
+PortMapping router;
+int router_notes_told = 0;
+int router_ways_told = 0;
+PortMappingState router_state_told = port_mapping_off;
+
+void tell_router(int64_t now_ms) {
+    port_mapping_update(&router, now_ms);
+    for (; router_notes_told < router.notes_made; ++router_notes_told)
+        std::fprintf(stderr, "varnhold-sim: router: %s\n", port_mapping_note(router, router_notes_told));
+    if (router.state == router_state_told && router.ways_open == router_ways_told) return;
+    router_state_told = router.state;
+    router_ways_told = router.ways_open;
+    char line[port_mapping_text_capacity];
+    port_mapping_line(router, line, sizeof line);
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+void close_router() {
+    port_mapping_stop(&router);
+    tell_router(net_now_ms());
+}
+
 bool run_lobby(const SimNetOptions& options, NetGame* game) {
     static Lobby lobby;
     const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
@@ -40,6 +65,8 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     if (options.hosting) {
         opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
         if (opened) std::printf("waiting for a player on port %d\n", options.port);
+        std::fflush(stdout);
+        if (opened && !options.no_port_mapping) port_mapping_start(&router, options.port, began);
     } else {
         DatagramAddress host;
         if (!datagram_resolve(options.join_address, net_default_port, &host)) {
@@ -53,6 +80,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     int notes_told = 0;
     while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
         lobby_update(&lobby, net_now_ms());
+        tell_router(net_now_ms());
         for (; notes_told < lobby.notes_made; ++notes_told)
             std::fprintf(stderr, "varnhold-sim: %s\n", lobby_note(lobby, notes_told));
         if (options.hosting && net_now_ms() - began > host_wait_ms) {
@@ -66,6 +94,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         std::fprintf(stderr, "varnhold-sim: %s\n", lobby.message);
         return false;
     }
+    if (options.hosting) std::printf("a player joined after %" PRId64 " ms\n", net_now_ms() - began);
     *game = lobby.game;
     return true;
 }
@@ -139,6 +168,7 @@ struct Peer {
 void turn(Peer* peer, const SimNetOptions& options) {
     const int64_t now = net_now_ms();
     net_play_exchange(&peer->play, now);
+    tell_router(now);
     // No command is given for a frame past the last: both sides end on it.
     const Lockstep& lockstep = peer->play.lockstep;
     if (net_play_wants_command(peer->play) && lockstep.known[lockstep.local_side] < options.frames) {
@@ -233,6 +263,7 @@ int play_network_peer(const SimNetOptions& options) {
     static RejoinReturn back;
     const bool returning = read_seat(options, &game);
     if (returning ? !come_back(&back, &game) : !run_lobby(options, &game)) {
+        close_router();
         stop_sim_world();
         return 1;
     }
@@ -286,6 +317,7 @@ int play_network_peer(const SimNetOptions& options) {
         exit_code = 1;
     }
     stop_recording();
+    close_router();
     forget_seat(options);
     report(peer, game, options);
     stop_sim_world();

@@ -17,6 +17,7 @@ struct SimNetOptions {
     int frames_per_second;     // 0: as fast as the other side allows
     bool deal_other_seed;      // a guest that deals from the seed after the host's: games that part
     int rejoin_wait_s;         // how long a dropped side is waited for; 0: the game's own time
+    bool no_port_mapping;      // a host asks no router for its port
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both
