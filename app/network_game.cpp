@@ -13,6 +13,7 @@
 #include "game/rules_fingerprint.h"
 #include "net/lobby.h"
 #include "net/net_play.h"
+#include "net/port_mapping.h"
 #include "platform/platform.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
@@ -100,6 +101,45 @@ int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]
     return count;
 }
 
+// The host's port on its router: asked while the lobby waits, closed when the game ends.
+PortMapping router;
+int router_notes_told = 0;
+PortMappingState router_state_told = port_mapping_off;
+
+// The router's word on stderr as it comes: what was ignored, what worked, what was closed.
+void tell_router() {
+    for (; router_notes_told < router.notes_made; ++router_notes_told)
+        std::fprintf(stderr, "varnhold: router: %s\n", port_mapping_note(router, router_notes_told));
+    if (router.state == router_state_told) return;
+    router_state_told = router.state;
+    char line[port_mapping_text_capacity];
+    port_mapping_line(router, line, sizeof line);
+    if (router.state != port_mapping_off) std::fprintf(stderr, "varnhold: %s\n", line);
+}
+
+void close_router() {
+    port_mapping_stop(&router);
+    tell_router();
+}
+
+// The router's word under the port line, wrapped onto two lines, in place
+// of the last addresses shown when the lines run short. Returns the count.
+int add_router_lines(char text[][line_capacity], int count) {
+    if (router.state == port_mapping_off) return count;
+    char line[port_mapping_text_capacity];
+    port_mapping_line(router, line, sizeof line);
+    char rows[2][line_capacity];
+    const int rows_count = wrap_banner_text(line, rows[0], line_capacity, 2);
+    int addresses = count - 2;
+    if (2 + rows_count + addresses > banner_most_lines) addresses = banner_most_lines - 2 - rows_count;
+    char last[line_capacity];
+    std::memcpy(last, text[count - 1], sizeof last);
+    std::memmove(text[1 + rows_count], text[1], sizeof text[0] * static_cast<size_t>(addresses));
+    std::memcpy(text[1], rows, sizeof rows[0] * static_cast<size_t>(rows_count));
+    std::memcpy(text[1 + rows_count + addresses], last, sizeof last);
+    return 2 + rows_count + addresses;
+}
+
 // The host's newest notes (who was refused, who stopped answering) in the
 // lobby's lines, above "Escape cancels." and in place of the last addresses
 // shown: each up to its reason (stderr has it whole), wrapped at a space
@@ -140,6 +180,8 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     bool opened;
     if (options.host) {
         opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest_side, net_frame_ms, net_now_ms());
+        // The lobby hears the LAN at once; the router is asked beside it.
+        if (opened && !options.no_port_mapping) port_mapping_start(&router, port, net_now_ms());
     } else {
         DatagramAddress host;
         opened = datagram_resolve(options.join_address, net_default_port, &host);
@@ -158,14 +200,17 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     while (opened && lobby.state != lobby_started && lobby.state != lobby_failed) {
         if (take_events_asking_to_leave()) {
             lobby_close(&lobby);
+            close_router();
             *exit_code = 0;
             return false;
         }
         const int64_t now = net_now_ms();
         lobby_update(&lobby, now);
+        port_mapping_update(&router, now);
+        tell_router();
         if (now - drawn >= lobby_redraw_ms) {
             std::memcpy(text, base, sizeof base);
-            show_lines(lines, add_notes(lobby, &notes_told, text, base_count));
+            show_lines(lines, add_notes(lobby, &notes_told, text, add_router_lines(text, base_count)));
             drawn = now;
         }
         // Asleep until the other side says something, at most until the lobby's next step.
@@ -173,6 +218,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     }
     if (!opened || lobby.state == lobby_failed) {
         std::fprintf(stderr, "varnhold: %s\n", lobby.message);
+        close_router();
         show_closing(lobby.message, "The game could not start.");
         *exit_code = 1;
         return false;
@@ -326,6 +372,7 @@ int run_network_game(const GameOptions& options) {
     }
     net_play_leave(&play);
     stop_recording();
+    close_router();
     if (!leaving || status == lockstep_dropped) {
         show_ending(play, status);
         if (status != lockstep_peer_left) exit_code = 1;

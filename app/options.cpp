@@ -118,6 +118,12 @@ const OptionEntry option_table[] = {
          options->rejoin_wait_s = static_cast<int>(number);
          return true;
      }},
+    {"no-port-mapping", nullptr, value_none, nullptr,
+     {"with --host, ask the router for no port (by default UPnP,", "PCP and NAT-PMP ask it to forward PORT here)"},
+     [](const char*, GameOptions* options, Refusal*) {
+         options->no_port_mapping = true;
+         return true;
+     }},
     {"replay", nullptr, value_needed, "FILE",
      {"watch a replay: Space pauses, + and - change the speed, , and .",
       "seek 10 s, [ and ] a minute, Home and End to the start and the",
@@ -218,6 +224,7 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
         clash = "--replay cannot be used with --host or --join";
     else if (options.rejoin_wait_s && !options.host && !options.join_address)
         clash = "--rejoin-wait is for a network game: --host or --join";
+    else if (options.no_port_mapping && !options.host) clash = "--no-port-mapping is for a host: --host";
     else if (options.join_address && options.has_seed) clash = "--join plays the host's deal, not --seed";
     else if (options.load_path && options.continue_newest) clash = "--load and --continue cannot be used together";
     else if ((options.load_path || options.continue_newest) &&

@@ -24,6 +24,7 @@ struct GameOptions {
     int port = 0;                       // ...on this UDP port (0: the game's own)
     const char* join_address = nullptr; // --join HOST[:PORT]: play a host's game
     int rejoin_wait_s = 0;              // --rejoin-wait SECONDS: 0 waits the game's own time
+    bool no_port_mapping = false;       // --no-port-mapping: a host asks its router for nothing
 };
 
 constexpr int max_scale = 16;

@@ -48,7 +48,7 @@ wait_for_exit 30 || fail "the window did not end after the join gave up"
 [ "$exit_code" -eq 1 ] && grep -q "Nobody answered" "$work/game.log" || fail "the join ended with $exit_code"
 ok "a join nobody answers shows its whole address, empire 1, then why it ends; status 1"
 
-start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --record "$work/host.vrp"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --record "$work/host.vrp"
 host_window=$window host_pid=$game_pid
 wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not say it waits on port $port"
 ok "the host waits and says so: Waiting for a player on port $port"
@@ -99,7 +99,7 @@ ok "each window shows what the check of its replay gives: $host_line on the host
 
 # A guest killed mid-game (a crash, not a leave): the host's window counts down its wait; Escape ends it, status 1.
 port=$((port + 1))
-start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --rejoin-wait 40 --no-record
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --rejoin-wait 40 --no-record
 wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not wait on port $port"
 "$sim" --join "127.0.0.1:$port" --frames 100000 --fps 60 >"$work/crashed.log" 2>&1 &
 background_pids+=($!)

@@ -98,7 +98,7 @@ ok "--take-over-at 4200 plays on from the same state; 9001, past the end, is one
 # A game taken over on side 1 (a network guest's replay) and left: --continue
 # seats the person on side 1 again, the status line showing side 1's selection.
 port=$((42000 + $$ % 2000))
-"$sim" --host $port --seed 7 --frames 1200 --record "$work/host.vrp" >/dev/null 2>&1 &
+"$sim" --host $port --no-port-mapping --seed 7 --frames 1200 --record "$work/host.vrp" >/dev/null 2>&1 &
 host_pid=$!
 "$sim" --join 127.0.0.1:$port --frames 1200 --record "$work/guest.vrp" >/dev/null 2>&1 || fail "no guest's game"
 wait "$host_pid"

@@ -93,7 +93,7 @@ ok "the Windows game's replay in %APPDATA% checks on Linux: $(grep '^all' "$work
 
 # ---- the Windows game joins a Linux host on 127.0.0.1 and plays a little ----------
 port=$((44000 + RANDOM % 8000))
-"$build/varnhold-sim" --host "$port" --seed 9 --frames 900 --fps 60 --record "$work/linux_host.vrp" >"$work/host.log" 2>&1 &
+"$build/varnhold-sim" --host "$port" --no-port-mapping --seed 9 --frames 900 --fps 60 --record "$work/linux_host.vrp" >"$work/host.log" 2>&1 &
 host_pid=$!
 background_pids+=($host_pid)
 start_wine_game "$windows/unpacked" varnhold/varnhold.exe --join "127.0.0.1:$port" --record "Z:$work/windows_guest.vrp"

@@ -16,7 +16,7 @@ wait_until 10 test -s "$work/display2" || fail "the second X server did not star
 guest_display=":$(head -n1 "$work/display2")"
 port=$((44000 + RANDOM % 8000))
 
-start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --record "$work/host.vrp"
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --record "$work/host.vrp"
 host_window=$window host_pid=$game_pid
 wait_for_text 40 130 "Waiting for a player" 60 || fail "the host does not wait"
 (cd "$build" && DISPLAY=$guest_display exec "${game_launcher[@]}" ./varnhold --scale 1 --join "127.0.0.1:$port" \
