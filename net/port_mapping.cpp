@@ -66,14 +66,10 @@ void nat_failed(PortMapping* mapping, const char* why) {
     add_note(mapping, note);
 }
 
-void start_nat(PortMapping* mapping, int64_t now_ms) {
+void start_nat(PortMapping* mapping, const DatagramAddress& router, const DatagramAddress& client, int64_t now_ms) {
     NatExchange* nat = &mapping->nat;
-    nat->socket = -1;
-    if (!datagram_default_gateway(&nat->router) || !datagram_source_for(nat->router, &nat->client)) {
-        nat_failed(mapping, "this machine has no router to ask");
-        return;
-    }
-    nat->router.port = nat_pmp_port;
+    nat->router = router;
+    nat->client = client;
     nat->socket = datagram_open(datagram_any_address(datagram_ipv4, 0));
     if (nat->socket < 0) {
         nat_failed(mapping, datagram_last_error());
@@ -199,13 +195,23 @@ void update_upnp(PortMapping* mapping, int64_t now_ms) {
 }  // namespace
 
 void port_mapping_start(PortMapping* mapping, int port, int64_t now_ms) {
+    DatagramAddress router, client;
+    const bool routed = datagram_default_gateway(&router) && datagram_source_for(router, &client);
+    router.port = nat_pmp_port;
+    port_mapping_ask(mapping, port, routed ? &router : nullptr, routed ? &client : nullptr, true, now_ms);
+}
+
+void port_mapping_ask(PortMapping* mapping, int port, const DatagramAddress* router, const DatagramAddress* client,
+                      bool by_upnp, int64_t now_ms) {
     std::memset(mapping, 0, sizeof *mapping);
     mapping->state = port_mapping_asking;
     mapping->port = port;
     mapping->began_ms = now_ms;
-    mapping->upnp_asked = upnp_start(port);
+    mapping->nat.socket = -1;
+    mapping->upnp_asked = by_upnp && upnp_start(port);
     mapping->upnp_done = !mapping->upnp_asked;
-    start_nat(mapping, now_ms);
+    if (router) start_nat(mapping, *router, *client, now_ms);
+    else nat_failed(mapping, "this machine has no router to ask");
     port_mapping_update(mapping, now_ms);
 }
 
@@ -217,6 +223,10 @@ void port_mapping_update(PortMapping* mapping, int64_t now_ms) {
     if (mapping->state == port_mapping_asking && nat_done && mapping->upnp_done) {
         mapping->state = port_mapping_closed;
         mapping->settled_ms = now_ms;
+        char note[port_mapping_text_capacity];
+        std::snprintf(note, sizeof note, "no way opened port %d: settled after %lld ms", mapping->port,
+                      static_cast<long long>(now_ms - mapping->began_ms));
+        add_note(mapping, note);
     }
 }
 

@@ -67,6 +67,11 @@ struct PortMapping {
 
 // Starts asking the router for UDP port `port`; never waits.
 void port_mapping_start(PortMapping* mapping, int port, int64_t now_ms);
+// The same with the router to ask by PCP and NAT-PMP (its port 5351; none:
+// no such router) and this machine's address as it sees it given; UPnP
+// only when by_upnp.
+void port_mapping_ask(PortMapping* mapping, int port, const DatagramAddress* router, const DatagramAddress* client,
+                      bool by_upnp, int64_t now_ms);
 // Takes the router's answers and sends what is due; never waits.
 void port_mapping_update(PortMapping* mapping, int64_t now_ms);
 // What the lobby says of it, one sentence.

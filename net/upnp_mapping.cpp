@@ -58,7 +58,9 @@ void add_mapping(const char* lan_address) {
 
 void ask_router() {
     int error = 0;
-    UPNPDev* devices = upnpDiscover(discover_ms, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
+    // One search: each further kind of device searched for would wait its own discover_ms.
+    UPNPDev* devices = upnpDiscoverDevice("urn:schemas-upnp-org:device:InternetGatewayDevice:1", discover_ms, nullptr,
+                                          nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
     if (!devices) {
         fail("no UPnP router answered");
         return;

@@ -54,7 +54,8 @@ void tell_router(int64_t now_ms) {
 
 void close_router() {
     port_mapping_stop(&router);
-    tell_router(net_now_ms());
+    for (; router_notes_told < router.notes_made; ++router_notes_told)
+        std::fprintf(stderr, "varnhold-sim: router: %s\n", port_mapping_note(router, router_notes_told));
 }
 
 bool run_lobby(const SimNetOptions& options, NetGame* game) {
