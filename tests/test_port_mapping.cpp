@@ -1,0 +1,131 @@
+// The host's port on its router, against a router played on loopback: PCP
+// opens it past hostile answers and the end takes it back, a NAT-PMP router
+// is asked in its own protocol, and silence closes the step on its schedule.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "net/port_mapping.h"
+
+namespace {
+
+struct FakeRouter {
+    int socket;
+    DatagramAddress address;
+    DatagramAddress asker;
+};
+
+FakeRouter open_router() {
+    FakeRouter router;
+    router.socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
+    router.address = datagram_loopback_address(datagram_ipv4, datagram_local_port(router.socket));
+    return router;
+}
+
+int take_request(FakeRouter* router, uint8_t* bytes) {
+    if (!datagram_wait(router->socket, 2000)) return -1;
+    return datagram_receive(router->socket, bytes, nat_answer_capacity, &router->asker);
+}
+
+void answer(FakeRouter* router, const std::string& bytes) {
+    datagram_send(router->socket, router->asker, bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// A PCP MAP answer to request: success, the outside address 100.200.7.1 and port 50000.
+std::string pcp_answer(const uint8_t* request) {
+    std::string bytes(60, '\0');
+    bytes[0] = 2, bytes[1] = static_cast<char>(0x81);
+    bytes.replace(24, 12, reinterpret_cast<const char*>(request + 24), 12);  // the nonce
+    bytes[36] = 17, bytes[40] = static_cast<char>(request[40]), bytes[41] = static_cast<char>(request[41]);
+    bytes[42] = static_cast<char>(50000 >> 8), bytes[43] = static_cast<char>(50000 & 0xFF);
+    bytes[54] = bytes[55] = static_cast<char>(0xFF);
+    bytes[56] = 100, bytes[57] = static_cast<char>(200), bytes[58] = 7, bytes[59] = 1;
+    return bytes;
+}
+
+std::string line_of(const PortMapping& mapping) {
+    char line[port_mapping_text_capacity];
+    port_mapping_line(mapping, line, sizeof line);
+    return line;
+}
+
+void ask(PortMapping* mapping, const FakeRouter& router) {
+    const DatagramAddress client = datagram_loopback_address(datagram_ipv4, 0);
+    port_mapping_ask(mapping, 41970, &router.address, &client, false, 0);
+}
+
+}  // namespace
+
+TEST(PortMapping, PcpOpensThePortPastHostileAnswersAndTheEndTakesItBack) {
+    FakeRouter router = open_router();
+    static PortMapping mapping;
+    ask(&mapping, router);
+    uint8_t request[nat_answer_capacity];
+    ASSERT_EQ(take_request(&router, request), 60) << "a PCP MAP request's size";
+    EXPECT_EQ(request[0], 2) << "the PCP version";
+    const std::string good = pcp_answer(request);
+    std::string other_nonce = good;
+    other_nonce[30] ^= 1;
+    std::string other_opcode = good;
+    other_opcode[1] = static_cast<char>(0x83);
+    for (const std::string& hostile : {good.substr(0, 3), good.substr(0, 59), other_opcode, other_nonce})
+        answer(&router, hostile);
+    answer(&router, good);
+    port_mapping_update(&mapping, 10);
+    EXPECT_EQ(line_of(mapping), "Port 50000 is open on the router (PCP): players on the Internet join 100.200.7.1:50000");
+    EXPECT_EQ(mapping.notes_made, 5) << "four answers ignored with a line each, and the port opened";
+    const char* const reasons[] = {"of the wrong size", "of an unexpected opcode", "to another request"};
+    for (int note = 1; note <= 3; ++note)
+        EXPECT_NE(std::string(port_mapping_note(mapping, note)).find(reasons[note - 1]), std::string::npos)
+            << port_mapping_note(mapping, note);
+    port_mapping_stop(&mapping);
+    ASSERT_EQ(take_request(&router, request), 60) << "the removal's size";
+    EXPECT_EQ(request[4] | request[5] | request[6] | request[7], 0) << "the removal's lifetime";
+    EXPECT_EQ(std::memcmp(request + 24, good.data() + 24, 12), 0) << "the removal carries the mapping's nonce";
+    datagram_close(router.socket);
+}
+
+TEST(PortMapping, ANatPmpRouterIsAskedInItsOwnProtocol) {
+    FakeRouter router = open_router();
+    static PortMapping mapping;
+    ask(&mapping, router);
+    uint8_t request[nat_answer_capacity];
+    ASSERT_EQ(take_request(&router, request), 60) << "PCP first";
+    answer(&router, std::string("\x00\x81\x00\x01", 4));  // NAT-PMP's "unsupported version"
+    port_mapping_update(&mapping, 10);
+    ASSERT_EQ(take_request(&router, request), 2) << "NAT-PMP's address request";
+    answer(&router, std::string("\x00\x80\x00\x00\x00\x00\x00\x05\x64\xc8\x07\x01", 12));
+    port_mapping_update(&mapping, 20);
+    ASSERT_EQ(take_request(&router, request), 12) << "NAT-PMP's map request";
+    EXPECT_EQ(request[4] << 8 | request[5], 41970) << "the internal port asked";
+    answer(&router, std::string("\x00\x81\x00\x00\x00\x00\x00\x05\xa3\xf2\xa3\xf2\x00\x00\x1c\x20", 16));
+    port_mapping_update(&mapping, 30);
+    EXPECT_EQ(line_of(mapping), "Port 41970 is open on the router (NAT-PMP): players on the Internet join 100.200.7.1:41970");
+    port_mapping_stop(&mapping);
+    ASSERT_EQ(take_request(&router, request), 60) << "the PCP request is taken back too";
+    ASSERT_EQ(take_request(&router, request), 12) << "the NAT-PMP removal's size";
+    EXPECT_EQ(request[8] | request[9] | request[10] | request[11], 0) << "the removal's lifetime";
+    datagram_close(router.socket);
+}
+
+TEST(PortMapping, SilenceClosesTheStepWithinThreeSeconds) {
+    FakeRouter router = open_router();
+    static PortMapping mapping;
+    ask(&mapping, router);
+    int pcp = 0, nat_pmp = 0;
+    for (int64_t now = 50; now < 3000; now += 50) {
+        port_mapping_update(&mapping, now);
+        uint8_t request[nat_answer_capacity];
+        for (int size; datagram_wait(router.socket, 0) && (size = take_request(&router, request)) > 0;)
+            ++(size == 60 ? pcp : nat_pmp);
+    }
+    EXPECT_EQ(pcp, 3) << "PCP requests at 0, 250 and 750 ms";
+    EXPECT_EQ(nat_pmp, 3) << "NAT-PMP requests at 1500, 1750 and 2250 ms";
+    EXPECT_EQ(mapping.state, port_mapping_asking) << "still asking at 2950 ms";
+    port_mapping_update(&mapping, 3000);
+    EXPECT_EQ(line_of(mapping),
+              "No router answered: for players on the Internet, forward UDP port 41970 to this machine by hand.");
+    port_mapping_stop(&mapping);
+    datagram_close(router.socket);
+}
