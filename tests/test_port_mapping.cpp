@@ -10,16 +10,15 @@
 
 namespace {
 
-struct FakeRouter {
-    int socket;
-    DatagramAddress address;
-    DatagramAddress asker;
-};
+struct FakeRouter { int socket; DatagramAddress address, asker; };
 
-FakeRouter open_router() {
+// A router on 127.0.0.1 and a mapping of port 41970 asking it (by PCP and NAT-PMP only).
+FakeRouter open_router(PortMapping* mapping) {
     FakeRouter router;
     router.socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     router.address = datagram_loopback_address(datagram_ipv4, datagram_local_port(router.socket));
+    const DatagramAddress client = datagram_loopback_address(datagram_ipv4, 0);
+    port_mapping_ask(mapping, 41970, &router.address, &client, false, 0);
     return router;
 }
 
@@ -28,20 +27,12 @@ int take_request(FakeRouter* router, uint8_t* bytes) {
     return datagram_receive(router->socket, bytes, nat_answer_capacity, &router->asker);
 }
 
-void answer(FakeRouter* router, const std::string& bytes) {
-    datagram_send(router->socket, router->asker, bytes.data(), static_cast<int>(bytes.size()));
-}
+void answer(FakeRouter* r, const std::string& bytes) { datagram_send(r->socket, r->asker, bytes.data(), static_cast<int>(bytes.size())); }
 
-// A PCP MAP answer to request: success, the outside address 100.200.7.1 and port 50000.
+// A PCP MAP answer to request (its nonce, protocol and port): the outside address 100.200.7.1, port 50000.
 std::string pcp_answer(const uint8_t* request) {
-    std::string bytes(60, '\0');
-    bytes[0] = 2, bytes[1] = static_cast<char>(0x81);
-    bytes.replace(24, 12, reinterpret_cast<const char*>(request + 24), 12);  // the nonce
-    bytes[36] = 17, bytes[40] = static_cast<char>(request[40]), bytes[41] = static_cast<char>(request[41]);
-    bytes[42] = static_cast<char>(50000 >> 8), bytes[43] = static_cast<char>(50000 & 0xFF);
-    bytes[54] = bytes[55] = static_cast<char>(0xFF);
-    bytes[56] = 100, bytes[57] = static_cast<char>(200), bytes[58] = 7, bytes[59] = 1;
-    return bytes;
+    return std::string("\x02\x81", 2) + std::string(22, '\0') + std::string(reinterpret_cast<const char*>(request + 24), 18) +
+           std::string("\xc3\x50\0\0\0\0\0\0\0\0\0\0\xff\xff\x64\xc8\x07\x01", 18);
 }
 
 std::string line_of(const PortMapping& mapping) {
@@ -50,17 +41,11 @@ std::string line_of(const PortMapping& mapping) {
     return line;
 }
 
-void ask(PortMapping* mapping, const FakeRouter& router) {
-    const DatagramAddress client = datagram_loopback_address(datagram_ipv4, 0);
-    port_mapping_ask(mapping, 41970, &router.address, &client, false, 0);
-}
-
 }  // namespace
 
 TEST(PortMapping, PcpOpensThePortPastHostileAnswersAndTheEndTakesItBack) {
-    FakeRouter router = open_router();
     static PortMapping mapping;
-    ask(&mapping, router);
+    FakeRouter router = open_router(&mapping);
     uint8_t request[nat_answer_capacity];
     ASSERT_EQ(take_request(&router, request), 60) << "a PCP MAP request's size";
     EXPECT_EQ(request[0], 2) << "the PCP version";
@@ -87,9 +72,8 @@ TEST(PortMapping, PcpOpensThePortPastHostileAnswersAndTheEndTakesItBack) {
 }
 
 TEST(PortMapping, ANatPmpRouterIsAskedInItsOwnProtocol) {
-    FakeRouter router = open_router();
     static PortMapping mapping;
-    ask(&mapping, router);
+    FakeRouter router = open_router(&mapping);
     uint8_t request[nat_answer_capacity];
     ASSERT_EQ(take_request(&router, request), 60) << "PCP first";
     answer(&router, std::string("\x00\x81\x00\x01", 4));  // NAT-PMP's "unsupported version"
@@ -110,9 +94,8 @@ TEST(PortMapping, ANatPmpRouterIsAskedInItsOwnProtocol) {
 }
 
 TEST(PortMapping, SilenceClosesTheStepWithinThreeSeconds) {
-    FakeRouter router = open_router();
     static PortMapping mapping;
-    ask(&mapping, router);
+    FakeRouter router = open_router(&mapping);
     int pcp = 0, nat_pmp = 0;
     for (int64_t now = 50; now < 3000; now += 50) {
         port_mapping_update(&mapping, now);
