@@ -172,6 +172,11 @@ void update_nat(PortMapping* mapping, int64_t now_ms) {
 void update_upnp(PortMapping* mapping, int64_t now_ms) {
     if (!mapping->upnp_asked || mapping->upnp_done) return;
     const UpnpResult result = upnp_poll();
+    if (result.outcome == upnp_asking && now_ms - mapping->began_ms >= upnp_limit_ms) {
+        mapping->upnp_done = true;
+        add_note(mapping, "UPnP: the router is still answering after 6 s; not waited for");
+        return;
+    }
     if (result.outcome == upnp_asking) return;
     mapping->upnp_done = true;
     if (result.outcome == upnp_open) {

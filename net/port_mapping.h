@@ -14,6 +14,8 @@ constexpr int64_t nat_first_retry_ms = 250;
 constexpr int64_t nat_silence_limit_ms = 1500;
 // How long the port is asked for; the end of the game gives it back sooner.
 constexpr uint32_t nat_lifetime_s = 7200;
+// A UPnP router still talking after this long is not waited for by the lobby.
+constexpr int64_t upnp_limit_ms = 6000;
 constexpr int port_mapping_notes_kept = 4;
 constexpr int port_mapping_text_capacity = 200;
 

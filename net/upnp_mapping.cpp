@@ -9,6 +9,7 @@
 #include <miniupnpc/upnperrors.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -20,11 +21,16 @@ constexpr int discover_ms = 2000;
 // the end of the game still removes it).
 constexpr const char* lease_seconds = "7200";
 constexpr int only_permanent_leases = 725;
+// How long the end of the game waits for a thread still asking. A router
+// that answers byte by byte could hold it for ever: it is then left to the
+// process's end, and whatever it adds lapses with its lease.
+constexpr int finish_wait_ms = 3000;
 
 std::thread worker;
 std::atomic<bool> done{false};
 std::atomic<bool> stop_adding{false};
 bool started = false;
+bool abandoned = false;  // a thread that never finished: no other may start beside it
 int asked_port = 0;
 UpnpResult result;
 UPNPUrls urls;
@@ -90,7 +96,7 @@ void ask_router() {
 }  // namespace
 
 bool upnp_start(int port) {
-    if (started) return false;
+    if (started || abandoned) return false;
     std::memset(&result, 0, sizeof result);
     result.outcome = upnp_asking;
     asked_port = port;
@@ -122,8 +128,15 @@ void upnp_stop_adding() { stop_adding = true; }
 bool upnp_finish() {
     if (!started) return false;
     stop_adding = true;
-    worker.join();
+    for (int waited = 0; !done.load() && waited < finish_wait_ms; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     started = false;
+    if (!done.load()) {
+        worker.detach();
+        abandoned = true;
+        return false;
+    }
+    worker.join();
     bool removed = false;
     if (mapped) {
         char port[8];

@@ -28,6 +28,6 @@ UpnpResult upnp_poll();
 // Another way opened the port first: the thread adds no mapping it has not
 // added yet.
 void upnp_stop_adding();
-// Waits for the thread, then removes the mapping it made (the router's own
-// timeouts bound both); true when one was removed.
+// Waits for the thread (3 s at most: one still asking then is left behind),
+// then removes the mapping it made; true when one was removed.
 bool upnp_finish();
