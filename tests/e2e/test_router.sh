@@ -40,8 +40,8 @@ inside() { ip netns exec "$@"; }
 
 # The home network 10.77.0.0/24; the Internet 100.200.7.0/24, an address
 # miniupnpd takes for a public one (it refuses private and documentation ones).
-ip link add h0 netns $home type veth peer name r0 netns $router || fail "no veth pair"
-ip link add r1 netns $router type veth peer name i0 netns $internet || fail "no second veth pair"
+ip link add h0 netns $home type veth peer name r0 netns $router || skip "veth pairs are refused here"
+ip link add r1 netns $router type veth peer name i0 netns $internet || skip "veth pairs are refused here"
 for ns in $home $router $internet; do inside $ns ip link set lo up; done
 inside $home ip addr add 10.77.0.2/24 dev h0 && inside $home ip link set h0 up && inside $home ip route add default via 10.77.0.1
 inside $router ip addr add 10.77.0.1/24 dev r0 && inside $router ip link set r0 up
@@ -50,7 +50,7 @@ inside $internet ip addr add 100.200.7.2/24 dev i0 && inside $internet ip link s
 inside $router sysctl -qw net.ipv4.ip_forward=1 || fail "the router does not forward"
 # What miniupnpd's nftables backend expects to find: it adds its rules to
 # the chains miniupnpd, prerouting_miniupnpd and postrouting_miniupnpd.
-inside $router nft -f - <<'EOF' || fail "nftables refused the router's tables"
+inside $router nft -f - <<'EOF' || skip "nftables is refused here (no nf_tables in this kernel?)"
 table inet filter {
     chain miniupnpd {}
     chain prerouting_miniupnpd {}
