@@ -15,6 +15,7 @@
 
 #include "net/lockstep.h"
 #include "net/packet.h"
+#include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
@@ -62,10 +63,7 @@ Lockstep lockstep;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const char* corpus_flag = "--make-corpus=";
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
-            std::exit(make_corpus((*argv)[i] + std::strlen(corpus_flag)));
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     return 0;
 }
 
