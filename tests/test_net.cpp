@@ -580,11 +580,6 @@ TEST(Discovery, AFinderListsWaitingHostsUntilTheirGameStartsOrTheyFallSilent) {
     pump_finding(lobbies, 1, &finder, &now, discovery_probe_interval_ms / 10);
     EXPECT_EQ(lobbies[0].discovery.announcements_sent, answered) << "a host whose game started answers no probe";
 
-    const uint8_t hostile[3][12] = {{'V', 'h', packet_protocol, packet_announce}, {'V', 'h', 2, packet_probe}, {}};
-    for (const auto& bytes : hostile) discovery_find_hear(&finder, bytes, sizeof bytes, loopback(9), now);
-    EXPECT_EQ(finder.datagrams_dropped, 3) << "datagrams that are no announcement";
-    EXPECT_EQ(finder.game_count, 1) << "the list after them";
-
     datagram_close(lobbies[1].discovery.socket);  // silent, as a host that crashed
     lobbies[1].discovery.socket = -1;
     const int64_t last_heard = finder.games[0].heard_ms;
