@@ -221,10 +221,15 @@ void discovery_find_update(DiscoveryFinder* finder, int64_t now_ms) {
 }
 
 void discovery_find_wait(const DiscoveryFinder& finder, int timeout_ms) {
-    // Two sockets: each gets half of the time, the IPv4 one (broadcasts) first.
-    const int half = timeout_ms / 2;
-    if (finder.sockets[0] >= 0 && datagram_wait(finder.sockets[0], finder.sockets[1] >= 0 ? half : timeout_ms)) return;
-    if (finder.sockets[1] >= 0) datagram_wait(finder.sockets[1], finder.sockets[0] >= 0 ? timeout_ms - half : timeout_ms);
+    // Two sockets and a wait for one: asleep on the IPv6 one a millisecond
+    // at a time, glancing at the IPv4 one between, so that neither answer
+    // waits (and lengthens its round trip) for the other's turn.
+    const int most = timeout_ms > 1 ? timeout_ms : 1;
+    for (int waited = 0; waited < most; ++waited) {
+        if (finder.sockets[0] >= 0 && datagram_wait(finder.sockets[0], finder.sockets[1] >= 0 ? 0 : most)) return;
+        if (finder.sockets[1] < 0) return;
+        if (datagram_wait(finder.sockets[1], 1)) return;
+    }
 }
 
 void discovery_find_end(DiscoveryFinder* finder) {
