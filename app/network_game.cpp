@@ -152,9 +152,10 @@ int list_lines(const DiscoveryFinder& finder, char text[][line_capacity]) {
 // (true, its address in chosen and its line in chosen_text) or leaves
 // (false, exit_code set). A game of another version cannot be picked. The
 // probes go only while the list is on screen.
-bool choose_lan_game(DatagramAddress* chosen, char* chosen_text, int text_size, int* exit_code) {
+bool choose_lan_game(const LobbyIdentity& identity, DatagramAddress* chosen, char* chosen_text, int text_size,
+                     int* exit_code) {
     static DiscoveryFinder finder;
-    if (!discovery_find_begin(&finder, game_version(), rules_fingerprint(), nullptr, 0, net_now_ms())) {
+    if (!discovery_find_begin(&finder, identity.version, identity.rules, nullptr, 0, net_now_ms())) {
         char why[lobby_message_capacity];
         std::snprintf(why, sizeof why, "Cannot look for games on the LAN (%s).", datagram_last_error());
         std::fprintf(stderr, "varnhold: %s\n", why);
@@ -206,7 +207,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     } else {
         DatagramAddress host;
         if (!options.join_address) {
-            if (!choose_lan_game(&host, join_text, sizeof join_text, exit_code)) return false;
+            if (!choose_lan_game(identity, &host, join_text, sizeof join_text, exit_code)) return false;
             opened = true;
         } else {
             std::snprintf(join_text, sizeof join_text, "%s", options.join_address);

@@ -54,7 +54,7 @@ run found - --find "127.0.0.1:$((port + 1))" --seconds 5 && ended found
 listed found "  127.0.0.1:$port  version $version  [0-9]* ms$" "the loopback host"
 echo "ok: on 127.0.0.1: $(cat "$work/found.log")"
 run guest - --join "127.0.0.1:$port" --frames 30 --fps 60 && ended guest && ended host
-read -r answers bytes < <(sed -n 's/^announcements \([0-9]*\) bytes \([0-9]*\)$/\1 \2/p' "$work/host.log")
+read -r answers bytes < <(sed -n 's/^announcements \([0-9]*\) bytes \([0-9]*\),.*/\1 \2/p' "$work/host.log")
 [ "${answers:-0}" -ge 4 ] || fail "the host answered ${answers:-no} probes of a finder that asked for 5 s"
 
 [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"

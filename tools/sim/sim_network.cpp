@@ -71,8 +71,9 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         return false;
     }
     if (options.hosting)
-        std::printf("announcements %d bytes %lld\n", lobby.discovery.announcements_sent,
-                    static_cast<long long>(lobby.discovery.bytes_sent));
+        std::printf("announcements %d bytes %lld, discovery datagrams dropped %d\n",
+                    lobby.discovery.announcements_sent, static_cast<long long>(lobby.discovery.bytes_sent),
+                    lobby.discovery.datagrams_dropped);
     *game = lobby.game;
     return true;
 }
@@ -350,6 +351,8 @@ int find_network_games(const SimNetOptions& options) {
     }
     discovery_find_end(&finder);
     stop_sim_world();
+    std::fprintf(stderr, "varnhold-sim: %d probes sent, %d datagrams dropped\n", finder.probes_sent,
+                 finder.datagrams_dropped);
     for (int i = 0; i < finder.game_count; ++i) {
         char line[160];
         discovered_game_line(finder.games[i], line, sizeof line);
