@@ -186,7 +186,6 @@ bool discovery_find_begin(DiscoveryFinder* finder, const char* version, uint64_t
     std::memset(finder, 0, sizeof *finder);
     std::snprintf(finder->version, sizeof finder->version, "%s", version);
     finder->rules = rules;
-    finder->began_ms = now_ms;
     finder->last_probe_ms = now_ms - discovery_probe_interval_ms;
     const int port = discovery_port ? discovery_port : net_discovery_port;
     if (only) {

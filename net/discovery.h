@@ -71,7 +71,6 @@ struct DiscoveryFinder {
     int target_count;
     char version[packet_version_capacity];
     uint64_t rules;
-    int64_t began_ms;
     int64_t last_probe_ms;
     // In the order they were first heard, so that a game keeps its number.
     DiscoveredGame games[discovery_most_games];

@@ -64,7 +64,7 @@ int make_corpus(const char* folder) {
 Packet packet;
 Lockstep lockstep;
 DiscoveryHost host = {-1, true, {}, {}, {}, 0, 0, 0};
-DiscoveryFinder finder = {{-1, -1}, {}, 0, "1.0.0", 0xabcdef, 0, 0, {}, 0, 0, 0};
+DiscoveryFinder finder = {{-1, -1}, {}, 0, "1.0.0", 0xabcdef, 0, {}, 0, 0, 0};
 int64_t now_ms = 0;
 
 bool printable(const char* text, int capacity) {
