@@ -565,10 +565,6 @@ TEST(Discovery, AFinderListsWaitingHostsUntilTheirGameStartsOrTheyFallSilent) {
     EXPECT_FALSE(finder.games[other].playable) << "another version's cannot";
     EXPECT_EQ(finder.games[ours].address.family, datagram_ipv4) << "a host heard at two addresses keeps its IPv4 one";
     EXPECT_EQ(finder.games[ours].round_trip_ms, 10) << "the probe at one step, its answer taken at the next";
-    char line[160];
-    discovered_game_line(finder.games[other], line, sizeof line);
-    EXPECT_NE(std::string(line).find("version 0.9.0 (other version)"), std::string::npos) << line;
-    EXPECT_STRNE(finder.games[ours].name, "") << "the host's machine name";
 
     ASSERT_TRUE(lobby_join(&lobbies[2], {"1.0.0", 0xabcdef, 77}, at(lobbies[0].socket), 5000, now));
     for (int i = 0; i < 100 && lobbies[0].state == lobby_waiting; ++i) pump_finding(lobbies, 3, &finder, &now, 1);
