@@ -87,9 +87,9 @@ int datagram_local_addresses(DatagramAddress* addresses, int capacity);
 int datagram_link_addresses(DatagramAddress* addresses, int capacity, int port);
 // Lets the socket send to IPv4 broadcast addresses.
 bool datagram_allow_broadcast(int socket);
-// Lets another socket bind the same port, so that two programs on one
-// machine both hear what is broadcast to it. Call before binding: see
-// datagram_open_shared.
+// As datagram_open, on a port other sockets of this machine may bind too,
+// so that two programs on one machine both hear what is broadcast to it
+// (a datagram sent to the machine alone reaches one of them).
 int datagram_open_shared(const DatagramAddress& local);
 // This machine's name as the system knows it, or "" (size at least 1).
 void datagram_machine_name(char* name, int size);
