@@ -18,14 +18,17 @@ constexpr int banner_below_last = 30;
 }  // namespace
 
 void draw_banner(const char* const* lines, int count) {
-    if (count > banner_most_lines) count = banner_most_lines;
-    const int bottom = banner_first_y - (count - 1) * banner_line_step - banner_below_last;
+    if (count > banner_tallest) count = banner_tallest;
+    // Past the usual lines the band grows upward, its bottom staying put.
+    const int rise = count > banner_most_lines ? (count - banner_most_lines) * banner_line_step : 0;
+    const int first_y = banner_first_y + rise;
+    const int bottom = first_y - (count - 1) * banner_line_step - banner_below_last;
     clear_overlay();
-    for (int y = bottom; y < banner_top; ++y)
+    for (int y = bottom; y < banner_top + rise; ++y)
         for (int x = 0; x < screen_width; ++x) put_pixel(x, y, 1, 1, 1);
     for (int i = 0; i < count; ++i) {
         format_text("%s", lines[i]);
-        draw_text(banner_x, banner_first_y - i * banner_line_step, 255, 255, 255);
+        draw_text(banner_x, first_y - i * banner_line_step, 255, 255, 255);
     }
     begin_overlay_present();
     finish_overlay_present();

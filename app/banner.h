@@ -2,9 +2,11 @@
 // end, a network game's lobby and its waits), white on a black band.
 #pragma once
 
-// Up to banner_most_lines lines from the band's top down; the band is as
-// tall as they need. Draws over what the frame left, without clearing it.
+// Up to banner_most_lines lines from the band's top down (banner_tallest
+// for a list); the band is as tall as they need. Draws over what the frame left, without clearing it.
 constexpr int banner_most_lines = 6;
+// A list (the games on the LAN) may take more: the band then rises higher.
+constexpr int banner_tallest = 12;
 // Characters of a line that fit in the picture right of the band's margin.
 constexpr int banner_columns = 75;
 void draw_banner(const char* const* lines, int count);

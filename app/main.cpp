@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
     int exit_code = 0;
     if (handle_command_line(argc, argv, &options, &exit_code)) return exit_code;
     if (options.replay_path) return watch_replay(options);
-    if (options.host || options.join_address) return run_network_game(options);
+    if (options.host || options.join) return run_network_game(options);
     return run_game(options);
 }

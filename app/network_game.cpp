@@ -11,6 +11,7 @@
 #include "app/window_procedure.h"
 #include "game/frame.h"
 #include "game/rules_fingerprint.h"
+#include "net/discovery.h"
 #include "net/lobby.h"
 #include "net/net_play.h"
 #include "net/port_mapping.h"
@@ -79,15 +80,17 @@ void show_closing(const char* why, const char* last) {
 
 // What the lobby shows: the port and the addresses a guest may use, or the
 // host a guest is calling.
-int lobby_lines(const GameOptions& options, int port, char text[][line_capacity]) {
+int lobby_lines(const GameOptions& options, const char* join_text, int port, bool listed,
+                char text[][line_capacity]) {
     int count = 0;
     if (!options.host) {
         // A long address wraps rather than losing its port.
         char connecting[line_capacity + datagram_host_capacity];
-        std::snprintf(connecting, sizeof connecting, "Connecting to %s", options.join_address);
+        std::snprintf(connecting, sizeof connecting, "Connecting to %s", join_text);
         count += wrap_banner_text(connecting, text[count], line_capacity, banner_most_lines - 1);
     } else {
-        std::snprintf(text[count++], line_capacity, "Waiting for a player on port %d", port);
+        std::snprintf(text[count++], line_capacity, "Waiting for a player on port %d%s", port,
+                      listed ? ", listed on the LAN" : "");
         DatagramAddress addresses[most_addresses_shown];
         const int found = datagram_local_addresses(addresses, most_addresses_shown);
         for (int i = 0; i < found; ++i) {
@@ -170,6 +173,63 @@ int add_notes(const Lobby& lobby, int* notes_told, char text[][line_capacity], i
     return kept + note_count + 1;
 }
 
+// The LAN's games as the list shows them: a number before each (those of
+// another version are marked by the line itself), cut to the picture.
+int list_lines(const DiscoveryFinder& finder, char text[][line_capacity]) {
+    int count = 0;
+    std::snprintf(text[count++], line_capacity, "%s",
+                  finder.game_count ? "Games on the LAN: a number key joins one." : "Looking for games on the LAN...");
+    for (int i = 0; i < finder.game_count && count < banner_tallest - 1; ++i) {
+        char line[160];
+        discovered_game_line(finder.games[i], line, sizeof line);
+        std::snprintf(text[count++], line_capacity, "%d  %.*s", i + 1, banner_columns - 3, line);
+    }
+    std::snprintf(text[count++], line_capacity, "Escape leaves.");
+    return count;
+}
+
+// The games on the LAN until the player picks one with its number key
+// (true, its address in chosen and its line in chosen_text) or leaves
+// (false, exit_code set). A game of another version cannot be picked. The
+// probes go only while the list is on screen.
+bool choose_lan_game(const LobbyIdentity& identity, DatagramAddress* chosen, char* chosen_text, int text_size,
+                     int* exit_code) {
+    static DiscoveryFinder finder;
+    if (!discovery_find_begin(&finder, identity.version, identity.rules, nullptr, 0, net_now_ms())) {
+        char why[lobby_message_capacity];
+        std::snprintf(why, sizeof why, "Cannot look for games on the LAN (%s).", datagram_last_error());
+        std::fprintf(stderr, "varnhold: %s\n", why);
+        show_closing(why, "The game could not start.");
+        *exit_code = 1;
+        return false;
+    }
+    char text[banner_tallest][line_capacity];
+    const char* lines[banner_tallest];
+    for (int i = 0; i < banner_tallest; ++i) lines[i] = text[i];
+    int64_t drawn = -lobby_redraw_ms;
+    int picked = -1;
+    while (picked < 0) {
+        if (take_events_asking_to_leave()) {
+            discovery_find_end(&finder);
+            *exit_code = 0;
+            return false;
+        }
+        const int64_t now = net_now_ms();
+        discovery_find_update(&finder, now);
+        for (int i = 0; i < finder.game_count && i < 9; ++i)
+            if (keys['1' + i] && finder.games[i].playable) picked = i;
+        if (now - drawn >= lobby_redraw_ms) {
+            show_lines(lines, list_lines(finder, text));
+            drawn = now;
+        }
+        discovery_find_wait(finder, lobby_step_ms);
+    }
+    *chosen = finder.games[picked].address;
+    datagram_address_text(*chosen, chosen_text, text_size);
+    discovery_find_end(&finder);
+    return true;
+}
+
 // The lobby on screen until the game starts (true, game set), or it fails
 // (the reason on stderr and on screen for a moment) or the player leaves
 // (false, exit_code set).
@@ -178,20 +238,30 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
     const int port = options.port ? options.port : net_default_port;
     bool opened;
+    bool listed = false;
+    char join_text[datagram_host_capacity] = "";
     if (options.host) {
         opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest_side, net_frame_ms, net_now_ms());
+        listed = opened && lobby_announce(&lobby, net_random(), 0);
+        if (opened && !listed) std::fprintf(stderr, "varnhold: not listed on the LAN (%s)\n", datagram_last_error());
         // The lobby hears the LAN at once; the router is asked beside it.
         if (opened && !options.no_port_mapping) port_mapping_start(&router, port, net_now_ms());
     } else {
         DatagramAddress host;
-        opened = datagram_resolve(options.join_address, net_default_port, &host);
+        if (!options.join_address) {
+            if (!choose_lan_game(identity, &host, join_text, sizeof join_text, exit_code)) return false;
+            opened = true;
+        } else {
+            std::snprintf(join_text, sizeof join_text, "%s", options.join_address);
+            opened = datagram_resolve(options.join_address, net_default_port, &host);
+        }
         if (!opened)
             std::snprintf(lobby.message, sizeof lobby.message, "Cannot find %s.", datagram_last_error());
         else
             opened = lobby_join(&lobby, identity, host, join_give_up_ms, net_now_ms());
     }
     char base[banner_most_lines][line_capacity];
-    const int base_count = lobby_lines(options, port, base);
+    const int base_count = lobby_lines(options, join_text, port, listed, base);
     char text[banner_most_lines][line_capacity];
     const char* lines[banner_most_lines];
     for (int i = 0; i < banner_most_lines; ++i) lines[i] = text[i];

@@ -97,9 +97,12 @@ const OptionEntry option_table[] = {
          options->port = static_cast<int>(number);
          return true;
      }},
-    {"join", nullptr, value_needed, "HOST[:PORT]",
-     {"join the game of a player who hosts one at HOST;", "you play empire 1"},
+    {"join", nullptr, value_optional, "HOST[:PORT]",
+     {"join the game of a player who hosts one at HOST, or without", "HOST pick one of the games on the LAN (UDP 41971); you",
+      "play empire 1"},
      [](const char* value, GameOptions* options, Refusal* refusal) {
+         options->join = true;
+         if (!value) return true;
          // The form is checked here with the other options; the name is looked up once the window shows.
          char host[datagram_host_capacity], why[160];
          int port = 0;
@@ -219,16 +222,16 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     if (options.record_path && options.no_record) clash = "--record and --no-record cannot be used together";
     else if (options.has_take_over && !options.replay_path) clash = "--take-over-at needs the --replay it takes over";
     else if (options.replay_path && options.has_seed) clash = "--replay takes its seeds from the file, not from --seed";
-    else if (options.host && options.join_address) clash = "--host and --join cannot be used together";
-    else if (options.replay_path && (options.host || options.join_address))
+    else if (options.host && options.join) clash = "--host and --join cannot be used together";
+    else if (options.replay_path && (options.host || options.join))
         clash = "--replay cannot be used with --host or --join";
-    else if (options.rejoin_wait_s && !options.host && !options.join_address)
+    else if (options.rejoin_wait_s && !options.host && !options.join)
         clash = "--rejoin-wait is for a network game: --host or --join";
     else if (options.no_port_mapping && !options.host) clash = "--no-port-mapping is for a host: --host";
-    else if (options.join_address && options.has_seed) clash = "--join plays the host's deal, not --seed";
+    else if (options.join && options.has_seed) clash = "--join plays the host's deal, not --seed";
     else if (options.load_path && options.continue_newest) clash = "--load and --continue cannot be used together";
     else if ((options.load_path || options.continue_newest) &&
-             (options.replay_path || options.host || options.join_address || options.has_seed))
+             (options.replay_path || options.host || options.join || options.has_seed))
         clash = "a saved game is continued alone: not with --replay, --host, --join or --seed";
     if (!clash) return true;
     std::snprintf(error_text, error_size, "%s", clash);

@@ -22,7 +22,8 @@ struct GameOptions {
     bool fullscreen = false;
     bool host = false;                  // --host [PORT]: wait for a second player...
     int port = 0;                       // ...on this UDP port (0: the game's own)
-    const char* join_address = nullptr; // --join HOST[:PORT]: play a host's game
+    bool join = false;                  // --join [HOST[:PORT]]: play a host's game...
+    const char* join_address = nullptr; // ...at this address; null: the one picked from the LAN's list
     int rejoin_wait_s = 0;              // --rejoin-wait SECONDS: 0 waits the game's own time
     bool no_port_mapping = false;       // --no-port-mapping: a host asks its router for nothing
 };

@@ -306,6 +306,7 @@ void begin(Lobby* lobby, const LobbyIdentity& identity, bool hosting, int64_t no
     lobby->last_heard_ms = now_ms;
     lobby->socket = -1;
     lobby->game.socket = -1;
+    lobby->discovery.socket = -1;
 }
 
 }  // namespace
@@ -330,6 +331,12 @@ bool lobby_host(Lobby* lobby, const LobbyIdentity& identity, int port, uint32_t 
     if (lobby->socket >= 0) return true;
     fail(lobby, "Cannot open UDP port %d (%s).", port, datagram_last_error());
     return false;
+}
+
+bool lobby_announce(Lobby* lobby, uint64_t host_id, int discovery_port) {
+    const int port = datagram_local_port(lobby->socket);
+    return lobby->hosting && port &&
+           discovery_host_open(&lobby->discovery, lobby->version, lobby->rules, host_id, port, discovery_port);
 }
 
 bool lobby_join(Lobby* lobby, const LobbyIdentity& identity, const DatagramAddress& host, int64_t give_up_ms,
@@ -364,9 +371,11 @@ void lobby_update(Lobby* lobby, int64_t now_ms) {
         }
         if (lobby->hosting) host_hears(lobby, packet, from, now_ms);
         else guest_hears(lobby, packet, from, now_ms);
-        if (lobby->state == lobby_started) return;
+        if (lobby->state == lobby_started) break;
     }
-    if (lobby->state != lobby_failed) send_due(lobby, now_ms);
+    if (lobby->state != lobby_failed && lobby->state != lobby_started) send_due(lobby, now_ms);
+    if (lobby->state == lobby_started || lobby->state == lobby_failed) discovery_host_close(&lobby->discovery, now_ms);
+    else discovery_host_update(&lobby->discovery, lobby->state == lobby_waiting, now_ms);
 }
 
 const char* lobby_note(const Lobby& lobby, int index) {
@@ -375,6 +384,7 @@ const char* lobby_note(const Lobby& lobby, int index) {
 }
 
 void lobby_close(Lobby* lobby) {
+    discovery_host_close(&lobby->discovery, 0);
     if (lobby->state != lobby_started) datagram_close(lobby->socket);
     lobby->socket = -1;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "net/discovery.h"
 #include "net/packet.h"
 #include "platform/datagram.h"
 
@@ -98,6 +99,8 @@ struct Lobby {
     char notes[lobby_notes_kept][lobby_message_capacity];
     int notes_made;
     int datagrams_dropped;
+    // The host's answers to those who look for games on the LAN, while it waits.
+    DiscoveryHost discovery;
     NetGame game;
 };
 
@@ -114,6 +117,11 @@ int lobby_input_delay(int round_trip_ms, int frame_ms);
 // False, with the reason in message, when the port cannot be opened.
 bool lobby_host(Lobby* lobby, const LobbyIdentity& identity, int port, uint32_t seed, int guest_side, int frame_ms,
                 int64_t now_ms);
+// The waiting host is listed on the LAN: it answers probes on the discovery
+// port (0: net_discovery_port) while it waits for a player, and says its
+// game closed once it starts or the lobby closes. False when the port
+// cannot be opened (nobody finds the game; a guest may still name it).
+bool lobby_announce(Lobby* lobby, uint64_t host_id, int discovery_port);
 // Opens a socket and says hello to the host until it answers or give_up_ms
 // passes without a word. The welcome carrying our nonce may come from
 // another address of the host (a machine answers from the address its

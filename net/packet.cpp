@@ -259,9 +259,14 @@ bool chunk_fits(const ChunkPacket& chunk) {
 
 }  // namespace
 
+// The kinds a stranger of any version may send: no session, no token.
+bool tokenless_kind(PacketKind kind) {
+    return kind == packet_hello || kind == packet_refuse || kind == packet_probe || kind == packet_announce;
+}
+
 int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
     Writer out = {bytes, capacity < packet_capacity ? capacity : packet_capacity, 0, false};
-    const bool tokenless = packet.kind == packet_hello || packet.kind == packet_refuse;
+    const bool tokenless = tokenless_kind(packet.kind);
     if (tokenless != (packet.token == 0)) return 0;
     put_bytes(&out, packet_magic, 2);
     put_number(&out, tokenless ? packet.protocol : packet_protocol, 1);
@@ -322,6 +327,19 @@ int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
         put_number(&out, packet.ready.frame, 4);
         put_number(&out, packet.ready.digest, 8);
         break;
+    case packet_probe:
+        put_number(&out, packet.probe.sent_ms, 4);
+        break;
+    case packet_announce:
+        if (packet.announce.open > 1 || packet.announce.port == 0) return 0;
+        put_number(&out, packet.announce.echo_ms, 4);
+        put_number(&out, packet.announce.open, 1);
+        put_number(&out, packet.announce.port, 2);
+        put_number(&out, packet.announce.host_id, 8);
+        put_text(&out, packet.announce.version);
+        put_number(&out, packet.announce.rules, 8);
+        put_text(&out, packet.announce.name);
+        break;
     default:
         return 0;
     }
@@ -334,9 +352,9 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
     Reader in = {bytes, size, 2, packet_ok};
     packet->protocol = static_cast<uint8_t>(take_number(&in, 1));
     const uint64_t kind = take_number(&in, 1);
-    if (kind < packet_hello || kind > packet_ready) return packet_unknown_kind;
+    if (kind < packet_hello || kind > packet_announce) return packet_unknown_kind;
     packet->kind = static_cast<PacketKind>(kind);
-    const bool tokenless = packet->kind == packet_hello || packet->kind == packet_refuse;
+    const bool tokenless = tokenless_kind(packet->kind);
     if (!tokenless && packet->protocol != packet_protocol) return packet_wrong_protocol;
     packet->token = static_cast<uint32_t>(take_number(&in, 4));
     // A welcome brings the session its token; every later kind must carry it.
@@ -402,7 +420,25 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
         packet->ready.frame = static_cast<uint32_t>(take_number(&in, 4));
         packet->ready.digest = take_number(&in, 8);
         break;
+    case packet_probe:
+        packet->probe.sent_ms = static_cast<uint32_t>(take_number(&in, 4));
+        break;
+    case packet_announce: {
+        AnnouncePacket& announce = packet->announce;
+        announce.echo_ms = static_cast<uint32_t>(take_number(&in, 4));
+        announce.open = take_flag(&in);
+        announce.port = static_cast<uint16_t>(take_number(&in, 2));
+        if (in.fault == packet_ok && announce.port == 0) fail(&in, packet_bad_field);
+        announce.host_id = take_number(&in, 8);
+        take_text(&in, announce.version);
+        announce.rules = take_number(&in, 8);
+        take_text(&in, announce.name);
+        break;
     }
-    if (in.fault == packet_ok && in.used != size) fail(&in, packet_trailing_bytes);
+    }
+    // What another version adds at the end of its probe or announcement is not ours to read.
+    const bool may_grow = (packet->kind == packet_probe || packet->kind == packet_announce) &&
+                          packet->protocol != packet_protocol;
+    if (in.fault == packet_ok && in.used != size && !may_grow) fail(&in, packet_trailing_bytes);
     return in.fault;
 }

@@ -34,6 +34,8 @@ enum PacketKind : uint8_t {
     packet_chunk = 9,    // a piece of the snapshot the game waits at, for the returning player
     packet_chunk_ack = 10,
     packet_ready = 11,   // the returning player loaded the snapshot: its frame and digest
+    packet_probe = 12,   // someone looks for the games on the LAN
+    packet_announce = 13,  // a host says what it offers, or that its game is closed
 };
 
 // The most snapshot bytes one chunk carries, and the largest snapshot sent.
@@ -51,6 +53,23 @@ struct HelloPacket {
     char version[packet_version_capacity];  // NUL-terminated
     uint64_t rules;                         // the caller's fingerprint of the rules
     uint64_t nonce;                         // the guest's random number, echoed back
+};
+
+// The probe and the announcement keep their layout in every protocol
+// version too (a later one may only add fields at their end), so that a
+// player lists the games of every version and marks those it cannot join.
+struct ProbePacket {
+    uint32_t sent_ms;  // the finder's clock, echoed back by the announcement
+};
+
+struct AnnouncePacket {
+    uint32_t echo_ms;   // the probe's sent_ms this answers
+    uint8_t open;       // 1 while the host waits for a player; 0 once its game started or ended
+    uint16_t port;      // the game's port, 1 to 65535
+    uint64_t host_id;   // the same at every address the host is heard at
+    char version[packet_version_capacity];
+    uint64_t rules;
+    char name[packet_version_capacity];  // the host's machine, printable ASCII
 };
 
 struct WelcomePacket {
@@ -125,8 +144,8 @@ struct ReadyPacket {
 
 struct Packet {
     PacketKind kind;
-    uint8_t protocol;  // differs from packet_protocol only in a hello or a refusal
-    uint32_t token;    // 0 in a hello and a refusal
+    uint8_t protocol;  // differs from packet_protocol only in a hello, a refusal, a probe or an announcement
+    uint32_t token;    // 0 in a hello, a refusal, a probe and an announcement
     HelloPacket hello;
     WelcomePacket welcome;
     RefusePacket refuse;
@@ -137,6 +156,8 @@ struct Packet {
     ChunkPacket chunk;
     uint32_t chunk_ack;  // the offset of the chunk taken
     ReadyPacket ready;
+    ProbePacket probe;
+    AnnouncePacket announce;
 };
 
 enum PacketFault {

@@ -14,12 +14,15 @@ struct DatagramAddress {
     uint8_t family;  // datagram_ipv4, datagram_ipv6, or 0 for none
     uint8_t bytes[16];
     uint16_t port;
+    // The interface a link-local IPv6 address lies behind (0: none needed):
+    // fe80::1 names a machine only together with the link it is on.
+    uint32_t scope;
 };
 
 // A host's name or address as resolving takes it: 255 characters and the NUL.
 constexpr int datagram_host_capacity = 256;
-// "[" + the longest IPv6 text + "]:65535" and the NUL.
-constexpr int datagram_address_text_capacity = 56;
+// "[" + the longest IPv6 text + "%" + its interface + "]:65535" and the NUL.
+constexpr int datagram_address_text_capacity = 64;
 
 // The address that stands for every interface of the machine (bind to it to
 // hear from anywhere), and the loopback address (to hear from this machine only).
@@ -83,6 +86,19 @@ bool datagram_default_gateway(DatagramAddress* gateway);
 // The address of this machine that datagrams to `to` leave from (port 0),
 // as the routes choose it; nothing is sent.
 bool datagram_source_for(const DatagramAddress& to, DatagramAddress* local);
+// The addresses that reach every machine on this machine's links at port:
+// the IPv4 broadcast address of each interface that has one (255.255.255.255
+// where the system does not list them), and the all-nodes link-local IPv6
+// group ff02::1 on each interface with IPv6. At most capacity; returns how many.
+int datagram_link_addresses(DatagramAddress* addresses, int capacity, int port);
+// Lets the socket send to IPv4 broadcast addresses.
+bool datagram_allow_broadcast(int socket);
+// As datagram_open, on a port other sockets of this machine may bind too,
+// so that two programs on one machine both hear what is broadcast to it
+// (a datagram sent to the machine alone reaches one of them).
+int datagram_open_shared(const DatagramAddress& local);
+// This machine's name as the system knows it, or "" (size at least 1).
+void datagram_machine_name(char* name, int size);
 
 // Why the last open, resolve or listing failed, in a few words.
 const char* datagram_last_error();

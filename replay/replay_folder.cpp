@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "state/saves.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,8 +30,6 @@ bool local_time(std::tm* out) {
 #endif
 }
 
-bool absolute(const char* path) { return path && fs::path(path).is_absolute(); }
-
 }  // namespace
 
 bool is_replay_name(const char* name) {
@@ -46,24 +46,7 @@ bool is_replay_name(const char* name) {
     return std::strcmp(rest, extension) == 0;
 }
 
-bool replay_folder(char* folder, size_t size) {
-    fs::path base;
-#ifdef _WIN32
-    const char* app_data = std::getenv("APPDATA");
-    if (!absolute(app_data)) return false;
-    base = fs::path(app_data);
-#else
-    const char* data_home = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    if (absolute(data_home)) base = fs::path(data_home);
-    else if (absolute(home)) base = fs::path(home) / ".local" / "share";
-    else return false;
-#endif
-    const std::string text = (base / "varnhold" / "replays").string();
-    if (text.size() + 1 > size) return false;
-    std::memcpy(folder, text.c_str(), text.size() + 1);
-    return true;
-}
+bool replay_folder(char* folder, size_t size) { return user_data_folder("replays", folder, size); }
 
 void prune_replays(const char* folder, int keep) {
     // Names sort as their times do: the smallest are the oldest. Each round

@@ -3,8 +3,9 @@
 # running the game needs, and with --tests also those of the test suite
 # (GoogleTest, Google Benchmark, clang for the fuzz target, valgrind, a
 # virtual X server and its tools, Wine and mingw-w64 for the Windows build,
-# the packaging tools: rsvg-convert draws the package's PNG icons, appstream
-# and devscripts' hardening-check check what the package holds; a router in
+# iproute2 for the network namespaces of the LAN and router tests, the
+# packaging tools: rsvg-convert draws the package's PNG icons, appstream and
+# devscripts' hardening-check check what the package holds; a router in
 # network namespaces: nftables and miniupnpd, with upnpc and natpmpc to
 # ask it). miniupnpd's own service stays off: debconf's default, taken
 # without questions here, is not to start it, and the test runs its own.
@@ -18,7 +19,7 @@ if [ "${1:-}" = --tests ]; then
   packages+=(
     libegl-dev libegl-mesa0 libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev valgrind
-    xvfb xdotool x11-apps x11-utils
+    xvfb xdotool x11-apps x11-utils iproute2
     dpkg-dev file lintian librsvg2-bin appstream devscripts
     g++-mingw-w64-x86-64 wine wine64 zip unzip
     iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc natpmpc

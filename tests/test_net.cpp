@@ -5,12 +5,15 @@
 // the lobby starts a game while a stranger knocks, seats only a caller that
 // answers every ping, tells whom it refused, answers from the address it
 // was called at, gives up on silence, and the link carries the game; a
+// finder lists the hosts waiting on the LAN, marks another version's and
+// drops a host when its game starts or it falls silent; a
 // window's game keeps its pace and sleeps until something is due.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "net/discovery.h"
 #include "net/link.h"
 #include "net/lobby.h"
 #include "net/lockstep.h"
@@ -26,7 +29,8 @@ constexpr uint32_t token = 0x5eed1234;
 
 Packet new_packet(PacketKind kind) {
     Packet packet = {};
-    packet.kind = kind, packet.protocol = packet_protocol, packet.token = kind == packet_hello ? 0 : token;
+    packet.kind = kind, packet.protocol = packet_protocol;
+    packet.token = kind == packet_hello || kind == packet_probe || kind == packet_announce ? 0 : token;
     return packet;
 }
 
@@ -42,7 +46,8 @@ SideCommand command(int x, int y, int left, int pace = 0, int deals = 0, uint32_
 // 9, the acknowledgements 13 and 14 (a byte each here), the command count 15,
 // the first command 16. In the hello: the version's length 8, its text 9; in
 // the start: the delay 12, the guest's side 13; in the chunk: the side 13,
-// the offset 18 to 21, the length 22 and 23.
+// the offset 18 to 21, the length 22 and 23; in the announcement: open 12,
+// the port 13 and 14, the version's length 23, the name's length 35, its text 36.
 struct Damage {
     const char* name;
     PacketKind kind;
@@ -53,23 +58,24 @@ struct Damage {
 };
 
 TEST(Packet, HostileDatagramsAreRefused) {
-    Packet packets[4] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start),
-                         new_packet(packet_chunk)};
+    Packet packets[5] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start),
+                         new_packet(packet_chunk), new_packet(packet_announce)};
     packets[3].chunk = {30, 4, 1, 2000, 1100, 3, {7, 8, 9}};
+    packets[4].announce = {99, 1, 41970, 0x42, "1.0", 0xabcdef, "lan"};
     packets[0].lockstep.first = 10, packets[0].lockstep.command_count = 1;
     packets[0].lockstep.commands[0] = command(1, 2, 0);
     std::strcpy(packets[1].hello.version, "1.0");
     packets[2].start.delay = 2;
-    uint8_t good[4][packet_capacity + 1] = {};
-    int sizes[4];
-    for (int i = 0; i < 4; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
+    uint8_t good[5][packet_capacity + 1] = {};
+    int sizes[5];
+    for (int i = 0; i < 5; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
     ASSERT_EQ(sizes[0], 20);  // 16, the command's flags and two one-byte moves, the digest count
     const Damage damages[] = {
         {"shorter than a header", packet_lockstep, -1, 7, packet_wrong_size},
         {"longer than the bound", packet_lockstep, -1, packet_capacity + 1, packet_wrong_size},
         {"wrong magic", packet_lockstep, 0, 'X', packet_wrong_magic},
         {"another protocol", packet_lockstep, 2, packet_protocol + 1, packet_wrong_protocol},
-        {"unknown kind", packet_lockstep, 3, 12, packet_unknown_kind},
+        {"unknown kind", packet_lockstep, 3, packet_announce + 1, packet_unknown_kind},
         {"wrong token", packet_lockstep, 4, 0x35, packet_wrong_token},
         {"cut in the command", packet_lockstep, -1, 18, packet_cut_short},
         {"a byte too many", packet_lockstep, -1, sizes[0] + 1, packet_trailing_bytes},
@@ -93,17 +99,31 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"a chunk past its snapshot's end", packet_chunk, 20, 1, packet_bad_field},
         {"a chunk longer than a datagram holds", packet_chunk, 23, 0x10, packet_bad_field},
         {"a chunk cut short", packet_chunk, -1, 26, packet_cut_short},
+        {"an announcement neither open nor closed", packet_announce, 12, 2, packet_bad_field},
+        {"an announcement of port 0", packet_announce, 13, 0, packet_bad_field, 2},
+        {"an announcement with a token", packet_announce, 4, 1, packet_wrong_token},
+        {"a name of 32", packet_announce, 35, 32, packet_bad_field},
+        {"a control character in the name", packet_announce, 37, 0x7f, packet_bad_field},
+        {"a name cut short", packet_announce, -1, 38, packet_cut_short},
+        {"a byte after our own announcement", packet_announce, -1, sizes[4] + 1, packet_trailing_bytes},
     };
     for (const Damage& damage : damages) {
-        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : damage.kind == packet_start ? 2 : 3;
+        const int base = damage.kind == packet_lockstep ? 0 : damage.kind == packet_hello ? 1 : damage.kind == packet_start ? 2 : damage.kind == packet_chunk ? 3 : 4;
         uint8_t bytes[packet_capacity + 1];
         std::memcpy(bytes, good[base], sizeof bytes);
         int size = sizes[base];
         if (damage.offset < 0) size = damage.value;
         else std::memset(bytes + damage.offset, damage.value, static_cast<size_t>(damage.width));
         Packet read;
-        EXPECT_EQ(read_packet(bytes, size, base == 1 ? 0 : token, &read), damage.fault) << damage.name;
+        EXPECT_EQ(read_packet(bytes, size, base == 1 || base == 4 ? 0 : token, &read), damage.fault) << damage.name;
     }
+    // Another version's announcement still reads, with what it adds after
+    // our fields; so every version's games are listed.
+    good[4][2] = packet_protocol + 1;
+    Packet read;
+    ASSERT_EQ(read_packet(good[4], sizes[4] + 1, 0, &read), packet_ok) << "a later version's longer announcement";
+    EXPECT_EQ(std::string(read.announce.name), "lan") << "its name";
+    EXPECT_EQ(read.announce.port, 41970) << "its game's port";
     for (int cut = 0; cut < sizes[0]; ++cut) {
         Packet read;
         EXPECT_NE(read_packet(good[0], cut, token, &read), packet_ok) << "cut to " << cut << " bytes";
@@ -494,6 +514,77 @@ TEST(Lobby, AGuestGivesUpOnSilence) {
 TEST(Lobby, InputDelayFollowsTheRoundTrip) {
     const int cases[][3] = {{0, 16, 2}, {1, 16, 3}, {16, 16, 3}, {17, 16, 4}, {100, 17, 8}, {1000, 16, 20}};
     for (const auto& c : cases) EXPECT_EQ(lobby_input_delay(c[0], c[1]), c[2]) << c[0] << " ms at " << c[1];
+}
+
+// ---- The games on the LAN, over loopback --------------------------------------------
+
+// A port free at the moment, for a host's discovery.
+int free_port() {
+    const int socket = datagram_open(loopback(0));
+    const int port = datagram_local_port(socket);
+    datagram_close(socket);
+    return port;
+}
+
+void pump_finding(Lobby* hosts, int count, DiscoveryFinder* finder, int64_t* now, int steps) {
+    for (int step = 0; step < steps; ++step, *now += 10) {
+        for (int i = 0; i < count; ++i) lobby_update(&hosts[i], *now);
+        discovery_find_update(finder, *now);
+    }
+}
+
+int listed(const DiscoveryFinder& finder, int game_port) {
+    for (int i = 0; i < finder.game_count; ++i)
+        if (finder.games[i].address.port == game_port) return i;
+    return -1;
+}
+
+// Two hosts, one of another version, each heard at two addresses: listed
+// once each, that one marked; a host leaves the list as soon as its game
+// starts, and a host that falls silent once the finder stops hearing it.
+TEST(Discovery, AFinderListsWaitingHostsUntilTheirGameStartsOrTheyFallSilent) {
+    int64_t now = 1000;
+    Lobby lobbies[3];
+    const int ports[2] = {free_port(), free_port()};
+    open_host(&lobbies[0], "1.0.0", now);
+    ASSERT_TRUE(lobby_host(&lobbies[1], {"0.9.0", 0xabcdef, 0x99}, 0, 1, 1, frame_ms, now));
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(lobby_announce(&lobbies[i], 0x100 + i, ports[i])) << "host " << i;
+    static DiscoveryFinder finder;
+    const DatagramAddress first = loopback(ports[0]);
+    ASSERT_TRUE(discovery_find_begin(&finder, "1.0.0", 0xabcdef, &first, 0, now));
+    finder.targets[finder.target_count++] = loopback(ports[1]);
+    // The first host at ::1 too, where the system has IPv6 on loopback.
+    if (finder.sockets[1] >= 0) finder.targets[finder.target_count++] = datagram_loopback_address(datagram_ipv6, ports[0]);
+    pump_finding(lobbies, 2, &finder, &now, 2);
+    ASSERT_EQ(finder.game_count, 2) << "both hosts, each once";
+    const int ours = listed(finder, datagram_local_port(lobbies[0].socket));
+    const int other = listed(finder, datagram_local_port(lobbies[1].socket));
+    ASSERT_GE(ours, 0) << "the host of our version, at its game's port";
+    ASSERT_GE(other, 0) << "the host of another version";
+    EXPECT_TRUE(finder.games[ours].playable) << "our version's game can be chosen";
+    EXPECT_FALSE(finder.games[other].playable) << "another version's cannot";
+    EXPECT_EQ(finder.games[ours].address.family, datagram_ipv4) << "a host heard at two addresses keeps its IPv4 one";
+    EXPECT_EQ(finder.games[ours].round_trip_ms, 10) << "the probe at one step, its answer taken at the next";
+
+    ASSERT_TRUE(lobby_join(&lobbies[2], {"1.0.0", 0xabcdef, 77}, at(lobbies[0].socket), 5000, now));
+    for (int i = 0; i < 100 && lobbies[0].state == lobby_waiting; ++i) pump_finding(lobbies, 3, &finder, &now, 1);
+    ASSERT_EQ(lobbies[0].state, lobby_starting);
+    pump_finding(lobbies, 1, &finder, &now, 1);
+    EXPECT_EQ(listed(finder, datagram_local_port(lobbies[0].socket)), -1) << "gone at once when its game starts";
+    EXPECT_EQ(finder.game_count, 1) << "the other host stays";
+    const int answered = lobbies[0].discovery.announcements_sent;
+    pump_finding(lobbies, 1, &finder, &now, discovery_probe_interval_ms / 10);
+    EXPECT_EQ(lobbies[0].discovery.announcements_sent, answered) << "a host whose game started answers no probe";
+
+    datagram_close(lobbies[1].discovery.socket);  // silent, as a host that crashed
+    lobbies[1].discovery.socket = -1;
+    const int64_t last_heard = finder.games[0].heard_ms;
+    pump_finding(lobbies, 1, &finder, &now, static_cast<int>(last_heard + discovery_forget_ms - now) / 10);
+    EXPECT_EQ(finder.game_count, 1) << "a silent host while it may still answer";
+    pump_finding(lobbies, 1, &finder, &now, 2);
+    EXPECT_EQ(finder.game_count, 0) << "a host silent for longer than discovery_forget_ms";
+    discovery_find_end(&finder);
+    for (Lobby& lobby : lobbies) lobby_close(&lobby);
 }
 
 // ---- The pace of a window's game -------------------------------------------------------

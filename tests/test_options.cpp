@@ -90,6 +90,7 @@ TEST(Options, EdgesAndBadInput) {
         {{"--join", "[::1"}, "--join needs a ']' to close the '[' of '[::1'"},
         {{"--join", "[::1]x"}, "--join needs nothing but :PORT after ']', not 'x'"},
         {{"--join", ":5"}, "--join needs a host before the port in ':5'"},
+        {{"--join", "--seed", "5"}, "--join plays the host's deal, not --seed"},  // the list's join, no address
     };
     for (const Case& c : cases) {
         Parsed p = parse(c.args);

@@ -22,7 +22,8 @@ DatagramAddress datagram_loopback_address(int family, int port) {
 
 bool same_datagram_address(const DatagramAddress& a, const DatagramAddress& b) {
     const int length = a.family == datagram_ipv4 ? 4 : 16;
-    return a.family == b.family && a.port == b.port && std::memcmp(a.bytes, b.bytes, length) == 0;
+    return a.family == b.family && a.port == b.port && std::memcmp(a.bytes, b.bytes, length) == 0 &&
+           (a.family != datagram_ipv6 || a.scope == b.scope);
 }
 
 namespace {
@@ -65,7 +66,8 @@ void datagram_address_text(const DatagramAddress& address, char* text, int size)
     }
     char host[48];
     ipv6_text(address, host, sizeof host);
-    std::snprintf(text, static_cast<size_t>(size), "[%s]:%d", host, address.port);
+    if (address.scope) std::snprintf(text, static_cast<size_t>(size), "[%s%%%u]:%d", host, address.scope, address.port);
+    else std::snprintf(text, static_cast<size_t>(size), "[%s]:%d", host, address.port);
 }
 
 bool datagram_address_reaches_others(const DatagramAddress& address) {

@@ -2,6 +2,7 @@
 // and headless backends; the Windows backend has its own on Winsock.
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -51,7 +52,9 @@ void put_source(const DatagramAddress& local, int family, msghdr* message, char*
 
 }  // namespace
 
-int datagram_open(const DatagramAddress& local) {
+namespace {
+
+int open_socket(const DatagramAddress& local, bool shared) {
     const int family = local.family == datagram_ipv6 ? AF_INET6 : AF_INET;
     const int handle = socket(family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (handle < 0) {
@@ -60,6 +63,7 @@ int datagram_open(const DatagramAddress& local) {
     }
     const int off = 0, on = 1;
     if (family == AF_INET6) setsockopt(handle, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    if (shared) setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     // Each datagram then tells the address it was sent to (IPv4 senders on
     // an IPv6 socket too, mapped).
     if (family == AF_INET6) setsockopt(handle, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on);
@@ -72,6 +76,17 @@ int datagram_open(const DatagramAddress& local) {
         return -1;
     }
     return handle;
+}
+
+}  // namespace
+
+int datagram_open(const DatagramAddress& local) { return open_socket(local, false); }
+
+int datagram_open_shared(const DatagramAddress& local) { return open_socket(local, true); }
+
+bool datagram_allow_broadcast(int socket) {
+    const int on = 1;
+    return setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0;
 }
 
 int datagram_local_port(int socket) {
@@ -242,6 +257,42 @@ bool datagram_source_for(const DatagramAddress& to, DatagramAddress* local) {
     *local = address_from_system(bound);
     local->port = 0;
     return true;
+}
+
+int datagram_link_addresses(DatagramAddress* addresses, int capacity, int port) {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        note_error("getifaddrs", std::strerror(errno));
+        return 0;
+    }
+    int count = 0;
+    for (const ifaddrs* entry = list; entry && count < capacity; entry = entry->ifa_next) {
+        const int family = entry->ifa_addr ? entry->ifa_addr->sa_family : AF_UNSPEC;
+        const unsigned flags = entry->ifa_flags;
+        if (!(flags & IFF_UP) || (flags & IFF_LOOPBACK)) continue;
+        DatagramAddress address = datagram_any_address(0, port);
+        if (family == AF_INET && (flags & IFF_BROADCAST) && entry->ifa_broadaddr) {
+            address.family = datagram_ipv4;
+            std::memcpy(address.bytes, &reinterpret_cast<const sockaddr_in*>(entry->ifa_broadaddr)->sin_addr, 4);
+        } else if (family == AF_INET6 && (flags & IFF_MULTICAST)) {
+            // One group per interface, however many IPv6 addresses it has.
+            address.family = datagram_ipv6;
+            address.bytes[0] = 0xff, address.bytes[1] = 0x02, address.bytes[15] = 1;
+            address.scope = if_nametoindex(entry->ifa_name);
+        } else {
+            continue;
+        }
+        bool known = false;
+        for (int i = 0; i < count; ++i) known = known || same_datagram_address(addresses[i], address);
+        if (!known && (address.family == datagram_ipv4 || address.scope)) addresses[count++] = address;
+    }
+    freeifaddrs(list);
+    return count;
+}
+
+void datagram_machine_name(char* name, int size) {
+    if (gethostname(name, static_cast<size_t>(size)) != 0) name[0] = '\0';
+    name[size - 1] = '\0';
 }
 
 const char* datagram_last_error() { return last_error; }

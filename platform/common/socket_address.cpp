@@ -22,6 +22,7 @@ DatagramAddress address_from_system(const sockaddr_storage& system) {
         address.family = mapped ? datagram_ipv4 : datagram_ipv6;
         std::memcpy(address.bytes, bytes + (mapped ? 12 : 0), mapped ? 4 : 16);
         address.port = ntohs(v6.sin6_port);
+        address.scope = mapped ? 0 : v6.sin6_scope_id;
     }
     return address;
 }
@@ -45,6 +46,7 @@ socket_length address_to_system(const DatagramAddress& address, int socket_famil
         std::memcpy(bytes, address.bytes, 16);
     }
     v6->sin6_port = htons(address.port);
+    v6->sin6_scope_id = address.family == datagram_ipv6 ? address.scope : 0;
     return sizeof *v6;
 }
 

@@ -58,9 +58,7 @@ SOCKET system_socket(int handle) {
     return started && handle >= 0 && handle < socket_capacity ? sockets[handle] : INVALID_SOCKET;
 }
 
-}  // namespace
-
-int datagram_open(const DatagramAddress& local) {
+int open_socket(const DatagramAddress& local, bool shared) {
     if (!start_winsock()) return -1;
     int handle = 0;
     while (handle < socket_capacity && sockets[handle] != INVALID_SOCKET) ++handle;
@@ -77,6 +75,8 @@ int datagram_open(const DatagramAddress& local) {
     const DWORD off = 0;
     if (family == AF_INET6)
         setsockopt(system, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&off), sizeof off);
+    const DWORD on = 1;
+    if (shared) setsockopt(system, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_storage address;
     const int length = address_to_system(local, family, &address);
     u_long non_blocking = 1;
@@ -90,6 +90,42 @@ int datagram_open(const DatagramAddress& local) {
     sockets[handle] = system;
     socket_families[handle] = family;
     return handle;
+}
+
+}  // namespace
+
+int datagram_open(const DatagramAddress& local) { return open_socket(local, false); }
+
+int datagram_open_shared(const DatagramAddress& local) { return open_socket(local, true); }
+
+bool datagram_allow_broadcast(int socket) {
+    const DWORD on = 1;
+    const SOCKET system = system_socket(socket);
+    return system != INVALID_SOCKET &&
+           setsockopt(system, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+}
+
+// Windows lists its interfaces' broadcast addresses only through the IP
+// helper library; the limited broadcast reaches the same machines on the
+// link the system routes it to, and the all-nodes group goes out on the
+// system's default IPv6 interface.
+int datagram_link_addresses(DatagramAddress* addresses, int capacity, int port) {
+    int count = 0;
+    if (count < capacity) {
+        addresses[count] = datagram_any_address(datagram_ipv4, port);
+        std::memset(addresses[count++].bytes, 0xff, 4);
+    }
+    if (count < capacity) {
+        addresses[count] = datagram_any_address(datagram_ipv6, port);
+        addresses[count].bytes[0] = 0xff, addresses[count].bytes[1] = 0x02, addresses[count].bytes[15] = 1;
+        ++count;
+    }
+    return count;
+}
+
+void datagram_machine_name(char* name, int size) {
+    if (!start_winsock() || gethostname(name, size) != 0) name[0] = '\0';
+    name[size - 1] = '\0';
 }
 
 int datagram_local_port(int socket) {

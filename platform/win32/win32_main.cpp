@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     int exit_code = 0;
     if (handle_command_line(__argc, __argv, &options, &exit_code)) return exit_code;
     if (options.replay_path) return watch_replay(options);
-    if (options.host || options.join_address) return run_network_game(options);
+    if (options.host || options.join) return run_network_game(options);
     if (run_game(options) != 0) return 1;
     return win32_last_message_wparam();
 }

@@ -85,6 +85,17 @@ start_xserver() {
     export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 }
 
+# start_two_xservers: the host's X server as DISPLAY and a guest's beside it,
+# its display in guest_display, for a network game between two windows.
+start_two_xservers() {
+    start_xserver
+    host_display=$DISPLAY
+    Xvfb -displayfd 4 -noreset -screen 0 1024x768x24 -nolisten tcp 4>"$work/display2" >"$work/xvfb2.log" 2>&1 &
+    background_pids+=($!)
+    wait_until 10 test -s "$work/display2" || fail "the second X server did not start"
+    guest_display=":$(head -n1 "$work/display2")"
+}
+
 # Frames are counted at the swap by a library put before SDL and GL.
 swap_preload=""
 count_swaps() {

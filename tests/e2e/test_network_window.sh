@@ -9,12 +9,7 @@
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
 [ -x "$sim" ] || fail "no simulator at $sim"
-start_xserver
-host_display=$DISPLAY
-Xvfb -displayfd 4 -noreset -screen 0 1024x768x24 -nolisten tcp 4>"$work/display2" >"$work/xvfb2.log" 2>&1 &
-background_pids+=($!)
-wait_until 10 test -s "$work/display2" || fail "the second X server did not start"
-guest_display=":$(head -n1 "$work/display2")"
+start_two_xservers
 port=$((44000 + RANDOM % 8000))
 
 "$sim" --seed 5 --frames 0 --dump "$work/dealt.txt" >/dev/null || fail "the simulator did not deal seed 5"

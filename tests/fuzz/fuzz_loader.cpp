@@ -21,6 +21,7 @@
 #include "tests/support/bmp_file.h"
 #include "world/settings.h"
 #include "world/world_arrays.h"
+#include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 // Pictures the game is made of and ones a paint program may write (padded
 // rows, a palette gap, trailing bytes); the fuzzer finds the broken ones.
-int make_corpus(const std::string& folder) {
+int make_corpus(const char* folder_text) {
+    const std::string folder = folder_text;
     mkdir(folder.c_str(), 0755);
     std::vector<uint8_t> trailing = make_bmp(8, 8);
     trailing.resize(trailing.size() + 100, 0x77);
@@ -54,10 +56,7 @@ int make_corpus(const std::string& folder) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const char* corpus_flag = "--make-corpus=";
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
-            std::exit(make_corpus((*argv)[i] + std::strlen(corpus_flag)));
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     if (!alloc_image_table() || !alloc_world()) std::abort();
     const char* temp = std::getenv("TMPDIR");
     input_path = std::string(temp && *temp ? temp : "/tmp") + "/fuzz_loader_" + std::to_string(getpid()) + ".bmp";

@@ -2,7 +2,9 @@
 // sanitizers, every input is held to what the reader promises: a datagram
 // that reads is exactly the datagram the writer makes of what was read (so
 // no field escapes its bounds unseen, a snapshot's chunk included), and a lockstep packet that reads
-// leaves the lockstep within its window and able to answer.
+// leaves the lockstep within its window and able to answer; every datagram
+// heard by a host's discovery and by a finder's list leaves the list within
+// its bounds, each game once, with its texts printable.
 //
 //   fuzz_packet --make-corpus=FOLDER   writes one datagram of each kind and exits
 //   fuzz_packet [libFuzzer flags] CORPUS...
@@ -13,8 +15,10 @@
 #include <cstring>
 #include <string>
 
+#include "net/discovery.h"
 #include "net/lockstep.h"
 #include "net/packet.h"
+#include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
@@ -39,9 +43,11 @@ int make_corpus(const char* folder) {
     lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
     std::strcpy(seed.rejoin.version, "1.0.0");
     seed.chunk = {30, 4, 1, 5000, 1100, 3, {7, 8, 9}};
-    for (int kind = packet_hello; kind <= packet_ready; ++kind) {
+    seed.probe.sent_ms = 1234;
+    seed.announce = {1234, 1, 41970, 0x42, "1.0.0", 0xabcdef, "lan-host"};
+    for (int kind = packet_hello; kind <= packet_announce; ++kind) {
         seed.kind = static_cast<PacketKind>(kind), seed.protocol = packet_protocol;
-        seed.token = kind == packet_hello || kind == packet_refuse ? 0 : token;
+        seed.token = kind == packet_hello || kind == packet_refuse || kind >= packet_probe ? 0 : token;
         uint8_t bytes[packet_capacity];
         const int size = write_packet(seed, bytes, sizeof bytes);
         const std::string path = std::string(folder) + "/kind_" + std::to_string(kind);
@@ -52,29 +58,64 @@ int make_corpus(const char* folder) {
             return 1;
         }
     }
-    std::printf("fuzz_packet: %d datagrams in %s\n", packet_ready, folder);
+    std::printf("fuzz_packet: %d datagrams in %s\n", packet_announce, folder);
     return 0;
 }
 
 Packet packet;
 Lockstep lockstep;
+DiscoveryHost host = {-1, true, {}, {}, {}, 0, 0, 0};
+DiscoveryFinder finder = {{-1, -1}, {}, 0, "1.0.0", 0xabcdef, 0, {}, 0, 0, 0};
+int64_t now_ms = 0;
+
+bool printable(const char* text, int capacity) {
+    for (int i = 0; i < capacity; ++i) {
+        if (text[i] == '\0') return true;
+        if (text[i] < 0x20 || text[i] > 0x7e) return false;
+    }
+    return false;
+}
+
+// The finder's list after one more datagram: bounded, each host once,
+// every text printable, every game with a port to join.
+void check_discovery(const uint8_t* data, int size) {
+    const DatagramAddress from = datagram_loopback_address(datagram_ipv4, 5000 + (size > 0 ? data[size - 1] : 0));
+    now_ms += 100;
+    discovery_host_hear(&host, data, size, from, now_ms);
+    discovery_find_hear(&finder, data, size, from, now_ms);
+    if (finder.game_count < 0 || finder.game_count > discovery_most_games) broken_promise("a list beyond its bounds");
+    for (int i = 0; i < finder.game_count; ++i) {
+        const DiscoveredGame& game = finder.games[i];
+        if (!printable(game.name, packet_version_capacity) || !printable(game.version, packet_version_capacity))
+            broken_promise("a game's name or version the fonts cannot draw");
+        if (game.address.port == 0) broken_promise("a game listed without its port");
+        if (game.round_trip_ms > discovery_most_round_trip_ms) broken_promise("a stranger's echo taken as a round trip");
+        for (int j = 0; j < i; ++j)
+            if (finder.games[j].host_id == game.host_id) broken_promise("a host listed twice");
+    }
+    // The list is emptied now and then, so that hosts keep being added.
+    if (finder.game_count == discovery_most_games) finder.game_count = 0;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    const char* corpus_flag = "--make-corpus=";
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
-            std::exit(make_corpus((*argv)[i] + std::strlen(corpus_flag)));
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > packet_capacity + 1) return 0;
+    check_discovery(data, static_cast<int>(size));
     if (read_packet(data, static_cast<int>(size), token, &packet) != packet_ok) return 0;
     uint8_t again[packet_capacity];
     const int written = write_packet(packet, again, sizeof again);
-    if (written != static_cast<int>(size) || std::memcmp(again, data, size) != 0)
+    // Another version's probe or announcement may carry fields of its own
+    // after ours: what reads is then what the writer makes, and more.
+    const bool may_grow = (packet.kind == packet_probe || packet.kind == packet_announce) &&
+                          packet.protocol != packet_protocol;
+    if (written == 0 || written > static_cast<int>(size) || (!may_grow && written != static_cast<int>(size)) ||
+        std::memcmp(again, data, static_cast<size_t>(written)) != 0)
         broken_promise("a datagram that reads is not what the writer makes of it");
     if (packet.kind != packet_lockstep) return 0;
     lockstep_start(&lockstep, 0, 4, 0);

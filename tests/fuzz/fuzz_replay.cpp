@@ -20,6 +20,7 @@
 #include "tools/sim/sim_world.h"
 #include "world/new_game.h"
 #include "world/world_arrays.h"
+#include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
@@ -68,10 +69,7 @@ ReplayPlayer player;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     if (!start_sim_world(1)) broken_promise("out of memory for the world or the path search", "");
-    const char* corpus_flag = "--make-corpus=";
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
-            std::exit(make_corpus((*argv)[i] + std::strlen(corpus_flag)));
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     const char* temp = std::getenv("TMPDIR");
     input_path = std::string(temp && *temp ? temp : "/tmp") + "/fuzz_replay_" + std::to_string(getpid()) + ".vrp";
     std::atexit(remove_input);

@@ -19,6 +19,7 @@
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
+#include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
@@ -59,10 +60,7 @@ uint8_t again[snapshot_bytes];
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     if (!start_sim_world(1)) broken_promise("out of memory for the world or the path search", "");
-    const char* corpus_flag = "--make-corpus=";
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp((*argv)[i], corpus_flag, std::strlen(corpus_flag)) == 0)
-            std::exit(make_corpus((*argv)[i] + std::strlen(corpus_flag)));
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     return 0;
 }
 

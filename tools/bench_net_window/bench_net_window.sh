@@ -8,12 +8,7 @@
 # Usage: bench_net_window.sh BUILD_DIR SOURCE_DIR [SECONDS]
 source "$(dirname "$0")/../../tests/e2e/harness.sh"
 seconds=${3:-10}
-start_xserver
-host_display=$DISPLAY
-Xvfb -displayfd 4 -noreset -screen 0 1024x768x24 -nolisten tcp 4>"$work/display2" >"$work/xvfb2.log" 2>&1 &
-background_pids+=($!)
-wait_until 10 test -s "$work/display2" || fail "the second X server did not start"
-guest_display=":$(head -n1 "$work/display2")"
+start_two_xservers
 port=$((44000 + RANDOM % 8000))
 
 start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --record "$work/host.vrp"

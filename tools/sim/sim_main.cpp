@@ -43,7 +43,8 @@ struct SimOptions {
     bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
-    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0, false};
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0,
+                         nullptr, 0, false, nullptr, 0, 0, false};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -54,7 +55,9 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS]; --host with [--no-port-mapping])\n"
+                 "                    (either with [--rejoin-wait SECONDS] [--as-version V] [--discovery-port P]\n"
+                 "                    --host with [--no-port-mapping])\n"
+                 "       varnhold-sim --find [HOST[:PORT]] [--seconds S] [--until N] [--discovery-port P]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
                  "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
@@ -72,6 +75,11 @@ void print_usage(std::FILE* to = stderr) {
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
                  "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
                  "            FILE.seat, and the same command run again after a crash takes it back\n"
+                 "  --find    list the games hosted on the LAN, one line each after S seconds (3 unless\n"
+                 "            given) or once N are listed: NAME  ADDRESS  version V  ROUND-TRIP; asks every\n"
+                 "            link's broadcast address and IPv6 group, and this machine, on UDP 41971 (or\n"
+                 "            --discovery-port), or only HOST; each game listed or gone goes to stderr\n"
+                 "  --as-version  say hello and announce as version V, to see what another version meets\n"
                  "  --no-port-mapping  a host asks its router for no port; by default it asks by UPnP,\n"
                  "            PCP and NAT-PMP beside the lobby, says on stdout what worked and the\n"
                  "            address players on the Internet join, and closes the port at the end\n"
@@ -150,6 +158,30 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             ++i;
         } else if (!std::strcmp(arg, "--no-port-mapping")) {
             options->net.no_port_mapping = true;
+        } else if (!std::strcmp(arg, "--find")) {
+            options->network = options->net.finding = true;
+            if (value && value[0] != '-') {
+                options->net.find_address = value;
+                ++i;
+            }
+        } else if (!std::strcmp(arg, "--seconds") && value) {
+            options->net.find_seconds = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->net.find_seconds < 1 || options->net.find_seconds > 3600) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--until") && value) {
+            options->net.find_until = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->net.find_until < 1 || options->net.find_until > discovery_most_games) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--discovery-port") && value) {
+            options->net.discovery_port = static_cast<int>(std::strtol(value, &end, 10));
+            if (*end || options->net.discovery_port < 1 || options->net.discovery_port > 65535) return false;
+            ++i;
+        } else if (!std::strcmp(arg, "--as-version") && value) {
+            options->net.version = value;
+            if (!*value || std::strlen(value) >= packet_version_capacity) return false;
+            for (const char* c = value; *c; ++c)
+                if (*c < 0x20 || *c > 0x7e) return false;
+            ++i;
         } else if (!std::strcmp(arg, "--deal-other-seed")) {
             options->net.deal_other_seed = true;
         } else {
@@ -226,6 +258,13 @@ int main(int argc, char** argv) {
     if (!parse_options(argc, argv, &options)) {
         print_usage();
         return 2;
+    }
+    if (options.net.finding) {
+        if (options.net.hosting || options.net.join_address) {
+            print_usage();
+            return 2;
+        }
+        return find_network_games(options.net);
     }
     if (options.network) {
         if (options.net.hosting == (options.net.join_address != nullptr)) {

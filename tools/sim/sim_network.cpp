@@ -58,13 +58,17 @@ void close_router() {
         std::fprintf(stderr, "varnhold-sim: router: %s\n", port_mapping_note(router, router_notes_told));
 }
 
+const char* version_played(const SimNetOptions& options) { return options.version ? options.version : game_version(); }
+
 bool run_lobby(const SimNetOptions& options, NetGame* game) {
     static Lobby lobby;
-    const LobbyIdentity identity = {game_version(), rules_fingerprint(), net_random()};
+    const LobbyIdentity identity = {version_played(options), rules_fingerprint(), net_random()};
     const int64_t began = net_now_ms();
     bool opened;
     if (options.hosting) {
         opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
+        if (opened && !lobby_announce(&lobby, net_random(), options.discovery_port))
+            std::fprintf(stderr, "varnhold-sim: not listed on the LAN (%s)\n", datagram_last_error());
         if (opened) std::printf("waiting for a player on port %d\n", options.port);
         std::fflush(stdout);
         if (opened && !options.no_port_mapping) port_mapping_start(&router, options.port, began);
@@ -96,6 +100,10 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         return false;
     }
     if (options.hosting) std::printf("a player joined after %" PRId64 " ms\n", net_now_ms() - began);
+    if (options.hosting)
+        std::printf("announcements %d bytes %lld, discovery datagrams dropped %d\n",
+                    lobby.discovery.announcements_sent, static_cast<long long>(lobby.discovery.bytes_sent),
+                    lobby.discovery.datagrams_dropped);
     *game = lobby.game;
     return true;
 }
@@ -154,6 +162,26 @@ bool come_back(RejoinReturn* back, NetGame* game) {
     }
     *game = back->game;
     return true;
+}
+
+void tell_listing(const char* what, const DiscoveredGame& game, int64_t since_ms) {
+    char line[160];
+    discovered_game_line(game, line, sizeof line);
+    std::fprintf(stderr, "varnhold-sim: %s after %lld ms: %s\n", what, static_cast<long long>(since_ms), line);
+}
+
+// What changed between two lists, told on stderr.
+void tell_changes(const DiscoveryFinder& before, const DiscoveryFinder& after, int64_t since_ms) {
+    for (int i = 0; i < after.game_count; ++i) {
+        bool known = false;
+        for (int j = 0; j < before.game_count; ++j) known = known || before.games[j].host_id == after.games[i].host_id;
+        if (!known) tell_listing("listed", after.games[i], since_ms);
+    }
+    for (int j = 0; j < before.game_count; ++j) {
+        bool kept = false;
+        for (int i = 0; i < after.game_count; ++i) kept = kept || before.games[j].host_id == after.games[i].host_id;
+        if (!kept) tell_listing("gone", before.games[j], since_ms);
+    }
 }
 
 struct Peer {
@@ -323,4 +351,45 @@ int play_network_peer(const SimNetOptions& options) {
     report(peer, game, options);
     stop_sim_world();
     return exit_code;
+}
+
+int find_network_games(const SimNetOptions& options) {
+    static DiscoveryFinder finder, before;
+    const int64_t began = net_now_ms();
+    const int port = options.discovery_port ? options.discovery_port : net_discovery_port;
+    DatagramAddress only;
+    if (options.find_address && !datagram_resolve(options.find_address, port, &only)) {
+        std::fprintf(stderr, "varnhold-sim: cannot find %s (%s)\n", options.find_address, datagram_last_error());
+        return 1;
+    }
+    // The rules' fingerprint is played on the world: what marks a game of other rules.
+    if (!start_sim_world(options.seed)) {
+        std::fprintf(stderr, "varnhold-sim: out of memory\n");
+        return 1;
+    }
+    const uint64_t rules = rules_fingerprint();
+    if (!discovery_find_begin(&finder, version_played(options), rules,
+                              options.find_address ? &only : nullptr, port, began)) {
+        std::fprintf(stderr, "varnhold-sim: cannot look for games (%s)\n", datagram_last_error());
+        stop_sim_world();
+        return 1;
+    }
+    const int64_t seconds = options.find_seconds ? options.find_seconds : 3;
+    while (net_now_ms() - began < seconds * 1000 && (!options.find_until || finder.game_count < options.find_until)) {
+        before = finder;
+        const int64_t now = net_now_ms();
+        discovery_find_update(&finder, now);
+        tell_changes(before, finder, now - began);
+        discovery_find_wait(finder, 10);
+    }
+    discovery_find_end(&finder);
+    stop_sim_world();
+    std::fprintf(stderr, "varnhold-sim: %d probes sent, %d datagrams dropped\n", finder.probes_sent,
+                 finder.datagrams_dropped);
+    for (int i = 0; i < finder.game_count; ++i) {
+        char line[160];
+        discovered_game_line(finder.games[i], line, sizeof line);
+        std::printf("%s\n", line);
+    }
+    return 0;
 }

@@ -17,6 +17,12 @@ struct SimNetOptions {
     int frames_per_second;     // 0: as fast as the other side allows
     bool deal_other_seed;      // a guest that deals from the seed after the host's: games that part
     int rejoin_wait_s;         // how long a dropped side is waited for; 0: the game's own time
+    const char* version;       // another version's text to say hello and announce with; null: ours
+    int discovery_port;        // where hosts hear probes; 0: the game's own
+    bool finding;              // --find: list the games on the LAN instead
+    const char* find_address;  // ...asking only there; null: every link
+    int find_seconds;          // ...for this long; 0: 3 seconds
+    int find_until;            // ...or until this many games are listed; 0: no such end
     bool no_port_mapping;      // a host asks no router for its port
 };
 
@@ -24,3 +30,7 @@ struct SimNetOptions {
 // games alike, 1 when the lobby failed, the games parted or the other side
 // fell silent or left first.
 int play_network_peer(const SimNetOptions& options);
+// Lists the games on the LAN: one line per game on stdout at the end, and
+// on stderr each game as it is listed and gone, with the time since the
+// start. Returns 0, or 1 when no socket opens.
+int find_network_games(const SimNetOptions& options);
