@@ -9,24 +9,30 @@
 #include <string>
 
 #include "net/nat_pmp.h"
+#include "tests/fuzz/corpus_flag.h"
+
+namespace {
+
+int make_corpus(const char* folder_text) {
+    const std::string folder = folder_text;
+    mkdir(folder.c_str(), 0755);
+    std::string pcp(60, '\0');
+    pcp[0] = 2, pcp[1] = '\x81', pcp[36] = 17, pcp[54] = pcp[55] = '\xFF';
+    const std::string answers[] = {pcp, pcp.substr(0, 24), std::string("\0\x80\0\0\0\0\0\x05\x64\xc8\x07\x01", 12),
+                                   std::string("\0\x81\0\0\0\0\0\x05\xa3\xf2\xa3\xf2\0\0\x1c\x20", 16),
+                                   std::string("\0\x81\0\x01", 4)};
+    for (int index = 0; index < 5; ++index) {
+        std::FILE* file = std::fopen((folder + "/answer-" + std::to_string(index)).c_str(), "wb");
+        if (!file || std::fwrite(answers[index].data(), 1, answers[index].size(), file) != answers[index].size()) return 1;
+        std::fclose(file);
+    }
+    return 0;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    for (int i = 1; i < *argc; ++i) {
-        if (std::strncmp((*argv)[i], "--make-corpus=", 14) != 0) continue;
-        const std::string folder = (*argv)[i] + 14;
-        mkdir(folder.c_str(), 0755);
-        std::string pcp(60, '\0');
-        pcp[0] = 2, pcp[1] = '\x81', pcp[36] = 17, pcp[54] = pcp[55] = '\xFF';
-        const std::string answers[] = {pcp, pcp.substr(0, 24), std::string("\0\x80\0\0\0\0\0\x05\x64\xc8\x07\x01", 12),
-                                       std::string("\0\x81\0\0\0\0\0\x05\xa3\xf2\xa3\xf2\0\0\x1c\x20", 16),
-                                       std::string("\0\x81\0\x01", 4)};
-        for (int index = 0; index < 5; ++index) {
-            std::FILE* file = std::fopen((folder + "/answer-" + std::to_string(index)).c_str(), "wb");
-            if (!file || std::fwrite(answers[index].data(), 1, answers[index].size(), file) != answers[index].size()) std::exit(1);
-            std::fclose(file);
-        }
-        std::exit(0);
-    }
+    make_corpus_when_asked(*argc, *argv, make_corpus);
     return 0;
 }
 
