@@ -17,7 +17,7 @@ version=$("$build/varnhold" --version | awk '{print $NF}')
 run() {
     local name=$1 space=$2 in=() mapping=()
     shift 2
-    [ "$space" != - ] && in=(ip netns exec "$space")
+    [ "$space" != - ] && in=(nsenter --net="/run/netns/$space")
     # A host asks no router for its port: the lists are this test's subject.
     [ "$1" = --host ] && mapping=(--no-port-mapping)
     "${in[@]}" "$build/varnhold-sim" "$@" "${mapping[@]}" >"$work/$name.log" 2>"$work/$name.err" &
@@ -51,7 +51,7 @@ ip link add vh-a netns "$a" type veth peer name vh-b netns "$b" 2>/dev/null || s
 for side in a b; do
     eval "space=\$$side"
     # Link-local IPv6 addresses at once, without the wait for duplicates.
-    ip netns exec "$space" sysctl -qw net.ipv6.conf.default.accept_dad=0 net.ipv6.conf.all.accept_dad=0
+    nsenter --net="/run/netns/$space" sysctl -qw net.ipv6.conf.default.accept_dad=0 net.ipv6.conf.all.accept_dad=0
     ip -n "$space" addr add "10.197.0.$([ $side = a ] && echo 1 || echo 2)/24" broadcast 10.197.0.255 dev "vh-$side"
     ip -n "$space" link set lo up && ip -n "$space" link set "vh-$side" up
 done
@@ -84,7 +84,7 @@ ok "the host left the list when its game started; the other stayed"
 run window_host "$a" --host --frames 120 --fps 60
 waiting window_host
 start_xserver
-start_game "$build" ip netns exec "$b" "${game_launcher[@]}" ./varnhold --scale 1 --join --no-record
+start_game "$build" nsenter --net="/run/netns/$b" "${game_launcher[@]}" ./varnhold --scale 1 --join --no-record
 wait_for_text 40 90 "2  " 30 || fail "the window did not list two games"
 shows 40 110 "1  $(hostname | cut -c1-31)  10.197.0.1:41972  version 0.0.1 (other version)" && other=1 || other=2
 hold_key "$other" 1.5
@@ -94,7 +94,7 @@ ended window_host
 wait_for_exit 30 && [ "$exit_code" -eq 0 ] || fail "the window ended with ${exit_code:-none} after its game"
 ok "in the window the marked game cannot be chosen; the other's number key joined it and the game was played"
 kill "$old_host_pid"
-start_game "$build" ip netns exec "$b" "${game_launcher[@]}" ./varnhold --scale 1 --join --no-record
+start_game "$build" nsenter --net="/run/netns/$b" "${game_launcher[@]}" ./varnhold --scale 1 --join --no-record
 wait_for_text 40 130 "Looking for games on the LAN..." 30 || fail "an empty list does not say it looks"
 quit_with_escape "the list"
 ok "Escape leaves the window's list with status 0"

@@ -36,7 +36,9 @@ done
 ip netns add $home 2>"$work/netns.err" || skip "network namespaces are refused here: $(cat "$work/netns.err")"
 ip netns add $router && ip netns add $internet || fail "no second namespace"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
-inside() { ip netns exec "$@"; }
+# Only the network namespace changes: ip netns exec would also remount /sys,
+# which a chroot refuses.
+inside() { nsenter --net="/run/netns/$1" "${@:2}"; }
 
 # The home network 10.77.0.0/24; the Internet 100.200.7.0/24, an address
 # miniupnpd takes for a public one (it refuses private and documentation ones).
@@ -81,7 +83,7 @@ EOF
     pids+=($(cat "$work/miniupnpd.pid" 2>/dev/null))
     kill -0 $router_pid 2>/dev/null || fail "miniupnpd did not start: $(tail -n 3 "$work/miniupnpd.log")"
 }
-# stop_router: miniupnpd ends (ip netns exec runs it as its child and ends with it).
+# stop_router: miniupnpd ends (nsenter becomes it, so its process is the one started here).
 stop_router() {
     kill "$(cat "$work/miniupnpd.pid")" 2>/dev/null
     wait $router_pid 2>/dev/null
