@@ -52,8 +52,8 @@ for side in a b; do
     eval "space=\$$side"
     # Link-local IPv6 addresses at once, without the wait for duplicates.
     nsenter --net="/run/netns/$space" sysctl -qw net.ipv6.conf.default.accept_dad=0 net.ipv6.conf.all.accept_dad=0
-    ip -n "$space" addr add "10.197.0.$([ $side = a ] && echo 1 || echo 2)/24" broadcast 10.197.0.255 dev "vh-$side"
-    ip -n "$space" link set lo up && ip -n "$space" link set "vh-$side" up
+    nsenter --net="/run/netns/$space" ip addr add "10.197.0.$([ $side = a ] && echo 1 || echo 2)/24" broadcast 10.197.0.255 dev "vh-$side"
+    nsenter --net="/run/netns/$space" ip link set lo up && nsenter --net="/run/netns/$space" ip link set "vh-$side" up
 done
 
 run lan_host "$a" --host --frames 60 --fps 60
@@ -64,7 +64,7 @@ listed lan "  10.197.0.1:41970  version $version  [0-9]* ms$" "our version's hos
 listed lan "  10.197.0.1:41972  version 0.0.1 (other version)  [0-9]* ms$" "the other version's host"
 ok "on the namespaces' LAN, over broadcast: $(tr '\n' '|' <"$work/lan.log")"
 address=10.197.0.1:41970
-if ip -n "$b" -6 addr show dev vh-b | grep -q 'inet6 fe80'; then
+if nsenter --net="/run/netns/$b" ip -6 addr show dev vh-b | grep -q 'inet6 fe80'; then
     run lan6 "$b" --find "[ff02::1%vh-b]" --until 2 --seconds 10 && ended lan6
     listed lan6 "  \[fe80::[0-9a-f:]*%[0-9]*\]:41970  version $version  [0-9]* ms$" "the host found over ff02::1"
     ok "over the link-local IPv6 group: $(grep "version $version " "$work/lan6.log")"
