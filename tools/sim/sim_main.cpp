@@ -43,7 +43,7 @@ struct SimOptions {
     bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
-    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0};
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0, 0, {}, {}, false};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -54,7 +54,7 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS])\n"
+                 "                    (either with [--rejoin-wait SECONDS] [--chat-at FRAME:TEXT]...)\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
                  "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
@@ -72,6 +72,8 @@ void print_usage(std::FILE* to = stderr) {
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
                  "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
                  "            FILE.seat, and the same command run again after a crash takes it back\n"
+                 "  --chat-at  say TEXT (1 to 80 printable characters) once FRAME frames ran; each\n"
+                 "            message either side shows is printed: chat at frame F side S: TEXT\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -145,6 +147,15 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             options->net.rejoin_wait_s = static_cast<int>(std::strtol(value, &end, 10));
             if (*end || options->net.rejoin_wait_s < 1 || options->net.rejoin_wait_s > 86400) return false;
             ++i;
+        } else if (!std::strcmp(arg, "--chat-at") && value) {
+            SimNetOptions& net = options->net;
+            const long long frame = std::strtoll(value, &end, 10);
+            if (end == value || *end != ':' || frame < 0 || net.chat_count == sim_most_chats) return false;
+            net.chat_frames[net.chat_count] = frame;
+            net.chat_texts[net.chat_count++] = end + 1;
+            ++i;
+        } else if (!std::strcmp(arg, "--chat-flood")) {
+            options->net.chat_flood = true;
         } else if (!std::strcmp(arg, "--deal-other-seed")) {
             options->net.deal_other_seed = true;
         } else {

@@ -6,6 +6,9 @@
 
 #include "tools/sim/sim_player.h"
 
+// The most --chat-at messages one run says.
+constexpr int sim_most_chats = 16;
+
 struct SimNetOptions {
     bool hosting;
     int port;                  // the host's port
@@ -17,6 +20,10 @@ struct SimNetOptions {
     int frames_per_second;     // 0: as fast as the other side allows
     bool deal_other_seed;      // a guest that deals from the seed after the host's: games that part
     int rejoin_wait_s;         // how long a dropped side is waited for; 0: the game's own time
+    int chat_count;            // --chat-at FRAME:TEXT: said once the local frame_run reaches FRAME
+    long long chat_frames[sim_most_chats];
+    const char* chat_texts[sim_most_chats];
+    bool chat_flood;  // a hostile peer: a message every frame past the bound, and packets as fast as it can
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both
