@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <sys/resource.h>
+
 #include "game/frame_rules.h"
 #include "game/rules_fingerprint.h"
 #include "game/side_command.h"
@@ -260,6 +262,12 @@ void report(const Peer& peer, const NetGame& game, const SimNetOptions& options)
     for (int fault = 1; fault < packet_fault_count; ++fault) dropped += link.faults[fault];
     std::printf("datagrams dropped %d, packets refused %d\n", dropped, peer.play.lockstep.packets_refused);
     std::printf("chat shown %d, refused %d\n", peer.chats_shown, peer.play.lockstep.chats_refused);
+    rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) == 0)
+        std::printf("time on the CPU %.2f s, most memory resident %ld KB\n",
+                    static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+                    usage.ru_maxrss);
     std::printf("final state %016" PRIx64 "\n", digest_game_state().whole);
 }
 
