@@ -133,11 +133,11 @@ constexpr int chat_line_step = 16;
 void draw_chat() {
     for (int i = 0; i < chat_screen.line_count && i < chat_screen_lines; ++i) {
         format_text("%s", chat_screen.lines[i]);
-        draw_text(chat_x, chat_lowest_y + (chat_screen.line_count - 1 - i) * chat_line_step, 255, 255, 160);
+        draw_white(chat_x, chat_lowest_y + (chat_screen.line_count - 1 - i) * chat_line_step);
     }
     if (!chat_screen.typing) return;
     format_text("%s", chat_screen.typed);
-    draw_text(chat_x, chat_typed_y, 160, 255, 160);
+    draw_white(chat_x, chat_typed_y);
 }
 
 char notice[160];
