@@ -221,10 +221,13 @@ void take_chats(Reader* in, LockstepPacket* packet) {
             return;
         }
         chat.frame = static_cast<uint32_t>(frame);
-        std::memcpy(chat.text, in->bytes + in->used, static_cast<size_t>(length));
+        // Each byte is checked, not the text up to a NUL: a NUL within is no text either.
+        for (int k = 0; k < length; ++k) {
+            chat.text[k] = static_cast<char>(in->bytes[in->used + k]);
+            if (chat.text[k] < 0x20 || chat.text[k] > 0x7e) fail(in, packet_bad_field);
+        }
         chat.text[length] = '\0';
         in->used += length;
-        if (!chat_text_fits(chat.text)) fail(in, packet_bad_field);
         least = frame + 1;
     }
 }

@@ -92,6 +92,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"a chat of 81 characters", packet_lockstep, 22, 81, packet_bad_field},
         {"a chat longer than what follows", packet_lockstep, 22, 3, packet_cut_short},
         {"a control character in a chat", packet_lockstep, 24, 0x07, packet_bad_field},
+        {"a NUL in a chat", packet_lockstep, 24, 0x00, packet_bad_field},
         {"a chat past ASCII", packet_lockstep, 23, 0x80, packet_bad_field},
         {"a control character in the version", packet_hello, 9, '\n', packet_bad_field},
         {"a version of 32", packet_hello, 8, 32, packet_bad_field},
