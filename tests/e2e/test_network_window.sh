@@ -6,7 +6,7 @@
 # what each window's status lines say of its own side is what the headless
 # check of its replay gives; both windows chat, keys the game would take
 # typed into the line move neither view nor game, and both replays keep
-# the messages.
+# the messages, which the replay viewer shows (C hides them).
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -135,6 +135,22 @@ read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\
 "$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
 ok "each window shows what the check of its replay gives: $host_line on the host, $guest_selected $guest_gold on the guest"
+
+# The host's replay in the viewer: seeked to shortly before the first
+# message, it shows both as the game did, each at its frame; paused, C
+# hides the chat and shows it again.
+first_frame=$(sed -n 's/^chat at frame \([0-9]*\) side 0: .*/\1/p' "$work/host.check" | head -n1)
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/host.vrp"
+for _ in $(seq $(( (first_frame - 240) / 600 ))); do xdotool key period && sleep 0.2; done
+wait_for_text 8 76 "$said" 30 || fail "the replay viewer does not show the host's message near frame $first_frame"
+wait_for_text 8 76 "Empire 1: Hi host" 30 || fail "the replay viewer does not show the answer after it"
+xdotool key space
+xdotool key c
+wait_until 10 eval '! shows 8 76 "Empire 1: Hi host"' || fail "C does not hide the chat in the replay viewer"
+xdotool key c
+wait_for_text 8 76 "Empire 1: Hi host" 10 || fail "C again does not show the chat"
+quit_with_escape "the replay viewer"
+ok "the replay viewer shows both messages at their frames, and C hides and shows them"
 
 # A guest killed mid-game (a crash, not a leave): the host's window counts down its wait; Escape ends it, status 1.
 port=$((port + 1))
