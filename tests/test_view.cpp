@@ -64,7 +64,6 @@ TEST(ChatLine, TakesEveryKeyWhileOpenAndTypesAtMost80) {
     chat_line_sent(&line);
     EXPECT_FALSE(line.open) << "the line after a send";
     chat_line_key(&line, 0x0D, true);
-    chat_line_key(&line, 'X', true);
     EXPECT_EQ(chat_line_key(&line, 0x1B, true), chat_key_taken) << "Escape on the open line";
     EXPECT_FALSE(line.open) << "the line after Escape";
 }

@@ -85,10 +85,8 @@ both_end 0 "through the relay"
 [ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the replays differ through the relay"
 checks "$work/host.vrp"
 ok "a minute at 60 frames a second through 50 ms each way, 5 % lost, repeated and reordered: alike on both"
-grep '^chat at' "$work/host.log" >"$work/host.chat"
-grep '^chat at' "$work/guest.log" >"$work/guest.chat"
+for side in host guest; do grep '^chat at' "$work/$side.log" >"$work/$side.chat"; done
 [ "$(wc -l <"$work/host.chat")" -eq 4 ] || fail "the host showed $(wc -l <"$work/host.chat") messages of 4"
-grep -q "side 1: $(printf 'g%.0s' $(seq 80))$" "$work/host.chat" || fail "the guest's 80 characters did not reach the host"
 cmp -s "$work/host.chat" "$work/guest.chat" || fail "the two sides showed other messages: $(diff "$work/host.chat" "$work/guest.chat")"
 [ "$(grep -c '^m [01] ' "$work/guest.vrp")" -eq 4 ] || fail "the guest's replay holds $(grep -c '^m ' "$work/guest.vrp") messages"
 checks "$work/guest.vrp"
@@ -192,18 +190,15 @@ ok "400 hostile datagrams from another port changed nothing; the host counted $d
 # The host's frames, time on the CPU and memory with a quiet guest, then with
 # one that puts an 80-character message beside every command (past the
 # bound) and sends its packet at every turn instead of when one is due.
-for guest_kind in quiet flooding; do
+for flood in "" --chat-flood; do
     port=$((port + 2))
     game host --host $port --seed 3 --frames 1200 --fps 60
     sleep 0.3
-    flood=()
-    [ $guest_kind = flooding ] && flood=(--chat-flood)
-    game guest --join 127.0.0.1:$port --frames 1200 --fps 60 "${flood[@]}"
-    both_end 0 "with a $guest_kind guest"
-    echo "measured: the host with a $guest_kind guest: $(grep -E '^(stalled|received|sent|chat shown|time)' "$work/host.log" | tr '\n' ' ')"
+    game guest --join 127.0.0.1:$port --frames 1200 --fps 60 $flood
+    both_end 0 "with a guest ${flood:-that is quiet}"
+    echo "measured: the host, its guest ${flood:-quiet}: $(grep -E '^(stalled|received|sent|chat shown|time)' "$work/host.log" | tr '\n' ' ')"
 done
-shown=$(sed -n 's/^chat shown \([0-9]*\).*/\1/p' "$work/host.log")
-refused=$(sed -n 's/^chat shown [0-9]*, refused \([0-9]*\)$/\1/p' "$work/host.log")
+read -r shown refused < <(sed -n 's/^chat shown \([0-9]*\), refused \([0-9]*\)$/\1 \2/p' "$work/host.log")
 [ "${shown:-99}" -le 30 ] || fail "a flooding guest got $shown messages on screen in 1200 frames (3 per 120 at most)"
 [ "${refused:-0}" -ge 1000 ] || fail "only ${refused:-0} flooded messages refused"
 ok "a guest flooding chat: $shown of its messages shown in 1200 frames, $refused refused, the game alike on both"

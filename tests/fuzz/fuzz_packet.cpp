@@ -87,13 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     ChatMessage message;
     int heard = 0;
-    while (lockstep_next_chat(&lockstep, &message)) {
-        const size_t length = std::strlen(message.text);
-        if (length < 1 || length > packet_chat_capacity) broken_promise("a message of no text or too long");
-        for (size_t i = 0; i < length; ++i)
-            if (message.text[i] < 0x20 || message.text[i] > 0x7e) broken_promise("a message the font cannot draw");
-        ++heard;
-    }
+    for (; lockstep_next_chat(&lockstep, &message); ++heard)
+        for (size_t i = 0; i == 0 || message.text[i]; ++i)
+            if (i >= packet_chat_capacity || message.text[i] < 0x20 || message.text[i] > 0x7e)
+                broken_promise("a message of no text, too long, or that the font cannot draw");
     if (heard > chat_most_per_window) broken_promise("more messages than the bound lets through");
     packet.lockstep = {};
     lockstep_outgoing(lockstep, &packet.lockstep);
