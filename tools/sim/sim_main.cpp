@@ -74,6 +74,8 @@ void print_usage(std::FILE* to = stderr) {
                  "            FILE.seat, and the same command run again after a crash takes it back\n"
                  "  --chat-at  say TEXT (1 to 80 printable characters) once FRAME frames ran; each\n"
                  "            message either side shows is printed: chat at frame F side S: TEXT\n"
+                 "  --chat-flood  (for tests) a peer that floods: a message with every command, past\n"
+                 "            the bound, and its packet sent at every turn\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -151,6 +153,10 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             SimNetOptions& net = options->net;
             const long long frame = std::strtoll(value, &end, 10);
             if (end == value || *end != ':' || frame < 0 || net.chat_count == sim_most_chats) return false;
+            const size_t length = std::strlen(end + 1);
+            if (length < 1 || length > packet_chat_capacity) return false;
+            for (size_t k = 1; k <= length; ++k)
+                if (end[k] < 0x20 || end[k] > 0x7e) return false;
             net.chat_frames[net.chat_count] = frame;
             net.chat_texts[net.chat_count++] = end + 1;
             ++i;
