@@ -45,6 +45,8 @@ int break_message(const char* whole, char lines[][chat_screen_columns + 1], int 
 
 }  // namespace
 
+int64_t chat_clock_ms(uint64_t frames) { return static_cast<int64_t>(frames * 1000 / 60); }
+
 char chat_character(int vk, bool shift) {
     if (vk >= 'A' && vk <= 'Z') return static_cast<char>(shift ? vk : vk - 'A' + 'a');
     if (vk >= '0' && vk <= '9') return shift ? shifted_digits[vk - '0'] : static_cast<char>(vk);

@@ -7,8 +7,11 @@
 // The most characters a message holds, and the most messages on screen.
 constexpr int chat_text_capacity = 80;
 constexpr int chat_board_messages = 4;
-// How long a message stays on the board.
+// How long a message stays on the board, in game time: its frames at 60 a
+// second, so that a slow machine, a stalled game or a replay watched at any
+// speed shows it for the same frames.
 constexpr int64_t chat_shown_ms = 10000;
+int64_t chat_clock_ms(uint64_t frames);
 
 struct ChatEntry {
     int side;

@@ -71,10 +71,10 @@ void keep_keys_from_game(PassInput* input) {
 }
 
 // The messages of the frame that ran: on the board and into the replay.
-void take_chat(NetPlay* play, int64_t now) {
+void take_chat(NetPlay* play) {
     ChatMessage message;
     while (lockstep_next_chat(&play->lockstep, &message)) {
-        chat_board_add(&chat_board, message.side, message.text, now);
+        chat_board_add(&chat_board, message.side, message.text, chat_clock_ms(play->frames_run));
         record_chat(message.side, message.text);
         std::fprintf(stderr, "varnhold: chat at frame %" PRIu32 " side %d: %s\n", message.frame + 1, message.side,
                      message.text);
@@ -264,7 +264,7 @@ bool play_pass(NetPlay* play, bool leaving) {
     read_pass_input(&input);
     keep_keys_from_game(&input);
     const int64_t now = net_now_ms();
-    chat_board_to_screen(chat_board, &chat_line, now);
+    chat_board_to_screen(chat_board, &chat_line, chat_clock_ms(play->frames_run));
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     const bool drawn = input.frame_runs && !leaving;
@@ -282,7 +282,7 @@ bool play_pass(NetPlay* play, bool leaving) {
             run_frame_undrawn(commands, &local_view, input);
         record_game_frame(commands);
         net_play_frame_ran(play, now);
-        take_chat(play, now);
+        take_chat(play);
         chat_moved = false;
         net_play_pace(play, frame_pause_ms(), now);
         line_shown[0] = '\0';

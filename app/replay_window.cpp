@@ -51,10 +51,6 @@ constexpr int vk_end = 0x23;
 constexpr int vk_t = 0x54;
 constexpr int vk_c = 0x43;
 
-// The replay's own clock for the chat board: its frames at 60 a second, so
-// that a message stays its seconds of game time at any speed or pause.
-int64_t replay_clock_ms(uint64_t frames) { return static_cast<int64_t>(frames * 1000 / 60); }
-
 constexpr uint64_t short_step = 10 * seek_frames_per_second;
 constexpr uint64_t long_step = 60 * seek_frames_per_second;
 
@@ -83,8 +79,8 @@ Viewer* viewer_now = nullptr;
 void take_replay_chat(Viewer* viewer, ReplayPlayer* player) {
     ReplayChat chat;
     while (reader_take_chat(&player->reader, &chat))
-        chat_board_add(&viewer->chat, chat.side, chat.text, replay_clock_ms(player->frames));
-    chat_board_to_screen(viewer->chat, nullptr, replay_clock_ms(player->frames));
+        chat_board_add(&viewer->chat, chat.side, chat.text, chat_clock_ms(player->frames));
+    chat_board_to_screen(viewer->chat, nullptr, chat_clock_ms(player->frames));
 }
 
 double ms_since(Clock::time_point from) {
@@ -177,7 +173,7 @@ void viewer_key(Viewer* viewer, const ReplayPlayer& player, int vk) {
     case vk_c:
         viewer->chat.hidden = !viewer->chat.hidden;
         viewer->camera_moved = true;
-        chat_board_to_screen(viewer->chat, nullptr, replay_clock_ms(at));
+        chat_board_to_screen(viewer->chat, nullptr, chat_clock_ms(at));
         break;
     case vk_comma: ask_seek(viewer, at, true, short_step); break;
     case vk_period: ask_seek(viewer, at, false, short_step); break;
