@@ -34,6 +34,7 @@ const char* const help_lines[] = {
     "F5-F8 change speed.",
     "M move window.",
     "Alt+Enter full screen.",
+    "Enter chat, in a network game.",
 };
 const char* const save_help_line = "F9 save the game.";
 // A replay watched takes none of the game's commands: its page holds the
