@@ -282,8 +282,9 @@ bool play_pass(NetPlay* play, bool leaving) {
             run_frame_undrawn(commands, &local_view, input);
         record_game_frame(commands);
         net_play_frame_ran(play, now);
-        take_chat(play);
+        // The frame drew the chat as it stood; what this frame brings is still to show.
         chat_moved = false;
+        take_chat(play);
         net_play_pace(play, frame_pause_ms(), now);
         line_shown[0] = '\0';
         still_lost = false;
