@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/banner.h"
+#include "app/chat.h"
 #include "app/game_window.h"
 #include "app/input_state.h"
 #include "app/saving.h"
@@ -44,6 +45,44 @@ char line_shown[line_capacity * 2];
 bool still_lost = false;
 // A player who leaves runs the frames they gave commands for, for at most this long.
 constexpr int64_t leaving_ms = 2000;
+// The line being typed and what both sides said; chat_moved while the
+// picture on screen does not show them as they stand.
+ChatLine chat_line;
+ChatBoard chat_board;
+bool chat_moved = false;
+
+// A key that goes to the chat line instead of the game: Enter opens it,
+// and while it is open every key types into it, sends or closes it. A
+// message the rate holds back stays on the line to be sent again.
+bool chat_takes_event(NetPlay* play, const PlatformEvent& event) {
+    if (event.type != platform_event_key_down && event.type != platform_event_key_up) return false;
+    const ChatKeyResult result = chat_line_key(&chat_line, event.key, event.type == platform_event_key_down);
+    if (result == chat_key_send && lockstep_say(&play->lockstep, chat_line.text)) chat_line_sent(&chat_line);
+    if (result != chat_key_passed) chat_moved = true;
+    return result != chat_key_passed;
+}
+
+// While the line is open the keyboard reaches neither the view nor the
+// command: only the mouse plays.
+void keep_keys_from_game(PassInput* input) {
+    if (!chat_line.open) return;
+    std::memset(input->keys, 0, sizeof input->keys);
+    std::memset(input->direct_keys, 0, sizeof input->direct_keys);
+    input->deals = 0;
+    input->deal_seed = 0;
+}
+
+// The messages of the frame that ran: on the board and into the replay.
+void take_chat(NetPlay* play) {
+    ChatMessage message;
+    while (lockstep_next_chat(&play->lockstep, &message)) {
+        chat_board_add(&chat_board, message.side, message.text, chat_clock_ms(play->frames_run));
+        record_chat(message.side, message.text);
+        std::fprintf(stderr, "varnhold: chat at frame %" PRIu32 " side %d: %s\n", message.frame + 1, message.side,
+                     message.text);
+        chat_moved = true;
+    }
+}
 
 // The window's events while no frame may use them: true when the player
 // asks to leave (Escape or the window closed).
@@ -334,12 +373,14 @@ bool play_pass(NetPlay* play, bool leaving) {
     PlatformEvent event;
     if (platform_poll_event(&event)) {
         if (event.type == platform_event_quit) return false;
-        window_procedure(event);
+        if (!chat_takes_event(play, event)) window_procedure(event);
         return true;
     }
     PassInput input;
     read_pass_input(&input);
+    keep_keys_from_game(&input);
     const int64_t now = net_now_ms();
+    chat_board_to_screen(chat_board, &chat_line, chat_clock_ms(play->frames_run));
     net_play_exchange(play, now);
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     const bool drawn = input.frame_runs && !leaving;
@@ -357,6 +398,9 @@ bool play_pass(NetPlay* play, bool leaving) {
             run_frame_undrawn(commands, &local_view, input);
         record_game_frame(commands);
         net_play_frame_ran(play, now);
+        // The frame drew the chat as it stood; what this frame brings is still to show.
+        chat_moved = false;
+        take_chat(play);
         net_play_pace(play, frame_pause_ms(), now);
         line_shown[0] = '\0';
         still_lost = false;
@@ -372,7 +416,9 @@ bool play_pass(NetPlay* play, bool leaving) {
         last_view_step_ms = now;
         char line[sizeof line_shown];
         net_play_waiting_line(*play, now, line, sizeof line);
-        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || std::strcmp(line, line_shown) != 0 || still_lost) {
+        if (std::memcmp(&seen, &local_view, sizeof seen) != 0 || std::strcmp(line, line_shown) != 0 || still_lost ||
+            chat_moved) {
+            chat_moved = false;
             draw_still_frame(local_view);
             char text[banner_most_lines][line_capacity];
             const int count = wrap_banner_text(line, text[0], line_capacity, banner_most_lines);

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "app/banner.h"
+#include "app/chat.h"
 #include "app/game_window.h"
 #include "app/options.h"
 #include "app/replay_pace.h"
@@ -48,6 +49,8 @@ constexpr int vk_close_bracket = 0xDD;
 constexpr int vk_home = 0x24;
 constexpr int vk_end = 0x23;
 constexpr int vk_t = 0x54;
+constexpr int vk_c = 0x43;
+
 constexpr uint64_t short_step = 10 * seek_frames_per_second;
 constexpr uint64_t long_step = 60 * seek_frames_per_second;
 
@@ -66,9 +69,19 @@ struct Viewer {
     bool seek_asked;
     uint64_t seek_frame;  // where the seek asked goes
     bool take_over;       // leave the replay for a game from its moment
+    ChatBoard chat;       // what the players said, on the replay's clock (C hides it)
 };
 
 Viewer* viewer_now = nullptr;
+
+// The chat lines read with the frame just played, onto the board; after a
+// seek the board starts empty.
+void take_replay_chat(Viewer* viewer, ReplayPlayer* player) {
+    ReplayChat chat;
+    while (reader_take_chat(&player->reader, &chat))
+        chat_board_add(&viewer->chat, chat.side, chat.text, chat_clock_ms(player->frames));
+    chat_board_to_screen(viewer->chat, nullptr, chat_clock_ms(player->frames));
+}
 
 double ms_since(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
@@ -157,6 +170,11 @@ void viewer_key(Viewer* viewer, const ReplayPlayer& player, int vk) {
     switch (vk) {
     case vk_escape: viewer->leave = true; break;
     case vk_t: viewer->leave = viewer->take_over = true; break;
+    case vk_c:
+        viewer->chat.hidden = !viewer->chat.hidden;
+        viewer->camera_moved = true;
+        chat_board_to_screen(viewer->chat, nullptr, chat_clock_ms(at));
+        break;
     case vk_comma: ask_seek(viewer, at, true, short_step); break;
     case vk_period: ask_seek(viewer, at, false, short_step); break;
     case vk_open_bracket: ask_seek(viewer, at, true, long_step); break;
@@ -290,6 +308,11 @@ ReplayStep run_seek(ReplayPlayer* player, Viewer* viewer, bool* stopped) {
     }
     const ReplayStep step = seek_to_frame(viewer->seek, player, viewer->seek_frame, *stopped);
     keep_free_camera(viewer);
+    ReplayChat passed_over;
+    while (reader_take_chat(&player->reader, &passed_over)) {
+    }
+    chat_board_clear(&viewer->chat);
+    chat_board_to_screen(viewer->chat, nullptr, 0);
     time_bar.frame = player->frames;
     restart_pace(&viewer->pace, now_ms());
     *stopped = step != replay_step_played;
@@ -345,6 +368,7 @@ int watch(ReplayPlayer* player, Viewer* viewer) {
         frame_shown = frame_due(*viewer);
         time_bar.frame = player->frames + 1;
         step = replay_play_pass(player, watched_pass);
+        take_replay_chat(viewer, player);
         if (step == replay_step_played) note_seek_point(viewer->seek, player);
         const bool frame_ran = player->frames != frames_before;
         const bool frame_drawn = frame_shown && frame_ran;
@@ -431,6 +455,7 @@ int watch_replay(const GameOptions& options) {
         time_bar = {true, 0, seek.length};
         exit_code = watch(&player, &viewer);
         time_bar.shown = false;
+        chat_screen = ChatScreen();
         pauses_counted = false;
         delete[] viewer.frozen;
         if (viewer.take_over)

@@ -34,6 +34,7 @@ const char* const help_lines[] = {
     "F5-F8 change speed.",
     "M move window.",
     "Alt+Enter full screen.",
+    "Enter chat, in a network game.",
 };
 const char* const save_help_line = "F9 save the game.";
 // A replay watched takes none of the game's commands: its page holds the
@@ -45,6 +46,7 @@ const char* const replay_help_lines[] = {
     "[ and ] back and on a minute.",
     "Home and End to the start and the end.",
     "T take over: play on from here.",
+    "C hide or show the chat.",
     "F2-F4 different unit size.",
     "SHIFT-Dir. change view, PGDWN-PGUP zoom.",
     "Dir. move map.",
@@ -122,6 +124,23 @@ void draw_status(const View& view) {
     draw_white(text_x, line_y(6));
 }
 
+// The typed line at the foot; the said lines above it, clear of a
+// replay's time bar and of a notice.
+constexpr int chat_x = 8;
+constexpr int chat_typed_y = 16;
+constexpr int chat_lowest_y = 76;
+constexpr int chat_line_step = 16;
+
+void draw_chat() {
+    for (int i = 0; i < chat_screen.line_count && i < chat_screen_lines; ++i) {
+        format_text("%s", chat_screen.lines[i]);
+        draw_white(chat_x, chat_lowest_y + (chat_screen.line_count - 1 - i) * chat_line_step);
+    }
+    if (!chat_screen.typing) return;
+    format_text("%s", chat_screen.typed);
+    draw_white(chat_x, chat_typed_y);
+}
+
 char notice[160];
 int notice_left = 0;
 
@@ -160,6 +179,7 @@ void draw_end_screen() {
 
 bool save_key_offered = false;
 TimeBar time_bar = {false, 0, 0};
+ChatScreen chat_screen = {};
 
 void draw_screens(const View& view) {
     if (view.help_visible)
@@ -171,6 +191,7 @@ void draw_screens(const View& view) {
     draw_end_screen();
     draw_notice();
     draw_time_bar();
+    draw_chat();
 }
 
 void show_notice(const char* text) {

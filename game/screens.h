@@ -21,6 +21,19 @@ struct TimeBar {
 };
 extern TimeBar time_bar;
 
+// Set in a network game and in a replay of one: what the players said,
+// lines already broken to fit, drawn from the foot of the screen up, the
+// last one lowest, and under them the line being typed, when one is.
+constexpr int chat_screen_lines = 8;
+constexpr int chat_screen_columns = 79;
+struct ChatScreen {
+    int line_count;
+    char lines[chat_screen_lines][chat_screen_columns + 1];
+    bool typing;
+    char typed[chat_screen_columns + 1];
+};
+extern ChatScreen chat_screen;
+
 // A line of the program's own (a save made, or why it could not be) shown
 // at the foot of the screen for the next notice_frames frames.
 constexpr int notice_frames = 300;

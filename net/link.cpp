@@ -63,6 +63,11 @@ int link_datagram(const Link& link, const Lockstep& lockstep, uint8_t* bytes, in
     packet.protocol = packet_protocol;
     packet.token = link.game.token;
     lockstep_outgoing(lockstep, &packet.lockstep);
+    const int size = write_packet(packet, bytes, capacity);
+    // Commands that fill the datagram (64 of them each dealing and moving
+    // far, never a person's) still go: the game matters more than its chat.
+    if (size > 0 || packet.lockstep.chat_count == 0) return size;
+    packet.lockstep.chat_count = 0;
     return write_packet(packet, bytes, capacity);
 }
 

@@ -1,5 +1,6 @@
 #include "net/lockstep.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -76,6 +77,52 @@ bool plausible(const Lockstep& lockstep, const LockstepPacket& packet) {
     for (int i = 0; i < packet.digest_count; ++i)
         if (packet.digests[i].frame >= window_end) return false;
     return true;
+}
+
+// Whether a side may say something at frame: later than its last message,
+// and fewer than chat_most_per_window in the window that ends there.
+bool chat_allowed(const Lockstep& lockstep, int side, uint32_t frame) {
+    const int said = lockstep.chat_said_count[side];
+    if (said > 0 && frame <= lockstep.chat_said[side][said - 1]) return false;
+    int recent = 0;
+    for (int i = 0; i < said; ++i)
+        if (frame - lockstep.chat_said[side][i] < chat_window_frames) ++recent;
+    return recent < chat_most_per_window;
+}
+
+// A message both sides keep: counted against its side and due at its frame.
+bool keep_chat(Lockstep* lockstep, int side, uint32_t frame, const char* text) {
+    if (!chat_allowed(*lockstep, side, frame) || lockstep->chat_due_count == lockstep_chat_slots) return false;
+    int& said = lockstep->chat_said_count[side];
+    if (said == chat_most_per_window) {
+        std::memmove(lockstep->chat_said[side], lockstep->chat_said[side] + 1, sizeof(uint32_t) * (said - 1));
+        --said;
+    }
+    lockstep->chat_said[side][said++] = frame;
+    ChatMessage& due = lockstep->chat_due[lockstep->chat_due_count++];
+    due.frame = frame;
+    due.side = side;
+    std::snprintf(due.text, sizeof due.text, "%s", text);
+    return true;
+}
+
+void forget_held_chat(Lockstep* lockstep) {
+    int kept = 0;
+    for (int i = 0; i < lockstep->chat_unheld_count; ++i)
+        if (lockstep->chat_unheld[i].frame >= lockstep->peer_holds)
+            lockstep->chat_unheld[kept++] = lockstep->chat_unheld[i];
+    lockstep->chat_unheld_count = kept;
+}
+
+// The other side's messages that go with the commands just taken, those
+// below known_before having been taken with their commands already.
+void take_chats(Lockstep* lockstep, const LockstepPacket& packet, uint32_t known_before) {
+    const int remote = remote_side(*lockstep);
+    for (int i = 0; i < packet.chat_count; ++i) {
+        const PacketChat& chat = packet.chats[i];
+        if (chat.frame < known_before || chat.frame >= lockstep->known[remote]) continue;
+        if (!keep_chat(lockstep, remote, chat.frame, chat.text)) ++lockstep->chats_refused;
+    }
 }
 
 }  // namespace
@@ -182,6 +229,15 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
         sent.whole = record.whole;
         std::memcpy(sent.fingerprint, record.fingerprint, packet_fingerprint_bytes);
     }
+    packet->chat_count = 0;
+    for (int i = 0; i < lockstep.chat_unheld_count && packet->chat_count < packet_most_chats; ++i) {
+        const ChatMessage& chat = lockstep.chat_unheld[i];
+        if (chat.frame < packet->first || chat.frame - packet->first >= static_cast<uint32_t>(packet->command_count))
+            continue;
+        PacketChat& sent = packet->chats[packet->chat_count++];
+        sent.frame = chat.frame;
+        std::memcpy(sent.text, chat.text, sizeof sent.text);
+    }
 }
 
 bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms) {
@@ -198,10 +254,13 @@ bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t
     if (packet.commands_held > lockstep->peer_holds) lockstep->peer_holds = packet.commands_held;
     if (packet.digests_held > lockstep->peer_digests_held) lockstep->peer_digests_held = packet.digests_held;
     const int remote = remote_side(*lockstep);
+    const uint32_t known_before = lockstep->known[remote];
     for (int i = 0; i < packet.command_count; ++i) {
         if (packet.first + static_cast<uint32_t>(i) != lockstep->known[remote]) continue;  // held already
         slot(lockstep, remote, lockstep->known[remote]++) = packet.commands[i];
     }
+    take_chats(lockstep, packet, known_before);
+    forget_held_chat(lockstep);
     for (int i = 0; i < packet.digest_count; ++i) {
         if (packet.digests[i].frame < lockstep->digests_held) continue;  // held already
         take_remote_digest(lockstep, packet.digests[i]);
@@ -218,6 +277,33 @@ bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t
         else if (lockstep->next_frame > lockstep->peer_last_frame)
             part(lockstep, parted_overrun, lockstep->peer_last_frame);
     }
+    return true;
+}
+
+bool lockstep_say(Lockstep* lockstep, const char* text) {
+    int length = 0;
+    for (; length <= packet_chat_capacity && text[length]; ++length)
+        if (text[length] < 0x20 || text[length] > 0x7e) return false;
+    const int local = lockstep->local_side;
+    const uint32_t frame = lockstep->known[local];
+    if (length == 0 || length > packet_chat_capacity || lockstep->leaving ||
+        lockstep->chat_unheld_count == lockstep_chat_slots || !keep_chat(lockstep, local, frame, text))
+        return false;
+    lockstep->chat_unheld[lockstep->chat_unheld_count++] = lockstep->chat_due[lockstep->chat_due_count - 1];
+    return true;
+}
+
+bool lockstep_next_chat(Lockstep* lockstep, ChatMessage* message) {
+    int best = -1;
+    for (int i = 0; i < lockstep->chat_due_count; ++i) {
+        const ChatMessage& due = lockstep->chat_due[i];
+        if (due.frame >= lockstep->next_frame) continue;
+        const ChatMessage* chosen = best < 0 ? nullptr : &lockstep->chat_due[best];
+        if (!chosen || due.frame < chosen->frame || (due.frame == chosen->frame && due.side < chosen->side)) best = i;
+    }
+    if (best < 0) return false;
+    *message = lockstep->chat_due[best];
+    lockstep->chat_due[best] = lockstep->chat_due[--lockstep->chat_due_count];
     return true;
 }
 

@@ -27,6 +27,22 @@ constexpr int64_t lockstep_rejoin_wait_ms = 300000;
 // come every 50 ms at the latest, so forgeries mixed among them never last this long.
 constexpr int64_t lockstep_refusal_limit_ms = 2000;
 
+// Chat: a side says at most chat_most_per_window messages in any
+// chat_window_frames frames (two seconds at the network pace), one a frame
+// at most. Both sides judge each message by its frame alone, so a message
+// one side keeps the other keeps too, and a side that floods gets nothing
+// more through.
+constexpr int chat_most_per_window = packet_most_chats;
+constexpr uint32_t chat_window_frames = 120;
+// Messages kept: the rate above never fills these.
+constexpr int lockstep_chat_slots = 16;
+
+struct ChatMessage {
+    uint32_t frame;  // shown, on both screens and in both replays, once this frame ran
+    int side;
+    char text[packet_chat_capacity + 1];
+};
+
 enum LockstepStatus {
     lockstep_running,
     lockstep_waiting,      // silent for lockstep_wait_notice_ms or more
@@ -84,6 +100,14 @@ struct Lockstep {
     int packets_taken;
     int packets_refused;  // out of window, wrong side, or claims nothing sent could justify
     int digests_lost;     // pushed out of a full table before they were compared
+
+    ChatMessage chat_unheld[lockstep_chat_slots];  // ours, until the other side holds their frame's command
+    int chat_unheld_count;
+    ChatMessage chat_due[lockstep_chat_slots];  // both sides', until their frame ran
+    int chat_due_count;
+    uint32_t chat_said[side_count][chat_most_per_window];  // each side's last messages' frames, oldest first
+    int chat_said_count[side_count];
+    int chats_refused;  // the other side's, past the bound
 };
 
 // A new game: frames below the delay run with empty commands on both sides.
@@ -117,6 +141,13 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet);
 // cannot be from an honest peer of this game; old, repeated and reordered
 // packets are taken for whatever they still add.
 bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t now_ms);
+
+// A message of ours, going with the next command we give. False when the
+// text is not 1 to packet_chat_capacity printable characters, or the
+// bound holds it back (say it again in a moment).
+bool lockstep_say(Lockstep* lockstep, const char* text);
+// After a frame ran: its messages one by one, side 0's before side 1's.
+bool lockstep_next_chat(Lockstep* lockstep, ChatMessage* message);
 
 // From now on every packet says we leave, and that our game ends at
 // next_frame: commands given for later frames are taken back.

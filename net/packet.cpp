@@ -169,6 +169,69 @@ uint32_t take_frame_near(Reader* in, uint32_t near) {
     return static_cast<uint32_t>(frame);
 }
 
+// A chat's text: 1 to packet_chat_capacity printable characters.
+bool chat_text_fits(const char* text) {
+    int length = 0;
+    for (; length <= packet_chat_capacity && text[length]; ++length)
+        if (text[length] < 0x20 || text[length] > 0x7e) return false;
+    return length >= 1 && length <= packet_chat_capacity;
+}
+
+// Each chat goes as its frame's distance past the one before (the first's
+// past the first command's frame), then its text with its length before it.
+void put_chats(Writer* out, const LockstepPacket& packet) {
+    if (packet.chat_count < 0 || packet.chat_count > packet_most_chats) out->failed = true;
+    if (out->failed) return;
+    put_number(out, static_cast<uint64_t>(packet.chat_count), 1);
+    uint64_t least = packet.first;
+    for (int i = 0; i < packet.chat_count; ++i) {
+        const PacketChat& chat = packet.chats[i];
+        if (chat.frame < least || chat.frame >= packet.first + static_cast<uint64_t>(packet.command_count) ||
+            !chat_text_fits(chat.text)) {
+            out->failed = true;
+            return;
+        }
+        put_varint(out, chat.frame - least);
+        const int length = static_cast<int>(std::strlen(chat.text));
+        put_number(out, static_cast<uint64_t>(length), 1);
+        put_bytes(out, chat.text, length);
+        least = chat.frame + uint64_t{1};
+    }
+}
+
+void take_chats(Reader* in, LockstepPacket* packet) {
+    packet->chat_count = static_cast<int>(take_number(in, 1));
+    if (packet->chat_count > packet_most_chats) {
+        fail(in, packet_bad_field);
+        return;
+    }
+    uint64_t least = packet->first;
+    const uint64_t end = packet->first + static_cast<uint64_t>(packet->command_count);
+    for (int i = 0; i < packet->chat_count && in->fault == packet_ok; ++i) {
+        PacketChat& chat = packet->chats[i];
+        const uint64_t frame = least + take_varint(in);
+        const int length = static_cast<int>(take_number(in, 1));
+        if (in->fault != packet_ok) return;
+        if (frame >= end || length < 1 || length > packet_chat_capacity) {
+            fail(in, packet_bad_field);
+            return;
+        }
+        if (length > in->size - in->used) {
+            fail(in, packet_cut_short);
+            return;
+        }
+        chat.frame = static_cast<uint32_t>(frame);
+        // Each byte is checked, not the text up to a NUL: a NUL within is no text either.
+        for (int k = 0; k < length; ++k) {
+            chat.text[k] = static_cast<char>(in->bytes[in->used + k]);
+            if (chat.text[k] < 0x20 || chat.text[k] > 0x7e) fail(in, packet_bad_field);
+        }
+        chat.text[length] = '\0';
+        in->used += length;
+        least = frame + 1;
+    }
+}
+
 void put_lockstep(Writer* out, const LockstepPacket& packet) {
     if (packet.side > 1 || packet.leaving > 1 || packet.parting > 1 || packet.command_count < 0 ||
         packet.command_count > packet_most_commands || packet.digest_count < 0 ||
@@ -193,6 +256,7 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
         put_number(out, packet.digests[i].whole, 8);
         for (uint8_t byte : packet.digests[i].fingerprint) put_number(out, byte, 1);
     }
+    put_chats(out, packet);
 }
 
 void take_lockstep(Reader* in, LockstepPacket* packet) {
@@ -225,6 +289,7 @@ void take_lockstep(Reader* in, LockstepPacket* packet) {
         packet->digests[i].whole = take_number(in, 8);
         for (uint8_t& byte : packet->digests[i].fingerprint) byte = static_cast<uint8_t>(take_number(in, 1));
     }
+    take_chats(in, packet);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 constexpr int packet_capacity = 1200;
 // Every datagram opens with these two bytes, the protocol version and its kind.
 constexpr uint8_t packet_magic[2] = {'V', 'h'};
-constexpr uint8_t packet_protocol = 2;
+constexpr uint8_t packet_protocol = 3;
 // Magic, protocol, kind and the session token.
 constexpr int packet_header_size = 8;
 // The most commands and census digests one lockstep packet carries.
@@ -97,6 +97,20 @@ struct PingPacket {
 // fields and the groups of slots that moved when two games part.
 constexpr int packet_fingerprint_bytes = 32;
 
+// Chat rides beside the commands: a message goes with the command of its
+// frame, so it is resent and acknowledged with it. Printable ASCII (0x20
+// to 0x7E, every one of which the overlay's large font draws), at most
+// this long: a whole line of the picture.
+constexpr int packet_chat_capacity = 80;
+// The most messages one packet carries: a side says at most this many in
+// any chat_window_frames, longer than the commands one packet holds.
+constexpr int packet_most_chats = 3;
+
+struct PacketChat {
+    uint32_t frame;  // the command's frame it goes with
+    char text[packet_chat_capacity + 1];  // NUL-terminated, 1 to packet_chat_capacity characters
+};
+
 struct PacketDigest {
     uint32_t frame;
     uint64_t whole;
@@ -117,6 +131,8 @@ struct LockstepPacket {
     SideCommand commands[packet_most_commands];
     int digest_count;          // up to packet_most_digests, in rising frames
     PacketDigest digests[packet_most_digests];
+    int chat_count;            // up to packet_most_chats, at rising frames among the commands'
+    PacketChat chats[packet_most_chats];
 };
 
 // The hello's version and rules, and the secret both sides learned at the

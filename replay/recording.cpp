@@ -40,6 +40,10 @@ void record_game_frame(const FrameCommands& commands) {
     if (census_frame()) writer_digest(&writer, frames, digest_game_state());
 }
 
+void record_chat(int side, const char* text) {
+    if (writer_is_open(writer)) writer_chat(&writer, side, text);
+}
+
 void stop_recording() {
     if (writer_is_open(writer)) writer_close(&writer, frames, digest_game_state());
 }

@@ -17,6 +17,8 @@ void start_recording(const char* record_path, bool no_record, const ReplayGame& 
                      bool from_snapshot = false);
 // After each frame, the commands it ran on.
 void record_game_frame(const FrameCommands& commands);
+// After a frame: what a side said at it.
+void record_chat(int side, const char* text);
 // Writes the end with the state as the game leaves it.
 void stop_recording();
 // The file being written, or null.

@@ -1,6 +1,7 @@
 // What a replay keeps of a game, and the fixed words and limits of its
-// file, shared by the writer and the reader (docs/replays.md). Format 3
-// keeps each side's commands frame by frame from a deal or a snapshot;
+// file, shared by the writer and the reader (docs/replays.md). Format 4
+// keeps each side's commands frame by frame from a deal or a snapshot, and
+// what the players said to each other; format 3 the same without the chat;
 // format 2 did the same from a deal with a smaller digest; format 1 kept
 // its player's loop passes.
 #pragma once
@@ -13,7 +14,9 @@
 #include "state/state_digest.h"
 
 constexpr const char* replay_format_name = "varnhold-replay";
-constexpr int replay_format_version = 3;
+constexpr int replay_format_version = 4;
+// The first format that holds chat lines.
+constexpr int replay_chat_format_version = 4;
 constexpr int replay_oldest_format_version = 1;
 
 // What the header says of the game besides its first seed.
@@ -41,6 +44,16 @@ constexpr uint32_t replay_longest_run = 1000000;
 // a long while of a minimised game spinning with a key held; no more, so
 // that no file, however small, keeps a reader busy for long.
 constexpr uint64_t replay_most_passes = 100000000;
+// A chat line's text: 1 to this many printable characters, as a network
+// game's packets carry it.
+constexpr int replay_chat_capacity = 80;
+// Chat lines a reader keeps until the player takes them; a file that
+// holds more between two frames loses the oldest.
+constexpr int replay_chats_kept = 8;
+struct ReplayChat {
+    int side;
+    char text[replay_chat_capacity + 1];
+};
 // The longest game version the header may name.
 constexpr int replay_version_capacity = 32;
 

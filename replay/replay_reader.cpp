@@ -81,6 +81,25 @@ bool fail(ReplayReader* reader, const char* what) {
 }
 
 // "+HH" or "-HH" for a key or a button below limit.
+// "m SIDE TEXT": what a side said, 1 to replay_chat_capacity printable characters.
+bool parse_chat(ReplayReader* reader, const char* text) {
+    const char* p = text + 1;
+    int64_t side = 0;
+    if (*p++ != ' ' || !parse_number(&p, 0, side_count - 1, &side) || *p++ != ' ')
+        return fail(reader, "a chat line this game cannot read");
+    const size_t length = std::strlen(p);
+    if (length < 1 || length > replay_chat_capacity) return fail(reader, "a chat line of no text or too long a text");
+    if (reader->chat_count == replay_chats_kept) {
+        std::memmove(reader->chats, reader->chats + 1, sizeof reader->chats[0] * (replay_chats_kept - 1));
+        --reader->chat_count;
+        ++reader->chats_lost;
+    }
+    ReplayChat& chat = reader->chats[reader->chat_count++];
+    chat.side = static_cast<int>(side);
+    std::memcpy(chat.text, p, length + 1);
+    return true;
+}
+
 bool parse_table_change(const char** p, int limit, uint8_t* table) {
     const char sign = **p;
     if (sign != '+' && sign != '-') return false;
@@ -416,14 +435,19 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header) {
 ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommands* commands, ReplayRecord* record) {
     if (reader->finished || !reader->file) return reader->finished ? reader->last_type : record_bad;
     char text[replay_line_capacity];
-    ++reader->line_number;
     int length = 0;
-    switch (read_line(reader->file, text, replay_line_capacity, &length)) {
-    case line_read: break;
-    case line_end_of_file:
-    case line_cut: return finish(reader, record_cut);
-    case line_too_long: fail(reader, "a line longer than any replay line"); return finish(reader, record_bad);
-    case line_bad_byte: fail(reader, "a byte that is not text"); return finish(reader, record_bad);
+    for (;;) {
+        ++reader->line_number;
+        switch (read_line(reader->file, text, replay_line_capacity, &length)) {
+        case line_read: break;
+        case line_end_of_file:
+        case line_cut: return finish(reader, record_cut);
+        case line_too_long: fail(reader, "a line longer than any replay line"); return finish(reader, record_bad);
+        case line_bad_byte: fail(reader, "a byte that is not text"); return finish(reader, record_bad);
+        }
+        if (text[0] != 'm' || reader->format_version < replay_chat_format_version) break;
+        if (!parse_chat(reader, text)) return finish(reader, record_bad);
+        reader->file_hash = hash_line(reader->file_hash, text, length);
     }
     const ReplayRecordType type = parse_record(reader, text, pass, commands, record);
     reader->file_hash = hash_line(reader->file_hash, text, length);
@@ -443,6 +467,15 @@ bool reader_go_to(ReplayReader* reader, const ReaderPlace& place) {
     reader->file_hash = place.file_hash;
     reader->finished = place.finished;
     reader->last_type = place.last_type;
+    reader->chat_count = 0;
+    return true;
+}
+
+bool reader_take_chat(ReplayReader* reader, ReplayChat* chat) {
+    if (reader->chat_count == 0) return false;
+    *chat = reader->chats[0];
+    std::memmove(reader->chats, reader->chats + 1, sizeof *chat * static_cast<size_t>(reader->chat_count - 1));
+    --reader->chat_count;
     return true;
 }
 

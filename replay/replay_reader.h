@@ -45,6 +45,11 @@ struct ReplayReader {
     ReplayRecordType last_type;
     uint32_t file_hash;  // of every byte before the line being read
     char error[replay_error_capacity];
+    // Chat lines read since the caller last took them, oldest first. They
+    // lie between the records and are no record of their own.
+    ReplayChat chats[replay_chats_kept];
+    int chat_count;
+    int chats_lost;  // pushed out before they were taken
 };
 
 // Opens the file and reads its header. False with reader->error set (one
@@ -55,6 +60,8 @@ bool reader_open(ReplayReader* reader, const char* path, ReplayHeader* header);
 // reader->error says what is wrong.
 ReplayRecordType reader_next(ReplayReader* reader, PassInput* pass, FrameCommands* commands, ReplayRecord* record);
 void reader_close(ReplayReader* reader);
+// The oldest chat line not yet taken; false when there is none.
+bool reader_take_chat(ReplayReader* reader, ReplayChat* chat);
 
 // Where the reader stands between two records: the file's offset and what
 // the reader has counted up to it, so that it can come back there.

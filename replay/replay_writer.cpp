@@ -91,6 +91,17 @@ void write_state(ReplayWriter* writer, char letter, uint64_t frame, const StateD
 
 }  // namespace
 
+void writer_chat(ReplayWriter* writer, int side, const char* text) {
+    const size_t length = std::strlen(text);
+    if (side < 0 || side >= side_count || length < 1 || length > replay_chat_capacity) return;
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] < 0x20 || text[i] > 0x7e) return;
+    flush_run(writer);
+    char line[replay_chat_capacity + 8];
+    const int size = std::snprintf(line, sizeof line, "m %d %s\n", side, text);
+    write_line(writer, line, size);
+}
+
 int encode_frame_changes(const FrameCommands& before, const FrameCommands& now, char* text) {
     LineText line;
     line.length = 0;

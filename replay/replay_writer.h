@@ -28,6 +28,9 @@ bool writer_open(ReplayWriter* writer, const char* path, const char* game_versio
 bool writer_is_open(const ReplayWriter& writer);
 // One frame: what changed since the last frame, or one more in a run.
 void writer_frame(ReplayWriter* writer, const FrameCommands& commands);
+// What a side said, shown once the frame just written ran. Text that is
+// not 1 to replay_chat_capacity printable characters is not written.
+void writer_chat(ReplayWriter* writer, int side, const char* text);
 // The state after a census frame; flushes the file.
 void writer_digest(ReplayWriter* writer, uint64_t frame, const StateDigest& digest);
 // The end, with the state as the game left it; closes the file.

@@ -64,12 +64,16 @@ TEST(Packet, HostileDatagramsAreRefused) {
     packets[4].announce = {99, 1, 41970, 0x42, "1.0", 0xabcdef, "lan"};
     packets[0].lockstep.first = 10, packets[0].lockstep.command_count = 1;
     packets[0].lockstep.commands[0] = command(1, 2, 0);
+    packets[0].lockstep.chat_count = 1;
+    packets[0].lockstep.chats[0] = {10, "hi"};
     std::strcpy(packets[1].hello.version, "1.0");
     packets[2].start.delay = 2;
     uint8_t good[5][packet_capacity + 1] = {};
     int sizes[5];
     for (int i = 0; i < 5; ++i) sizes[i] = write_packet(packets[i], good[i], packet_capacity);
-    ASSERT_EQ(sizes[0], 20);  // 16, the command's flags and two one-byte moves, the digest count
+    // 16, the command's flags and two one-byte moves, the digest count, the
+    // chat count (20), the chat's frame, length (22) and text (23).
+    ASSERT_EQ(sizes[0], 25);
     const Damage damages[] = {
         {"shorter than a header", packet_lockstep, -1, 7, packet_wrong_size},
         {"longer than the bound", packet_lockstep, -1, packet_capacity + 1, packet_wrong_size},
@@ -88,6 +92,14 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"a move of nothing", packet_lockstep, 17, 0x00, packet_bad_field, 2},
         {"an overlong varint", packet_lockstep, 18, 0x80, packet_bad_field},
         {"5 digests", packet_lockstep, 19, 5, packet_bad_field},
+        {"4 chats", packet_lockstep, 20, 4, packet_bad_field},
+        {"a chat past the commands' frames", packet_lockstep, 21, 1, packet_bad_field},
+        {"a chat of nothing", packet_lockstep, 22, 0, packet_bad_field},
+        {"a chat of 81 characters", packet_lockstep, 22, 81, packet_bad_field},
+        {"a chat longer than what follows", packet_lockstep, 22, 3, packet_cut_short},
+        {"a control character in a chat", packet_lockstep, 24, 0x07, packet_bad_field},
+        {"a NUL in a chat", packet_lockstep, 24, 0x00, packet_bad_field},
+        {"a chat past ASCII", packet_lockstep, 23, 0x80, packet_bad_field},
         {"a control character in the version", packet_hello, 9, '\n', packet_bad_field},
         {"a version of 32", packet_hello, 8, 32, packet_bad_field},
         {"a hello with a token", packet_hello, 4, 1, packet_wrong_token},
@@ -170,11 +182,14 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
         Lockstep sides[2];
         Dice dice = {7};
         int wrong = 0;
+        std::string heard[2];  // each side's messages as its frames ran them
+        int messages = 0;
         for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 4, 0), wires[side].count = 0;
         for (int tick = 0; tick < 2000; ++tick)
             for (int side = 0; side < 2; ++side) {
                 Lockstep& me = sides[side];
                 if (lockstep_wants_command(me)) lockstep_submit(&me, made_at(side, me.next_frame + 4));
+                if (tick % 97 == side * 40) lockstep_say(&me, ("tick " + std::to_string(tick)).c_str());
                 Wire& out = wires[1 - side];
                 const int copies =
                     dice.below(100) < weather.drop_percent ? 0 : dice.below(100) < weather.repeat_percent ? 2 : 1;
@@ -199,15 +214,70 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
                 for (int maker = 0; maker < 2; ++maker)
                     wrong += !same_command(commands.side[maker], frame < 4 ? no_command() : made_at(maker, frame));
                 if (frame % 30 == 0) lockstep_note_digest(&me, frame, frame * 7ull);
+                ChatMessage message;
+                while (lockstep_next_chat(&me, &message)) {
+                    heard[side] += std::to_string(message.frame) + " " + std::to_string(message.side) + " " +
+                                   message.text + "\n";
+                    messages += side;
+                }
             }
+        EXPECT_EQ(heard[0], heard[1]) << weather.name << ": the messages each side ran, at their frames";
+        EXPECT_GE(messages, 15) << weather.name << ": messages that reached side 1";
         EXPECT_EQ(wrong, 0) << weather.name;
         for (const Lockstep& side : sides) {
             EXPECT_GT(side.next_frame, 400u) << weather.name;
             EXPECT_EQ(side.packets_refused, 0) << weather.name;
+            EXPECT_EQ(side.chats_refused, 0) << weather.name << ": messages repeated are taken once, not refused";
             EXPECT_FALSE(side.desynced) << weather.name;
             EXPECT_LE(side.local_digest_count, 2) << weather.name << ": acknowledged digests are let go";
         }
     }
+}
+
+// A side says at most 3 messages in any 120 frames, one a frame: its own
+// line holds the rest back, and what a flooding peer sends past the bound
+// the other side keeps nowhere.
+TEST(Lockstep, ChatPastTheBoundIsKeptByNeitherSide) {
+    Lockstep sides[2];
+    for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 2, 0);
+    EXPECT_TRUE(lockstep_say(&sides[1], "first")) << "a first message";
+    EXPECT_FALSE(lockstep_say(&sides[1], "again")) << "a second one with the same command";
+    EXPECT_FALSE(lockstep_say(&sides[1], std::string(81, 'a').c_str())) << "81 characters";
+    EXPECT_FALSE(lockstep_say(&sides[1], "tab\there")) << "a control character";
+    int said = 1;
+    Lockstep& flooder = sides[0];
+    Lockstep& victim = sides[1];
+    int shown = 0, answers_heard = 0;
+    for (uint32_t frame = 0; frame < 600; ++frame) {
+        said += lockstep_say(&victim, "an answer every frame");
+        for (Lockstep* side : {&flooder, &victim})
+            if (lockstep_wants_command(*side)) lockstep_submit(side, no_command());
+        ChatMessage& flood = flooder.chat_unheld[flooder.chat_unheld_count < lockstep_chat_slots
+                                                     ? flooder.chat_unheld_count++
+                                                     : lockstep_chat_slots - 1];
+        flood = {flooder.known[0] - 1, 0, "flood"};
+        for (int from = 0; from < 2; ++from) {
+            Packet packet = new_packet(packet_lockstep);
+            lockstep_outgoing(sides[from], &packet.lockstep);
+            uint8_t bytes[packet_capacity];
+            const int size = write_packet(packet, bytes, packet_capacity);
+            ASSERT_EQ(read_packet(bytes, size, token, &packet), packet_ok) << "frame " << frame;
+            lockstep_incoming(&sides[1 - from], packet.lockstep, frame);
+        }
+        FrameCommands commands;
+        lockstep_take(&flooder, &commands);
+        lockstep_take(&victim, &commands);
+        ChatMessage message;
+        while (lockstep_next_chat(&victim, &message)) shown += message.side == 0;
+        while (lockstep_next_chat(&flooder, &message)) answers_heard += message.side == 1;
+    }
+    EXPECT_GE(said, 12) << "the honest side's messages in 600 frames";
+    EXPECT_LE(said, 15) << "the honest side's messages in 600 frames";
+    EXPECT_EQ(answers_heard, said) << "the honest side's messages the other side ran";
+    EXPECT_GT(victim.next_frame, 590u) << "frames the flooded side ran";
+    EXPECT_LE(shown, 15) << "flooded messages shown in 600 frames";
+    EXPECT_GE(shown, 12) << "flooded messages shown in 600 frames";
+    EXPECT_GE(victim.chats_refused, 500) << "flooded messages refused";
 }
 
 // Packets no honest peer sends are refused whole: nothing taken, no word

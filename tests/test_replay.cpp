@@ -210,6 +210,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
     const std::string head = "varnhold-replay 2\ngame 1.1.0\nseed 5\n", sides = head + "sides person computer\n";
     const std::string header = sides + "local 0\ndelay 0\n", old_header = "varnhold-replay 1\ngame 1.0.0\nseed 5\n";
     const std::string sides3 = "varnhold-replay 3\ngame 1.1.0\nseed 5\nsides person computer\nlocal 0\ndelay 0\n";
+    const std::string chat4 = "varnhold-replay 4" + sides3.substr(17) + "start deal\n";
     std::string garbage, keys;
     Dice dice{5};
     for (int i = 0; i < 3000; ++i) garbage += static_cast<char>(dice.below(256));
@@ -220,7 +221,7 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         const char* said;  // in the one line
     } files[] = {
         {"empty", "", "empty"}, {"not ours", "hello\n", "not a varnhold replay"},
-        {"another format", "varnhold-replay 4\ngame 9.0\nseed 1\n", "format 4"},
+        {"another format", "varnhold-replay 5\ngame 9.0\nseed 1\n", "format 5"},
         {"binary garbage", garbage, "not a varnhold replay"}, {"garbage after the header", header + garbage, "damaged"},
         {"header cut", sides, "ends inside its header"}, {"robot", head + "sides person robot\n", "line 4"},
         {"two spaces between the sides", head + "sides person  computer\n", "line 4"},
@@ -264,6 +265,11 @@ TEST(HostileReplay, EachBoundIsReadAndOnePastItGivesOneClearLine) {
         {"a snapshot cut", sides3 + "start snapshot 12094\ns 00\n", "bytes 0 to 63"},
         {"neither deal nor snapshot", sides3 + "start\n", "line 7"},
         {"two deals in one old pass", old_header + "p s1 s2\n", "change"},
+        {"a chat of 80 characters", chat4 + "m 1 " + std::string(80, '~') + "\n", "ends early"},
+        {"a chat of 81", chat4 + "m 1 " + std::string(81, 'a') + "\n", "chat line"},
+        {"a chat of nothing", chat4 + "m 0 \n", "chat line"}, {"a third side's chat", chat4 + "m 2 hi\n", "chat line"},
+        {"a chat without its side", chat4 + "m hi\n", "chat line"},
+        {"a chat in a file before chat", sides3 + "start deal\nm 0 hi\n", "does not know"},
         {"a NUL byte", header + std::string("p\0\n", 3), "not text"},
         {"a digest in the wrong place", header + "d 0 " + std::string(16, '0') + " " + std::string(60, '0') + " 00000000\n",
          "changed"},

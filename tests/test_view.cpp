@@ -1,6 +1,8 @@
-// The local player's view: the census's jumps to each side's first unit, from either side.
+// The local player's view: the census's jumps to each side's first unit, from either side;
+// the chat line that keeps the keyboard from it while a message is typed.
 #include <gtest/gtest.h>
 
+#include "app/chat.h"
 #include "game/frame_rules.h"
 #include "game/view.h"
 #include "tests/support/world_fixture.h"
@@ -40,3 +42,28 @@ TEST_F(ViewSteps, TheCensusJumpsToEachSidesFirstUnit) {
     }
 }
 
+
+// The chat line in a network game: Enter opens it; then every key going
+// down is its own (a letter, Shift as the key events left it, a key that
+// types nothing such as F1), Backspace erases, 80 characters at most, Enter
+// sends and Escape closes; a key going up always reaches the game.
+TEST(ChatLine, TakesEveryKeyWhileOpenAndTypesAtMost80) {
+    ChatLine line = {};
+    EXPECT_EQ(chat_line_key(&line, 'H', true), chat_key_passed) << "H with the line closed";
+    EXPECT_EQ(chat_line_key(&line, 0x0D, true), chat_key_taken) << "Enter opens the line";
+    const struct { int vk; bool down; } keys[] = {{0x10, true}, {'H', true}, {0x10, false}, {'I', true}, {0x70, true},
+                                                 {0x10, true}, {'1', true}, {0xDE, true},  {0x10, false}, {0xDE, true},
+                                                 {'0', true},  {0x08, true}};
+    for (const auto& key : keys)
+        EXPECT_EQ(chat_line_key(&line, key.vk, key.down), key.down && key.vk != 0x10 ? chat_key_taken : chat_key_passed)
+            << "key " << key.vk;
+    EXPECT_STREQ(line.text, "Hi!\"'") << "typed: H, i, F1, !, \", ', 0 and Backspace";
+    for (int i = 0; i < 90; ++i) chat_line_key(&line, 'A', true);
+    EXPECT_EQ(line.length, 80) << "characters kept";
+    EXPECT_EQ(chat_line_key(&line, 0x0D, true), chat_key_send) << "Enter on a line with text";
+    chat_line_sent(&line);
+    EXPECT_FALSE(line.open) << "the line after a send";
+    chat_line_key(&line, 0x0D, true);
+    EXPECT_EQ(chat_line_key(&line, 0x1B, true), chat_key_taken) << "Escape on the open line";
+    EXPECT_FALSE(line.open) << "the line after Escape";
+}

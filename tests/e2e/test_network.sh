@@ -4,7 +4,7 @@
 # digests and each checking; the same at 60 frames a second through a relay
 # that delays, drops, repeats and reorders; a peer killed mid-game; games
 # that part; hostile datagrams, a caller of another version and a guest at
-# ::1. Traffic goes to 127.0.0.1 and ::1 only.
+# ::1; chat both ways, through the relay too, and a peer that floods chat. Traffic goes to 127.0.0.1 and ::1 only.
 # Usage: test_network.sh BUILD_DIR SOURCE_DIR
 set -u
 build=$(cd "$1" && pwd)
@@ -77,14 +77,23 @@ sed -n 's/^sent/measured: host sent/p' "$work/host.log"
 port=$((port + 1))
 "$relay" $((port + 1)) $port 50 5 2 2 7 90 >"$work/relay.log" 2>&1 &
 pids+=($!)
-game host --host $port --seed 5 --frames 3600 --fps 60 --record "$work/host.vrp"
+game host --host $port --seed 5 --frames 3600 --fps 60 --record "$work/host.vrp" \
+    --chat-at 100:"Hello from the host" --chat-at 101:"Said too soon: held a moment" --chat-at 1000:'h m 0 F1 [x] {~}'
 sleep 0.3
-game guest --join 127.0.0.1:$((port + 1)) --frames 3600 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$((port + 1)) --frames 3600 --fps 60 --record "$work/guest.vrp" \
+    --chat-at 150:"$(printf 'g%.0s' $(seq 80))"
 both_end 0 "through the relay"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ through the relay"
 [ "$(moves "$work/host.vrp")" = "$(moves "$work/guest.vrp")" ] || fail "the replays differ through the relay"
 checks "$work/host.vrp"
 ok "a minute at 60 frames a second through 50 ms each way, 5 % lost, repeated and reordered: alike on both"
+for side in host guest; do grep '^chat at' "$work/$side.log" >"$work/$side.chat"; done
+[ "$(wc -l <"$work/host.chat")" -eq 4 ] || fail "the host showed $(wc -l <"$work/host.chat") messages of 4"
+cmp -s "$work/host.chat" "$work/guest.chat" || fail "the two sides showed other messages: $(diff "$work/host.chat" "$work/guest.chat")"
+[ "$(grep -c '^m [01] ' "$work/guest.vrp")" -eq 4 ] || fail "the guest's replay holds $(grep -c '^m ' "$work/guest.vrp") messages"
+checks "$work/guest.vrp"
+grep '^chat at' "$work/check.log" | cmp -s - "$work/guest.chat" || fail "the replay does not give the messages back at their frames"
+ok "chat both ways through the relay: the same 4 messages at the same frames on both sides, in both replays, which check"
 for side in host guest; do
     echo "measured: $side through the relay: $(grep -E '^(side|stalled)' "$work/$side.log" | tr '\n' ' ')"
 done
@@ -179,4 +188,20 @@ dropped=$(sed -n 's/^datagrams dropped \([0-9]*\).*/\1/p' "$work/host.log")
 grep -q "^varnhold-sim: A player at 127.0.0.1:[0-9]* with version 0.0 could not join: this is version" \
     "$work/host.err" || fail "the host did not tell the refusal: $(cat "$work/host.err")"
 ok "400 hostile datagrams from another port changed nothing; the host counted $dropped dropped, told the refused caller, and its guest joined at $called"
+# ---- a peer that floods chat ------------------------------------------------------
+# The host's frames, time on the CPU and memory with a quiet guest, then with
+# one that puts an 80-character message beside every command (past the
+# bound) and sends its packet at every turn instead of when one is due.
+for flood in "" --chat-flood; do
+    port=$((port + 2))
+    game host --host $port --seed 3 --frames 1200 --fps 60
+    sleep 0.3
+    game guest --join 127.0.0.1:$port --frames 1200 --fps 60 $flood
+    both_end 0 "with a guest ${flood:-that is quiet}"
+    echo "measured: the host, its guest ${flood:-quiet}: $(grep -E '^(stalled|received|sent|chat shown|time)' "$work/host.log" | tr '\n' ' ')"
+done
+read -r shown refused < <(sed -n 's/^chat shown \([0-9]*\), refused \([0-9]*\)$/\1 \2/p' "$work/host.log")
+[ "${shown:-99}" -le 30 ] || fail "a flooding guest got $shown messages on screen in 1200 frames (3 per 120 at most)"
+[ "${refused:-0}" -ge 1000 ] || fail "only ${refused:-0} flooded messages refused"
+ok "a guest flooding chat: $shown of its messages shown in 1200 frames, $refused refused, the game alike on both"
 echo "$passed passed, 0 failed"

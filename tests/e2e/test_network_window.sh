@@ -4,7 +4,9 @@
 # on its own server, with scripted input on both (a recruit, a move and an
 # attack on each side); both replays hold the same commands and check, and
 # what each window's status lines say of its own side is what the headless
-# check of its replay gives.
+# check of its replay gives; both windows chat, keys the game would take
+# typed into the line move neither view nor game, and both replays keep
+# the messages, which the replay viewer shows (C hides them).
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -63,6 +65,38 @@ host_script=$!
 play_side "$guest_display" "$guest_window" "${creatures[1]}"
 wait "$host_script"
 sleep 1
+
+# The host types, into its chat line, keys the game and the view would take.
+geometry_before=$(geometry)
+xdotool key Return
+xdotool type --delay 80 'hm0 42 '
+xdotool key --delay 80 F1 F2 F5 F8 F9 Home
+xdotool type --delay 80 'Hello, guest!'
+wait_for_text 8 16 "Say: hm0 42 Hello, guest!_" 20 || fail "the host's chat line does not show what was typed"
+shows 40 400 "Press H for help." || fail "typing h in the chat line opened the help"
+[ "$(geometry)" = "$geometry_before" ] || fail "typing m in the chat line moved the window"
+xdotool key Return
+said="Empire 0: hm0 42 Hello, guest!"
+wait_for_text 8 76 "$said" 20 || fail "the host does not show its message"
+guest_shows() {
+    DISPLAY=$guest_display xwd -id "$guest_window" -silent >"$work/guest.xwd" 2>/dev/null &&
+        "$check" shows "$work/guest.xwd" "$1" "$2" "$3" >/dev/null
+}
+wait_until 20 guest_shows 8 76 "$said" || fail "the guest does not show the host's message"
+# Escape closes the guest's line and the game goes on; then it answers.
+DISPLAY=$guest_display xdotool key Return
+DISPLAY=$guest_display xdotool type --delay 80 'not sent'
+wait_until 20 guest_shows 8 16 "Say: not sent_" || fail "the guest's chat line does not show"
+DISPLAY=$guest_display xdotool key Escape
+wait_until 20 eval '! guest_shows 8 16 "Say: not sent_"' || fail "Escape did not close the guest's chat line"
+DISPLAY=$guest_display xdotool key Return
+DISPLAY=$guest_display xdotool type --delay 80 'Hi host'
+DISPLAY=$guest_display xdotool key Return
+wait_for_text 8 76 "Empire 1: Hi host" 20 || fail "the host does not show the guest's answer"
+shows 8 92 "$said" || fail "the host's own message is not kept above the answer"
+wait_until 20 guest_shows 8 76 "Empire 1: Hi host" || fail "the guest does not show its answer"
+kill -0 "$guest_pid" 2>/dev/null || fail "Escape in the guest's chat line ended its game"
+ok "the two windows chat: both show both messages; h, m, 0, digits and F-keys typed in the line move neither the help nor the window"
 dump "$work/host_last.xwd"
 xdotool keydown Escape
 wait_for_exit 60 || fail "Escape did not end the host's game"
@@ -84,6 +118,11 @@ for side in host guest; do
     "$sim" --replay "$work/$side.vrp" >"$work/$side.check" 2>&1 || fail "the $side's replay does not check"
 done
 ok "both replays hold the same commands (each side's buttons among them) and check"
+grep -qE ' [01](s|p)' "$work/host.vrp" && fail "the F-keys typed in the chat line reached the game: $(grep -E ' [01](s|p)' "$work/host.vrp" | head -n 2)"
+[ "$(grep -c '^m ' "$work/host.vrp")" -eq 2 ] || fail "the host's replay holds $(grep -c '^m ' "$work/host.vrp") messages of 2"
+sed -n 's/^varnhold: \(chat at .*\)/\1/p' "$work/game.log" >"$work/host.said"
+grep '^chat at' "$work/host.check" | cmp -s - "$work/host.said" || fail "the host's replay gives its messages back at other frames"
+ok "both replays keep both messages at the frames the window showed them, and no F-key typed in the line"
 # The host's own side, seen before it left (no button after); the guest's at the end.
 host_line=$(sed -n 's/^side 0: \(selected_unit=[0-9]*\) .*/\1/p' "$work/host.check")
 "$check" shows "$work/host_last.xwd" 40 360 "$host_line" >/dev/null || fail "the host's window does not show $host_line"
@@ -91,6 +130,22 @@ read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\
 "$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
 ok "each window shows what the check of its replay gives: $host_line on the host, $guest_selected $guest_gold on the guest"
+
+# The host's replay in the viewer: seeked to shortly before the first
+# message, it shows both as the game did, each at its frame; paused, C
+# hides the chat and shows it again.
+first_frame=$(sed -n 's/^chat at frame \([0-9]*\) side 0: .*/\1/p' "$work/host.check" | head -n1)
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --replay "$work/host.vrp"
+for _ in $(seq $(( (first_frame - 240) / 600 ))); do xdotool key period && sleep 0.2; done
+wait_for_text 8 76 "$said" 30 || fail "the replay viewer does not show the host's message near frame $first_frame"
+wait_for_text 8 76 "Empire 1: Hi host" 30 || fail "the replay viewer does not show the answer after it"
+xdotool key space
+xdotool key c
+wait_until 10 eval '! shows 8 76 "Empire 1: Hi host"' || fail "C does not hide the chat in the replay viewer"
+xdotool key c
+wait_for_text 8 76 "Empire 1: Hi host" 10 || fail "C again does not show the chat"
+quit_with_escape "the replay viewer"
+ok "the replay viewer shows both messages at their frames, and C hides and shows them"
 
 # A guest killed mid-game (a crash, not a leave): the host's window counts down its wait; Escape ends it, status 1.
 port=$((port + 1))

@@ -2,7 +2,8 @@
 // sanitizers, every input is held to what the reader promises: a datagram
 // that reads is exactly the datagram the writer makes of what was read (so
 // no field escapes its bounds unseen, a snapshot's chunk included), and a lockstep packet that reads
-// leaves the lockstep within its window and able to answer; every datagram
+// leaves the lockstep within its window and able to answer, and lets
+// through only chat the bound allows, of text the overlay draws; every datagram
 // heard by a host's discovery and by a finder's list leaves the list within
 // its bounds, each game once, with its texts printable.
 //
@@ -41,6 +42,7 @@ int make_corpus(const char* folder) {
         lockstep.commands[i] = {i != 2, i * 300 - 20, -i, static_cast<uint8_t>(i & 1), 0, i == 4, 77,
                                 static_cast<uint8_t>(i % 5)};
     lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
+    lockstep.chat_count = 2, lockstep.chats[0] = {4, "Hello, side 0!"}, lockstep.chats[1] = {7, "~{|}` 80"};
     std::strcpy(seed.rejoin.version, "1.0.0");
     seed.chunk = {30, 4, 1, 5000, 1100, 3, {7, 8, 9}};
     seed.probe.sent_ms = 1234;
@@ -121,6 +123,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lockstep_start(&lockstep, 0, 4, 0);
     lockstep_incoming(&lockstep, packet.lockstep, 1);
     if (lockstep.known[1] > lockstep.next_frame + lockstep_most_ahead) broken_promise("commands beyond the window");
+    FrameCommands commands;
+    while (lockstep_take(&lockstep, &commands)) {
+    }
+    ChatMessage message;
+    int heard = 0;
+    for (; lockstep_next_chat(&lockstep, &message); ++heard)
+        for (size_t i = 0; i == 0 || message.text[i]; ++i)
+            if (i >= packet_chat_capacity || message.text[i] < 0x20 || message.text[i] > 0x7e)
+                broken_promise("a message of no text, too long, or that the font cannot draw");
+    if (heard > chat_most_per_window) broken_promise("more messages than the bound lets through");
     packet.lockstep = {};
     lockstep_outgoing(lockstep, &packet.lockstep);
     if (write_packet(packet, again, sizeof again) == 0) broken_promise("the answer cannot be written");

@@ -44,7 +44,7 @@ struct SimOptions {
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
     SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0,
-                         nullptr, 0, false, nullptr, 0, 0, false};
+                         nullptr, 0, false, nullptr, 0, 0, false, 0, {}, {}, false};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -55,8 +55,8 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS] [--as-version V] [--discovery-port P]\n"
-                 "                    --host with [--no-port-mapping])\n"
+                 "                    (either with [--rejoin-wait SECONDS] [--chat-at FRAME:TEXT]... [--as-version V]\n"
+                 "                    [--discovery-port P], --host with [--no-port-mapping])\n"
                  "       varnhold-sim --find [HOST[:PORT]] [--seconds S] [--until N] [--discovery-port P]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
@@ -83,6 +83,10 @@ void print_usage(std::FILE* to = stderr) {
                  "  --no-port-mapping  a host asks its router for no port; by default it asks by UPnP,\n"
                  "            PCP and NAT-PMP beside the lobby, says on stdout what worked and the\n"
                  "            address players on the Internet join, and closes the port at the end\n"
+                 "  --chat-at  say TEXT (1 to 80 printable characters) once FRAME frames ran; each\n"
+                 "            message either side shows is printed: chat at frame F side S: TEXT\n"
+                 "  --chat-flood  (for tests) a peer that floods: a message with every command, past\n"
+                 "            the bound, and its packet sent at every turn\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -182,6 +186,19 @@ bool parse_options(int argc, char** argv, SimOptions* options) {
             for (const char* c = value; *c; ++c)
                 if (*c < 0x20 || *c > 0x7e) return false;
             ++i;
+        } else if (!std::strcmp(arg, "--chat-at") && value) {
+            SimNetOptions& net = options->net;
+            const long long frame = std::strtoll(value, &end, 10);
+            if (end == value || *end != ':' || frame < 0 || net.chat_count == sim_most_chats) return false;
+            const size_t length = std::strlen(end + 1);
+            if (length < 1 || length > packet_chat_capacity) return false;
+            for (size_t k = 1; k <= length; ++k)
+                if (end[k] < 0x20 || end[k] > 0x7e) return false;
+            net.chat_frames[net.chat_count] = frame;
+            net.chat_texts[net.chat_count++] = end + 1;
+            ++i;
+        } else if (!std::strcmp(arg, "--chat-flood")) {
+            options->net.chat_flood = true;
         } else if (!std::strcmp(arg, "--deal-other-seed")) {
             options->net.deal_other_seed = true;
         } else {

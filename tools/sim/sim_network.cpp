@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <sys/resource.h>
+
 #include "game/frame_rules.h"
 #include "game/rules_fingerprint.h"
 #include "game/side_command.h"
@@ -186,11 +188,49 @@ void tell_changes(const DiscoveryFinder& before, const DiscoveryFinder& after, i
 
 struct Peer {
     NetPlay play;
+    int chats_said;   // --chat-at messages given to the lockstep
+    int chats_shown;  // messages of both sides whose frame ran
     View view;
     double next_due_ms;  // when the next frame is due, at a steady frames_per_second
     long long stalled_frames;  // frames whose moment came before both commands had
     bool counted_stall;
 };
+
+// Each message whose frame ran, on stdout and into the replay.
+void show_chats(Peer* peer) {
+    ChatMessage message;
+    while (lockstep_next_chat(&peer->play.lockstep, &message)) {
+        ++peer->chats_shown;
+        record_chat(message.side, message.text);
+        std::printf("chat at frame %" PRIu32 " side %d: %s\n", message.frame + 1, message.side, message.text);
+    }
+}
+
+// The --chat-at messages due by now: each is said once, or again a turn
+// later while the bound holds it back.
+void say_chats(Peer* peer, const SimNetOptions& options) {
+    while (peer->chats_said < options.chat_count &&
+           peer->play.frames_run >= options.chat_frames[peer->chats_said] &&
+           lockstep_say(&peer->play.lockstep, options.chat_texts[peer->chats_said]))
+        ++peer->chats_said;
+}
+
+// A peer that floods: a full-length message with every command, straight
+// into what goes out (past the bound every honest side keeps), and the
+// packet sent again at every turn.
+void flood_chats(Peer* peer, int64_t now) {
+    Lockstep& lockstep = peer->play.lockstep;
+    const uint32_t frame = lockstep.known[lockstep.local_side];
+    if (lockstep.chat_unheld_count < lockstep_chat_slots &&
+        (lockstep.chat_unheld_count == 0 || lockstep.chat_unheld[lockstep.chat_unheld_count - 1].frame < frame)) {
+        ChatMessage& chat = lockstep.chat_unheld[lockstep.chat_unheld_count++];
+        chat.frame = frame;
+        chat.side = lockstep.local_side;
+        std::snprintf(chat.text, sizeof chat.text, "%.*s", packet_chat_capacity,
+                      "flood flood flood flood flood flood flood flood flood flood flood flood flood flood flood");
+    }
+    peer->play.link.last_sent_ms = now - link_resend_interval_ms;
+}
 
 // One turn of the loop: take what came, offer a command when one is
 // wanted, and run the next frame when it is due and both commands are here.
@@ -198,6 +238,8 @@ void turn(Peer* peer, const SimNetOptions& options) {
     const int64_t now = net_now_ms();
     net_play_exchange(&peer->play, now);
     tell_router(now);
+    if (options.chat_flood) flood_chats(peer, now);
+    else say_chats(peer, options);
     // No command is given for a frame past the last: both sides end on it.
     const Lockstep& lockstep = peer->play.lockstep;
     if (net_play_wants_command(peer->play) && lockstep.known[lockstep.local_side] < options.frames) {
@@ -222,6 +264,7 @@ void turn(Peer* peer, const SimNetOptions& options) {
     run_rule_steps(commands);
     record_game_frame(commands);
     net_play_frame_ran(&peer->play, now);
+    show_chats(peer);
     if (options.frames_per_second > 0) peer->next_due_ms += 1000.0 / options.frames_per_second;
 }
 
@@ -277,6 +320,13 @@ void report(const Peer& peer, const NetGame& game, const SimNetOptions& options)
     int dropped = 0;
     for (int fault = 1; fault < packet_fault_count; ++fault) dropped += link.faults[fault];
     std::printf("datagrams dropped %d, packets refused %d\n", dropped, peer.play.lockstep.packets_refused);
+    std::printf("chat shown %d, refused %d\n", peer.chats_shown, peer.play.lockstep.chats_refused);
+    rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) == 0)
+        std::printf("time on the CPU %.2f s, most memory resident %ld KB\n",
+                    static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+                    usage.ru_maxrss);
     std::printf("final state %016" PRIx64 "\n", digest_game_state().whole);
 }
 

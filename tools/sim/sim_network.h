@@ -6,6 +6,9 @@
 
 #include "tools/sim/sim_player.h"
 
+// The most --chat-at messages one run says.
+constexpr int sim_most_chats = 16;
+
 struct SimNetOptions {
     bool hosting;
     int port;                  // the host's port
@@ -24,6 +27,10 @@ struct SimNetOptions {
     int find_seconds;          // ...for this long; 0: 3 seconds
     int find_until;            // ...or until this many games are listed; 0: no such end
     bool no_port_mapping;      // a host asks no router for its port
+    int chat_count;            // --chat-at FRAME:TEXT: said once the local frame_run reaches FRAME
+    long long chat_frames[sim_most_chats];
+    const char* chat_texts[sim_most_chats];
+    bool chat_flood;  // a hostile peer: a message every frame past the bound, and packets as fast as it can
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both

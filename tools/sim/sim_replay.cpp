@@ -129,6 +129,9 @@ int check_replay(const char* path) {
     ReplayStep step = replay_step_played;
     while (step == replay_step_played) {
         step = replay_play_pass(&player, replay_turn_by_rules);
+        ReplayChat chat;
+        while (reader_take_chat(&player.reader, &chat))
+            std::printf("chat at frame %" PRIu64 " side %d: %s\n", player.frames, chat.side, chat.text);
         if (deal_count() != deals_seen) {
             print_deal(deal, player.frames, true);
             deals_seen = deal_count();
