@@ -361,7 +361,7 @@ TEST(Lockstep, SidesEndOnOneFrameOrSayTheyParted) {
         lockstep_note_digest(&sides[1], 9, 1);
         if (local_first) lockstep_note_digest(&sides[0], 9, 1);
         Packet sent = new_packet(packet_lockstep), read;
-        sent.lockstep = {1, 0, 0, 13, 0, 13, 0, {}, 1, {{9, 2, {}}}};  // a forged digest parts side 0 only
+        sent.lockstep = {1, 0, 0, 13, 0, 13, 0, {}, 1, {{9, 2, {}}}, 0, {}};  // a forged digest parts side 0 only
         lockstep_incoming(&sides[0], sent.lockstep, 0);
         if (!local_first) lockstep_note_digest(&sides[0], 9, 1);
         EXPECT_EQ(sides[0].desync_frame, 9u) << local_first;
@@ -666,7 +666,7 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
     static NetPlay play;
-    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, false, 0}, 1000);
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, false, 0, 0, {}, 0}, 1000);
     EXPECT_TRUE(net_play_frame_due(play, 1000)) << "the first frame is due at the start";
     net_play_pace(&play, 0, 1000);
     EXPECT_FALSE(net_play_frame_due(play, 1015)) << "the second frame is due before its moment";
