@@ -97,6 +97,16 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->refusing_since_ms = -1;
 }
 
+void lockstep_hold(Lockstep* lockstep) {
+    lockstep->known[0] = lockstep->known[1] = lockstep->peer_holds = lockstep->next_frame;
+}
+
+void lockstep_release(Lockstep* lockstep) {
+    uint32_t& known = lockstep->known[lockstep->local_side];
+    while (known < lockstep->next_frame + static_cast<uint32_t>(lockstep->delay))
+        slot(lockstep, lockstep->local_side, known++) = no_command();
+}
+
 bool lockstep_wants_command(const Lockstep& lockstep) {
     return lockstep.known[lockstep.local_side] <= lockstep.next_frame + static_cast<uint32_t>(lockstep.delay);
 }

@@ -91,6 +91,12 @@ struct Lockstep {
 // its first delay empty alike.
 void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame = 0);
 
+// A game taken up again after a return: no frame runs until each side has
+// sent the empty commands of its first delay (lockstep_release, once its
+// countdown is over), so both go on at next_frame when the later is ready.
+void lockstep_hold(Lockstep* lockstep);
+void lockstep_release(Lockstep* lockstep);
+
 // True while the local command for frame next_frame + delay is still to
 // come; lockstep_submit gives it (made canonical). False when it is not wanted.
 bool lockstep_wants_command(const Lockstep& lockstep);

@@ -102,9 +102,11 @@ bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Pa
         ++seat->refused;
         return false;
     }
-    // Back: the lockstep starts again at the waiting frame with the same delay and wait.
+    // Back: the lockstep starts again at the waiting frame with the same delay
+    // and wait, held until both sides' countdowns are over.
     const int64_t give_up_ms = lockstep->give_up_ms;
     lockstep_start(lockstep, lockstep->local_side, lockstep->delay, now_ms, seat->frame);
+    lockstep_hold(lockstep);
     lockstep->give_up_ms = give_up_ms;
     link->game.peer = seat->peer;
     link->game.local = seat->called;

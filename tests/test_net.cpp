@@ -533,7 +533,8 @@ class Rejoin : public WorldTest {};
 // The seat kept for a dropped player: a stranger's knock, another build's
 // and a ready that does not match are refused and counted, the game waiting
 // untouched; the right secret gets the snapshot, and a matching ready starts
-// the lockstep again at the waiting frame, talking to the returner.
+// the lockstep again at the waiting frame, talking to the returner, after
+// both sides' countdowns.
 TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
@@ -561,7 +562,23 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     ready.ready.digest ^= 1;
     EXPECT_TRUE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
         << "a ready that matches";
-    EXPECT_EQ(play.lockstep.known[1], 43u) << "the returner's commands known again: one delay past the frame";
     EXPECT_TRUE(same_datagram_address(play.link.game.peer, returner)) << "the link does not talk to the returner";
+    // Both count down; frame 40 runs once both sides let it go, whichever is later.
+    net_play_exchange(&play, 2000);
+    EXPECT_FALSE(net_play_wants_command(play)) << "a command wanted during the countdown";
+    char line[128];
+    net_play_waiting_line(play, 4001, line, sizeof line);
+    EXPECT_STREQ(line, "Both players are here: the game goes on in 1 s.") << "the countdown's line";
+    net_play_exchange(&play, 5000);
+    EXPECT_TRUE(net_play_wants_command(play)) << "no command wanted after the countdown";
+    EXPECT_FALSE(lockstep_ready(play.lockstep, 40)) << "frame 40 ran before the returner's countdown ended";
+    Lockstep other;
+    lockstep_start(&other, 1, 3, 2000, 40);
+    lockstep_hold(&other);
+    lockstep_release(&other);
+    Packet sent = new_packet(packet_lockstep);
+    lockstep_outgoing(other, &sent.lockstep);
+    lockstep_incoming(&play.lockstep, sent.lockstep, 5000);
+    EXPECT_TRUE(lockstep_ready(play.lockstep, 40)) << "frame 40 held once both countdowns ended";
     datagram_close(socket);
 }

@@ -132,12 +132,16 @@ grep -q "The host already has a player." "$work/stranger.log" || fail "the stran
 game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
 both_end 0 "after the guest came back ($way)"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
+for side in host guest; do
+    grep -q "^varnhold-sim: Both players are here: the game goes on in 3 s.$" "$work/$side.err" ||
+        fail "no countdown on the $side: $(cat "$work/$side.err")"
+done
 back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/guest.log")
 grep -q "^the other player came back at frame $back:" "$work/host.log" || fail "the host did not take the guest back at $back"
 checks "$work/host.vrp"
 checks "$work/guest.vrp-from-$back.vrp"
 grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned guest's replay: $(tail -n 1 "$work/check.log")"
-ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command: alike to the end, both replays check"
+ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command, a countdown on both: alike to the end, both replays check"
 echo "measured ($way): $(grep '^back at' "$work/guest.log"); host: $(grep '^the other player came back' "$work/host.log")"
 done
 port=$((port + 1))

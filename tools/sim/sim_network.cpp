@@ -202,6 +202,12 @@ void tell_return(const NetPlay& play, int returns) {
     std::fflush(stdout);
 }
 
+void tell_countdown(const NetPlay& play) {
+    char line[160];
+    net_play_waiting_line(play, net_now_ms(), line, sizeof line);
+    std::fprintf(stderr, "varnhold-sim: %s\n", line);
+}
+
 void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
     const Link& link = peer.play.link;
     const double minutes = static_cast<double>(peer.play.frames_run) / 60.0 / 60.0;
@@ -258,12 +264,15 @@ int play_network_peer(const SimNetOptions& options) {
     peer.next_due_ms = static_cast<double>(net_now_ms());
     LockstepStatus status = lockstep_running;
     bool told_drop = false;
+    bool told_countdown = false;
     const int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
         // Until the other side's lockstep answers, it may not have our ready.
         if (returning && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         turn(&peer, options);
         if (peer.play.seat.returns != returns) tell_return(peer.play, returns);
+        if (peer.play.resume_ms >= 0 && !told_countdown) tell_countdown(peer.play);
+        told_countdown = peer.play.resume_ms >= 0;
         status = net_play_status(peer.play, net_now_ms());
         if (status == lockstep_dropped && !told_drop) tell_drop(peer.play);
         told_drop = status == lockstep_dropped || (told_drop && status == lockstep_waiting);
