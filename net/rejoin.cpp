@@ -70,6 +70,11 @@ void take_knock(RejoinSeat* seat, Link* link, const Lockstep& lockstep, const Re
 
 }  // namespace
 
+uint32_t rejoin_token(uint32_t token, uint32_t frame) {
+    const uint32_t next = (token ^ frame) * 2654435761u + 0x9E3779B9u;
+    return next ? next : 1;
+}
+
 void rejoin_seat_start(RejoinSeat* seat, uint64_t secret) {
     std::memset(seat, 0, sizeof *seat);
     seat->secret = secret;
@@ -108,6 +113,7 @@ bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Pa
     lockstep_start(lockstep, lockstep->local_side, lockstep->delay, now_ms, seat->frame);
     lockstep_hold(lockstep);
     lockstep->give_up_ms = give_up_ms;
+    link->game.token = rejoin_token(link->game.token, seat->frame);
     link->game.peer = seat->peer;
     link->game.local = seat->called;
     link->last_sent_ms = now_ms - link_resend_interval_ms;
@@ -146,6 +152,8 @@ bool rejoin_return_start(RejoinReturn* back, const NetGame& game, const char* ve
     back->rules = rules;
     back->began_ms = back->last_heard_ms = now_ms;
     back->last_sent_ms = now_ms - rejoin_resend_ms;
+    // A host comes back on the port its guest still sends to, opened by the caller.
+    if (game.socket >= 0) return true;
     const DatagramAddress loopback = datagram_loopback_address(game.peer.family, game.peer.port);
     const bool local_host = std::memcmp(game.peer.bytes, loopback.bytes, sizeof loopback.bytes) == 0;
     back->game.socket = datagram_open(local_host ? datagram_loopback_address(game.peer.family, 0)
@@ -240,4 +248,10 @@ void rejoin_return_ready(RejoinReturn* back, int64_t now_ms) {
     send_packet(back->game.socket, back->game.local, back->game.peer, ready, &back->datagrams_sent,
                 &back->wire_bytes_sent);
     back->last_sent_ms = now_ms;
+}
+
+NetGame rejoin_return_game(const RejoinReturn& back) {
+    NetGame game = back.game;
+    game.token = rejoin_token(game.token, back.frame);
+    return game;
 }

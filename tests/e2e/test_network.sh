@@ -2,7 +2,8 @@
 # Two headless peers (varnhold-sim --host and --join) on 127.0.0.1: ten
 # minutes of game time alike on both, both replays the same commands and
 # digests and each checking; the same at 60 frames a second through a relay
-# that delays, drops, repeats and reorders; a peer killed mid-game; games
+# that delays, drops, repeats and reorders; a peer killed mid-game, a guest
+# and a host killed and back with the same command; games
 # that part; hostile datagrams, a caller of another version and a guest at
 # ::1. Traffic goes to 127.0.0.1 and ::1 only.
 # Usage: test_network.sh BUILD_DIR SOURCE_DIR
@@ -119,17 +120,17 @@ if [ $way = relay ]; then
     "$relay" $called $port 50 5 2 2 11 120 >"$work/relay.log" 2>&1 &
     pids+=($!)
 fi
-game host --host $port --seed 9 --frames 2400 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
+game host --host $port --seed 9 --frames 900 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
 sleep 0.3
-game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
 sleep 3
 kill -9 "$guest_pid"
 # A stranger with the seat's token but not its secret is refused; the game waits on.
 sed 's/ .*/ 0123456789abcdef/' "$work/guest.vrp.seat" >"$work/stranger.vrp.seat"
-"$sim" --join 127.0.0.1:$called --frames 2400 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
+"$sim" --join 127.0.0.1:$called --frames 900 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
     fail "a stranger took the seat"
 grep -q "The host already has a player." "$work/stranger.log" || fail "the stranger was told: $(cat "$work/stranger.log")"
-game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
 both_end 0 "after the guest came back ($way)"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
 for side in host guest; do
@@ -144,6 +145,24 @@ grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned gues
 ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command, a countdown on both: alike to the end, both replays check"
 echo "measured ($way): $(grep '^back at' "$work/guest.log"); host: $(grep '^the other player came back' "$work/host.log")"
 done
+
+# ---- the host killed and started again with the same command: its guest keeps the game
+port=$((port + 2))
+game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 900 --fps 60 --record "$work/guest.vrp" --rejoin-wait 30
+sleep 3
+kill -9 "$host_pid"
+game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
+both_end 0 "after the host came back"
+[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the host's return: $(final host) $(final guest)"
+back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/host.log")
+grep -q "^the other player came back at frame $back:" "$work/guest.log" || fail "the guest did not take the host back at $back"
+checks "$work/guest.vrp"
+checks "$work/host.vrp-from-$back.vrp"
+grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back on another side"
+ok "a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
+echo "measured (host): $(grep '^back at' "$work/host.log")"
 port=$((port + 1))
 
 # ---- games that part: the guest deals from another seed ----------------------------

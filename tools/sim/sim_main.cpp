@@ -70,8 +70,9 @@ void print_usage(std::FILE* to = stderr) {
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
                  "            exit 0 only when all N were played with both games alike\n"
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
-                 "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
-                 "            FILE.seat, and the same command run again after a crash takes it back\n"
+                 "            autosaving the game when it drops; a --host or --join with --record FILE\n"
+                 "            keeps its seat in FILE.seat, and the same command run again after a crash\n"
+                 "            takes it back (its replay from there in FILE-from-FRAME.vrp)\n"
                  "  -h, --help  show this help and exit\n");
 }
 

@@ -70,40 +70,53 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     return true;
 }
 
-// A guest's seat beside its replay (FILE.seat) while its game is on: what
-// lets the same command, run again after a crash, take the seat back.
+// A player's seat beside its replay (FILE.seat) while its game is on: the
+// game's token and secret and where the other side was. The same command,
+// run again after a crash, takes the seat back with it.
 void seat_path(const SimNetOptions& options, char* path, size_t size) {
     std::snprintf(path, size, "%s.seat", options.record_path);
 }
 
 void keep_seat(const SimNetOptions& options, const NetGame& game) {
-    if (options.hosting || !options.record_path) return;
-    char path[4096];
+    if (!options.record_path) return;
+    char path[4096], address[datagram_address_text_capacity];
     seat_path(options, path, sizeof path);
     std::FILE* file = std::fopen(path, "w");
     if (!file) return;
-    std::fprintf(file, "%" PRIu32 " %016" PRIx64 "\n", game.token, game.secret);
+    datagram_address_text(game.peer, address, sizeof address);
+    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
     std::fclose(file);
 }
 
 void forget_seat(const SimNetOptions& options) {
-    if (options.hosting || !options.record_path) return;
+    if (!options.record_path) return;
     char path[4096];
     seat_path(options, path, sizeof path);
     std::remove(path);
 }
 
-// The seat kept from a game this command played before it crashed.
+// The seat kept from a game this command played before it crashed. A guest
+// knocks from a new socket at the host it names; a host opens its own port
+// again, where its guest still sends, and knocks at the guest it kept.
 bool read_seat(const SimNetOptions& options, NetGame* game) {
-    if (options.hosting || !options.record_path) return false;
-    char path[4096];
+    if (!options.record_path) return false;
+    char path[4096], address[datagram_address_text_capacity] = "";
     seat_path(options, path, sizeof path);
     std::FILE* file = std::fopen(path, "r");
     if (!file) return false;
     std::memset(game, 0, sizeof *game);
-    const bool read = std::fscanf(file, "%" SCNu32 " %" SCNx64, &game->token, &game->secret) == 2;
+    game->socket = -1;
+    game->hosting = options.hosting;
+    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
     std::fclose(file);
-    return read && datagram_resolve(options.join_address, net_default_port, &game->peer);
+    if (read < 2 || !datagram_resolve(options.hosting ? address : options.join_address, net_default_port, &game->peer))
+        return false;
+    if (!options.hosting) return true;
+    game->socket = datagram_open(datagram_any_address(datagram_ipv6, options.port));
+    if (game->socket < 0) game->socket = datagram_open(datagram_any_address(datagram_ipv4, options.port));
+    if (game->socket >= 0) return true;
+    std::fprintf(stderr, "varnhold-sim: cannot open UDP port %d (%s)\n", options.port, datagram_last_error());
+    return false;
 }
 
 // Knocks with the seat's secret, takes the snapshot and loads it; false with one line on stderr.
@@ -122,7 +135,7 @@ bool come_back(RejoinReturn* back, NetGame* game) {
         datagram_close(back->game.socket);
         return false;
     }
-    *game = back->game;
+    *game = rejoin_return_game(*back);
     return true;
 }
 
@@ -192,10 +205,7 @@ void tell_drop(const NetPlay& play) {
     std::fflush(stdout);
 }
 
-void tell_return(const NetPlay& play, int returns) {
-    static int told = 0;
-    if (play.seat.returns - returns <= told) return;
-    told = play.seat.returns - returns;
+void tell_return(const NetPlay& play) {
     std::printf("the other player came back at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64
                 " bytes\n",
                 play.seat.frame, play.seat.datagrams_sent, play.seat.wire_bytes_sent);
@@ -265,12 +275,17 @@ int play_network_peer(const SimNetOptions& options) {
     LockstepStatus status = lockstep_running;
     bool told_drop = false;
     bool told_countdown = false;
-    const int returns = peer.play.seat.returns;
+    int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
         // Until the other side's lockstep answers, it may not have our ready.
         if (returning && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         turn(&peer, options);
-        if (peer.play.seat.returns != returns) tell_return(peer.play, returns);
+        // The seat kept on this side now names the session as it goes on.
+        if (peer.play.seat.returns != returns) {
+            returns = peer.play.seat.returns;
+            tell_return(peer.play);
+            keep_seat(options, peer.play.link.game);
+        }
         if (peer.play.resume_ms >= 0 && !told_countdown) tell_countdown(peer.play);
         told_countdown = peer.play.resume_ms >= 0;
         status = net_play_status(peer.play, net_now_ms());
