@@ -34,13 +34,6 @@ StateDigest unpacked(uint64_t whole, const uint8_t* bytes) {
     return digest;
 }
 
-// The lockstep holds the frame it goes on at; our side lets it go when the countdown is over.
-void count_down(NetPlay* play, int64_t now_ms) {
-    lockstep_hold(&play->lockstep);
-    play->resume_ms = now_ms + net_resume_countdown_ms;
-    play->stalled_since_ms = now_ms;
-}
-
 }  // namespace
 
 int64_t net_now_ms() {
@@ -67,14 +60,13 @@ void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t
     play->stalled_since_ms = -1;
     play->next_frame_ms = now_ms;
     play->resume_ms = -1;
-    if (first_frame > 0) count_down(play, now_ms);
 }
 
 void net_play_exchange(NetPlay* play, int64_t now_ms) {
     link_receive(&play->link, &play->lockstep, now_ms, &play->seat);
     if (play->seat.returns != play->returns_seen) {
         play->returns_seen = play->seat.returns;
-        count_down(play, now_ms);
+        net_play_count_down(play, now_ms);
     }
     if (play->resume_ms >= 0 && now_ms >= play->resume_ms) {
         lockstep_release(&play->lockstep);
@@ -83,6 +75,13 @@ void net_play_exchange(NetPlay* play, int64_t now_ms) {
     }
     rejoin_seat_send(&play->seat, &play->link, now_ms);
     link_send(&play->link, play->lockstep, now_ms);
+}
+
+// The lockstep holds the frame it goes on at; our side lets it go when the countdown is over.
+void net_play_count_down(NetPlay* play, int64_t now_ms) {
+    lockstep_hold(&play->lockstep);
+    play->resume_ms = now_ms + net_resume_countdown_ms;
+    play->stalled_since_ms = now_ms;
 }
 
 bool net_play_wants_command(const NetPlay& play) {

@@ -39,9 +39,11 @@ int64_t net_now_ms();
 // A number no other program picks alike: a guest's nonce, a host's token.
 uint64_t net_random();
 
-// A new game, or (first_frame) a game taken up again at that frame after a
-// drop, which goes on after the countdown.
+// A new game, or (first_frame) a game taken up again at that frame after a drop.
 void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame = 0);
+// A game taken up again goes on after the countdown (the side that stayed
+// begins its own when the seat takes the other back).
+void net_play_count_down(NetPlay* play, int64_t now_ms);
 // Everything the other side sent, and what is due to it; a countdown begun
 // when the seat took its player back, our side's released when it is over.
 void net_play_exchange(NetPlay* play, int64_t now_ms);

@@ -31,6 +31,18 @@ int chunk_length(int index) {
     return rest < packet_chunk_most_bytes ? rest : packet_chunk_most_bytes;
 }
 
+// The game waits at next_frame with every frame below it run: that is the snapshot.
+void begin_sending(RejoinSeat* seat, const Lockstep& lockstep, const DatagramAddress& to,
+                   const DatagramAddress& called) {
+    seat->sending = true;
+    seat->peer = to;
+    seat->called = called;
+    seat->frame = lockstep.next_frame;
+    snapshot_to_bytes(seat->snapshot);
+    std::memset(seat->acked, 0, sizeof seat->acked);
+    for (int64_t& sent : seat->sent_ms) sent = INT64_MIN / 2;
+}
+
 // The stranger or the other version is told as a third player is in the lobby.
 void refuse_knock(RejoinSeat* seat, Link* link, const RejoinPacket& knock, const DatagramAddress& from,
                   const DatagramAddress& called, RefuseReason reason) {
@@ -58,14 +70,7 @@ void take_knock(RejoinSeat* seat, Link* link, const Lockstep& lockstep, const Re
     bool acked_any = false;
     for (bool acked : seat->acked) acked_any = acked_any || acked;
     if (seat->sending && same_datagram_address(from, seat->peer) && !acked_any) return;
-    // The game waits at next_frame with every frame below it run: that is the snapshot.
-    seat->sending = true;
-    seat->peer = from;
-    seat->called = called;
-    seat->frame = lockstep.next_frame;
-    snapshot_to_bytes(seat->snapshot);
-    std::memset(seat->acked, 0, sizeof seat->acked);
-    for (int64_t& sent : seat->sent_ms) sent = INT64_MIN / 2;
+    begin_sending(seat, lockstep, from, called);
 }
 
 }  // namespace
@@ -121,6 +126,11 @@ bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Pa
     seat->sending = false;
     ++seat->returns;
     return true;
+}
+
+void rejoin_seat_offer(RejoinSeat* seat, const Link& link, Lockstep* lockstep) {
+    lockstep_hold(lockstep);
+    begin_sending(seat, *lockstep, link.game.peer, link.game.local);
 }
 
 void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms) {

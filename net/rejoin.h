@@ -65,6 +65,9 @@ void rejoin_seat_start(RejoinSeat* seat, uint64_t secret);
 // the waiting frame, the link now talking to it.
 bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Packet& packet,
                       const DatagramAddress& from, const DatagramAddress& called, int64_t now_ms);
+// A game going on from a save: the guest just seated gets the snapshot of
+// the game as it stands, as a returning player does, the lockstep held.
+void rejoin_seat_offer(RejoinSeat* seat, const Link& link, Lockstep* lockstep);
 // The snapshot's chunks that are due.
 void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms);
 

@@ -73,7 +73,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"wrong token", packet_lockstep, 4, 0x35, packet_wrong_token},
         {"cut in the command", packet_lockstep, -1, 18, packet_cut_short},
         {"a byte too many", packet_lockstep, -1, sizes[0] + 1, packet_trailing_bytes},
-        {"a flag beyond parting", packet_lockstep, 8, 8, packet_bad_field},
+        {"a flag beyond saving", packet_lockstep, 8, 16, packet_bad_field},
         {"first frame at the end of time", packet_lockstep, 9, 0xff, packet_bad_field, 4},
         {"an acknowledgement before frame 0", packet_lockstep, 13, 21, packet_bad_field},
         {"65 commands", packet_lockstep, 15, 65, packet_bad_field},
@@ -88,7 +88,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"a hello of another protocol still reads", packet_hello, 2, packet_protocol + 1, packet_ok},
         {"delay 1", packet_start, 12, 1, packet_bad_field},
         {"delay 21", packet_start, 12, 21, packet_bad_field},
-        {"guest side 2", packet_start, 13, 2, packet_bad_field},
+        {"a flag beyond loaded", packet_start, 13, 4, packet_bad_field},
         {"a chunk of side 2", packet_chunk, 13, 2, packet_bad_field},
         {"a chunk past its snapshot's end", packet_chunk, 20, 1, packet_bad_field},
         {"a chunk longer than a datagram holds", packet_chunk, 23, 0x10, packet_bad_field},
@@ -150,11 +150,15 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
         Lockstep sides[2];
         Dice dice = {7};
         int wrong = 0;
+        uint32_t saved[2][3] = {}, saves[2] = {};
         for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 4, 0), wires[side].count = 0;
         for (int tick = 0; tick < 2000; ++tick)
             for (int side = 0; side < 2; ++side) {
                 Lockstep& me = sides[side];
                 if (lockstep_wants_command(me)) lockstep_submit(&me, made_at(side, me.next_frame + 4));
+                // Each side asks for a save, one of them twice at once; both save at the same frames.
+                if (tick == 300 + side * 200 || (side == 1 && tick == 501)) lockstep_ask_save(&me);
+                while (lockstep_save_due(&me) && saves[side] < 3) saved[side][saves[side]++] = me.next_frame;
                 Wire& out = wires[1 - side];
                 const int copies =
                     dice.below(100) < weather.drop_percent ? 0 : dice.below(100) < weather.repeat_percent ? 2 : 1;
@@ -181,6 +185,9 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
                 if (frame % 30 == 0) lockstep_note_digest(&me, frame, frame * 7ull);
             }
         EXPECT_EQ(wrong, 0) << weather.name;
+        EXPECT_EQ(saves[0], 2u) << weather.name << ": saves made by side 0";
+        EXPECT_EQ(saves[1], 2u) << weather.name << ": saves made by side 1";
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(saved[0][i], saved[1][i]) << weather.name << ": frame of save " << i;
         for (const Lockstep& side : sides) {
             EXPECT_GT(side.next_frame, 400u) << weather.name;
             EXPECT_EQ(side.packets_refused, 0) << weather.name;

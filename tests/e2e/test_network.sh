@@ -3,9 +3,10 @@
 # minutes of game time alike on both, both replays the same commands and
 # digests and each checking; the same at 60 frames a second through a relay
 # that delays, drops, repeats and reorders; a peer killed mid-game, a guest
-# and a host killed and back with the same command; games
-# that part; hostile datagrams, a caller of another version and a guest at
-# ::1. Traffic goes to 127.0.0.1 and ::1 only.
+# and a host killed and back with the same command; a game saved on both
+# sides at one frame and resumed with --host --load; games that part;
+# hostile datagrams, a caller of another version and a guest at ::1.
+# Traffic goes to 127.0.0.1 and ::1 only.
 # Usage: test_network.sh BUILD_DIR SOURCE_DIR
 set -u
 build=$(cd "$1" && pwd)
@@ -164,6 +165,35 @@ grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back 
 ok "a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
 echo "measured (host): $(grep '^back at' "$work/host.log")"
 port=$((port + 1))
+
+# ---- a network game saved at one frame on both sides, and resumed with --host --load
+port=$((port + 1))
+export XDG_DATA_HOME="$work/data"
+game host --host $port --seed 21 --frames 900 --player idle --save-at 300 "$work/host.vsv" --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 900 --player idle --record "$work/guest.vrp"
+both_end 0 "in the game saved at frame 300"
+at=$(sed -n 's/^saved .* at frame \([0-9]*\)$/\1/p' "$work/host.log")
+guest_save=$(sed -n "s/^saved \(.*\) at frame $at\$/\1/p" "$work/guest.log")
+[ -f "$guest_save" ] || fail "the guest did not save at frame $at: $(grep saved "$work/guest.log")"
+cmp -s "$work/host.vsv" "$guest_save" || fail "the two sides saved different games at frame $at"
+whole=$(final host)
+digests() { awk '/^d /{print $3}' "$1"; }
+digests "$work/host.vrp" >"$work/whole.digests"
+game host --host $port --load "$work/host.vsv" --frames $((900 - at)) --player idle --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames $((900 - at)) --player idle --record "$work/guest.vrp"
+both_end 0 "in the game resumed from its save"
+[ "$(final host)" = "$whole" ] && [ "$(final guest)" = "$whole" ] ||
+    fail "the resumed game ends at $(final host) and $(final guest), the whole game at $whole"
+digests "$work/host.vrp" >"$work/resumed.digests"
+[ -s "$work/resumed.digests" ] && [ "$(tail -n "$(wc -l <"$work/resumed.digests")" "$work/whole.digests")" = "$(cat "$work/resumed.digests")" ] ||
+    fail "the resumed game's census digests are not those of the whole game from frame $at"
+grep -q "^local 1$" "$work/guest.vrp" || fail "the guest of the resumed game plays another side"
+checks "$work/host.vrp"
+checks "$work/guest.vrp"
+ok "both sides saved frame $at alike; --host --load of it with a fresh guest: $(wc -l <"$work/resumed.digests") census digests and the final state those of the whole game"
+unset XDG_DATA_HOME
 
 # ---- games that part: the guest deals from another seed ----------------------------
 port=$((port + 1))

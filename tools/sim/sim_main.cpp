@@ -43,7 +43,7 @@ struct SimOptions {
     bool digests = false;               // --digests: every census's digest on a line
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
-    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0};
+    SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0, -1, nullptr, nullptr};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -54,7 +54,7 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS])\n"
+                 "                    (either with [--rejoin-wait SECONDS] [--save-at N FILE]; --host with [--load FILE])\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
                  "  --save-at save the game into FILE after its frame N of this run (0: at once);\n"
@@ -72,7 +72,9 @@ void print_usage(std::FILE* to = stderr) {
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
                  "            autosaving the game when it drops; a --host or --join with --record FILE\n"
                  "            keeps its seat in FILE.seat, and the same command run again after a crash\n"
-                 "            takes it back (its replay from there in FILE-from-FRAME.vrp)\n"
+                 "            takes it back (its replay from there in FILE-from-FRAME.vrp); --save-at asks\n"
+                 "            both sides to save at one frame (this side into FILE, the other under a dated\n"
+                 "            name); --host --load FILE goes on from a save, the guest getting its snapshot\n"
                  "  -h, --help  show this help and exit\n");
 }
 
@@ -232,6 +234,13 @@ int main(int argc, char** argv) {
         net.seed = options.seed;
         net.frames = options.frames;
         if (player_given) net.player = options.player;
+        net.save_at = options.save_at;
+        net.save_path = options.save_path;
+        net.load_path = options.load_path;
+        if (net.load_path && !net.hosting) {
+            print_usage();
+            return 2;
+        }
         return play_network_peer(net);
     }
     if (!start_sim_world(options.seed)) {

@@ -15,6 +15,7 @@
 #include "net/rejoin.h"
 #include "replay/recording.h"
 #include "state/saves.h"
+#include "state/snapshot.h"
 #include "state/state_digest.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
@@ -39,6 +40,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     bool opened;
     if (options.hosting) {
         opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
+        lobby.loaded = options.load_path != nullptr;
         if (opened) std::printf("waiting for a player on port %d\n", options.port);
     } else {
         DatagramAddress host;
@@ -145,13 +147,33 @@ struct Peer {
     double next_due_ms;  // when the next frame is due, at a steady frames_per_second
     long long stalled_frames;  // frames whose moment came before both commands had
     bool counted_stall;
+    bool asked_save;
 };
 
 // One turn of the loop: take what came, offer a command when one is
 // wanted, and run the next frame when it is due and both commands are here.
+// A save both sides make before the frame it names runs: this side's into
+// its file when it asked for one there, else under a dated name.
+void save_here(const SimNetOptions& options, const NetPlay& play) {
+    char path[4096], error[4096];
+    bool saved;
+    if (options.save_path && play.lockstep.save_asked == play.lockstep.next_frame) {
+        std::snprintf(path, sizeof path, "%s", options.save_path);
+        saved = save_snapshot_file(path, error);
+    } else {
+        saved = save_game(false, path, sizeof path, error, sizeof error);
+    }
+    if (saved) std::printf("saved %s at frame %" PRIu32 "\n", path, play.lockstep.next_frame);
+    else std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
+    std::fflush(stdout);
+}
+
 void turn(Peer* peer, const SimNetOptions& options) {
     const int64_t now = net_now_ms();
     net_play_exchange(&peer->play, now);
+    if (options.save_at >= 0 && peer->play.frames_run >= options.save_at && !peer->asked_save)
+        peer->asked_save = lockstep_ask_save(&peer->play.lockstep);
+    if (lockstep_save_due(&peer->play.lockstep)) save_here(options, peer->play);
     // No command is given for a frame past the last: both sides end on it.
     const Lockstep& lockstep = peer->play.lockstep;
     if (net_play_wants_command(peer->play) && lockstep.known[lockstep.local_side] < options.frames) {
@@ -205,10 +227,10 @@ void tell_drop(const NetPlay& play) {
     std::fflush(stdout);
 }
 
-void tell_return(const NetPlay& play) {
-    std::printf("the other player came back at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64
-                " bytes\n",
-                play.seat.frame, play.seat.datagrams_sent, play.seat.wire_bytes_sent);
+void tell_return(const NetPlay& play, bool saved_game) {
+    std::printf("%s at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64 " bytes\n",
+                saved_game ? "the guest took the saved game" : "the other player came back", play.seat.frame,
+                play.seat.datagrams_sent, play.seat.wire_bytes_sent);
     std::fflush(stdout);
 }
 
@@ -247,13 +269,30 @@ int play_network_peer(const SimNetOptions& options) {
     const int64_t began = net_now_ms();
     NetGame game;
     static RejoinReturn back;
-    const bool returning = read_seat(options, &game);
-    if (returning ? !come_back(&back, &game) : !run_lobby(options, &game)) {
+    static SharedState loaded;
+    char error[snapshot_error_capacity];
+    if (options.load_path && !read_snapshot_file(options.load_path, &loaded, error)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", error);
         stop_sim_world();
         return 1;
     }
+    const bool returning = read_seat(options, &game);
+    if (returning ? !come_back(&back, &game) : !run_lobby(options, &game)) {
+        // Nobody kept that game: the next run of the command starts a new one.
+        if (returning) forget_seat(options);
+        stop_sim_world();
+        return 1;
+    }
+    // The guest of a saved game takes its snapshot as a returning player does.
+    const bool from_snapshot = returning || (game.loaded && !game.hosting);
+    if (!returning && from_snapshot && !come_back(&back, &game)) {
+        stop_sim_world();
+        return 1;
+    }
+    // Loaded once the lobby has named the rules, which it plays through on the world in hand.
+    if (game.loaded && game.hosting) apply_shared_state(loaded);
     side_played_by_person[0] = side_played_by_person[1] = 1;
-    if (!returning) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
+    if (!from_snapshot && !game.loaded) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
     static Peer peer;
     peer.view = start_view(game.local_side);
     follow_deal(&peer.view);
@@ -262,9 +301,12 @@ int play_network_peer(const SimNetOptions& options) {
     // A player back after a crash keeps the replay it had and starts another from the snapshot.
     char record_path[4096];
     if (returning) std::snprintf(record_path, sizeof record_path, "%s-from-%" PRIu32 ".vrp", options.record_path, back.frame);
-    start_recording(returning ? record_path : options.record_path, options.record_path == nullptr, recorded, returning);
+    start_recording(returning ? record_path : options.record_path, options.record_path == nullptr, recorded,
+                    from_snapshot || game.loaded);
     keep_seat(options, game);
-    net_play_start(&peer.play, game, net_now_ms(), returning ? back.frame : 0);
+    net_play_start(&peer.play, game, net_now_ms(), from_snapshot ? back.frame : 0);
+    if (from_snapshot) net_play_count_down(&peer.play, net_now_ms());
+    if (game.loaded && game.hosting) rejoin_seat_offer(&peer.play.seat, peer.play.link, &peer.play.lockstep);
     if (returning)
         std::printf("back at frame %" PRIu32 " after %" PRId64 " ms: sent %d datagrams, %" PRId64
                     " bytes; received %" PRId64 " bytes\n",
@@ -278,12 +320,12 @@ int play_network_peer(const SimNetOptions& options) {
     int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
         // Until the other side's lockstep answers, it may not have our ready.
-        if (returning && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
+        if (from_snapshot && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         turn(&peer, options);
         // The seat kept on this side now names the session as it goes on.
         if (peer.play.seat.returns != returns) {
             returns = peer.play.seat.returns;
-            tell_return(peer.play);
+            tell_return(peer.play, game.loaded && game.hosting && returns == 1);
             keep_seat(options, peer.play.link.game);
         }
         if (peer.play.resume_ms >= 0 && !told_countdown) tell_countdown(peer.play);

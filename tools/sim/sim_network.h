@@ -17,6 +17,9 @@ struct SimNetOptions {
     int frames_per_second;     // 0: as fast as the other side allows
     bool deal_other_seed;      // a guest that deals from the seed after the host's: games that part
     int rejoin_wait_s;         // how long a dropped side is waited for; 0: the game's own time
+    long long save_at;         // the frame of this run this side asks both to save at; -1 none...
+    const char* save_path;     // ...into this file (the other side saves under a dated name)
+    const char* load_path;     // a host's saved game to go on from; null: dealt from the seed
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both
