@@ -1,6 +1,7 @@
 #include "app/network_game.h"
 
 #include <cinttypes>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 
@@ -191,6 +192,9 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
 bool seat_path(const GameOptions& options, char* path, size_t size) {
     char folder[600];
     if (!replay_folder(folder, sizeof folder)) return false;
+    // A game recorded elsewhere (--record) may not have made the folder.
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
     char key[datagram_host_capacity + 16];
     if (options.host) std::snprintf(key, sizeof key, "host-%d", options.port ? options.port : net_default_port);
     else std::snprintf(key, sizeof key, "join-%s", options.join_address);

@@ -130,7 +130,7 @@ sleep 1 && kill -9 "$guest_pid"
 wait_for_text 40 130 "Waiting for the other player" 10 || fail "the host does not wait for its killed guest"
 start_guest "$work/guest.vrp"
 back="Both players are here: the game goes on in"
-wait_for_text 40 130 "$back" 20 || fail "the host shows no countdown after the guest came back"
+wait_for_text 40 130 "$back" 20 || fail "the host shows no countdown after the guest came back: $(cat "$work/guest.log")"
 wait_for_game "the returned guest" "Taking the game" "$guest_display" "$guest_window"
 sleep 4
 dump "$work/host_last.xwd"
