@@ -211,7 +211,8 @@ ok "a guest dealt from another seed: both stop naming frame 1 and the fields tha
 # ---- hostile datagrams; a caller of another version; the guest over IPv6 -------
 port=$((port + 1))
 game host --host $port --seed 8 --frames 1500 --fps 60
-sleep 0.3
+# The hello below goes once: the host must be listening (a loaded machine starts it late).
+for _ in $(seq 100); do grep -q "^waiting for a player" "$work/host.log" && break; sleep 0.1; done
 # A hello of version "0.0", rules 1, nonce 2: refused, and the host says so.
 printf 'Vh\001\001\0\0\0\0\0030.0\001\0\0\0\0\0\0\0\002\0\0\0\0\0\0\0' >/dev/udp/127.0.0.1/$port
 called="[::1]:$port"
