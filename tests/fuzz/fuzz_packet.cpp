@@ -25,7 +25,8 @@ constexpr uint32_t token = 0x5eed1234;
     std::abort();
 }
 
-// One datagram of each kind, the lockstep one with every field of a command.
+// One datagram of each kind, the lockstep one with every field of a command
+// and a save asked, the start of a loaded game.
 int make_corpus(const char* folder) {
     mkdir(folder, 0755);
     Packet seed = {};
@@ -37,6 +38,7 @@ int make_corpus(const char* folder) {
         lockstep.commands[i] = {i != 2, i * 300 - 20, -i, static_cast<uint8_t>(i & 1), 0, i == 4, 77,
                                 static_cast<uint8_t>(i % 5)};
     lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
+    lockstep.save_at = 9, seed.start.loaded = 1;
     std::strcpy(seed.rejoin.version, "1.0.0");
     seed.chunk = {30, 4, 1, 5000, 1100, 3, {7, 8, 9}};
     for (int kind = packet_hello; kind <= packet_ready; ++kind) {
