@@ -134,10 +134,8 @@ grep -q "The host already has a player." "$work/stranger.log" || fail "the stran
 game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
 both_end 0 "after the guest came back ($way)"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
-for side in host guest; do
-    grep -q "^varnhold-sim: Both players are here: the game goes on in 3 s.$" "$work/$side.err" ||
-        fail "no countdown on the $side: $(cat "$work/$side.err")"
-done
+countdown="^varnhold-sim: Both players are here: the game goes on in 3 s.$"
+grep -q "$countdown" "$work/host.err" && grep -q "$countdown" "$work/guest.err" || fail "no countdown on both sides"
 back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/guest.log")
 grep -q "^the other player came back at frame $back:" "$work/host.log" || fail "the host did not take the guest back at $back"
 checks "$work/host.vrp"
@@ -211,9 +209,8 @@ ok "a guest dealt from another seed: both stop naming frame 1 and the fields tha
 # ---- hostile datagrams; a caller of another version; the guest over IPv6 -------
 port=$((port + 1))
 game host --host $port --seed 8 --frames 1500 --fps 60
-# The hello below goes once: the host must be listening (a loaded machine starts it late).
 for _ in $(seq 100); do grep -q "^waiting for a player" "$work/host.log" && break; sleep 0.1; done
-# A hello of version "0.0", rules 1, nonce 2: refused, and the host says so.
+# A hello of version "0.0", rules 1, nonce 2, once the host listens: refused, and the host says so.
 printf 'Vh\001\001\0\0\0\0\0030.0\001\0\0\0\0\0\0\0\002\0\0\0\0\0\0\0' >/dev/udp/127.0.0.1/$port
 called="[::1]:$port"
 [ -f /proc/net/if_inet6 ] || called="127.0.0.1:$port"
