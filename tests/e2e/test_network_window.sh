@@ -5,7 +5,7 @@
 # attack on each side); both replays hold the same commands and check, and
 # what each window's status lines say of its own side is what the headless
 # check of its replay gives; a guest killed waited for, and a guest killed
-# and started again with the same command playing on.
+# and started again with the same command playing on, F9 saving both.
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -132,6 +132,11 @@ start_guest "$work/guest.vrp"
 wait_for_text 40 130 "Both players are here: the game goes on in" 20 || fail "the host shows no countdown after the guest came back: $(cat "$work/guest.log")"
 wait_for_game "the returned guest" "Taking the game" "$guest_display" "$guest_window"
 sleep 4
+# F9 on the host saves both sides at one frame, each its own file, the same bytes.
+xdotool keydown F9 sleep 0.3 keyup F9
+wait_until 10 eval '[ "$(ls "$XDG_DATA_HOME"/varnhold/saves/save_*.vsv 2>/dev/null | wc -l)" -eq 2 ]' ||
+    fail "F9 on the host did not save on both sides"
+cmp -s $(ls "$XDG_DATA_HOME"/varnhold/saves/save_*.vsv) || fail "the two sides saved different games"
 dump "$work/host_last.xwd"
 xdotool keydown Escape
 wait_for_exit 60 || fail "Escape did not end the host's game after the return"
@@ -149,6 +154,6 @@ host_line=$(sed -n 's/^side 0: \(selected_unit=[0-9]*\) .*/\1/p' "$work/host.che
 read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\) \(.*\)$/\1 \2/p' "$work/guest.check")
 "$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
-ok "a guest window killed and started again: back at frame $frame, a countdown, both replays check and each window shows its check's lines"
+ok "a guest window killed and started again: back at frame $frame, a countdown, F9 saving both alike, both replays check and each window shows its check's lines"
 
 finish
