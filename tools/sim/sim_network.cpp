@@ -269,9 +269,8 @@ int play_network_peer(const SimNetOptions& options) {
     const int64_t began = net_now_ms();
     NetGame game;
     static RejoinReturn back;
-    static SharedState loaded;
     char error[snapshot_error_capacity];
-    if (options.load_path && !read_snapshot_file(options.load_path, &loaded, error)) {
+    if (options.load_path && !load_snapshot_file(options.load_path, error)) {
         std::fprintf(stderr, "varnhold-sim: %s\n", error);
         stop_sim_world();
         return 1;
@@ -289,8 +288,6 @@ int play_network_peer(const SimNetOptions& options) {
         stop_sim_world();
         return 1;
     }
-    // Loaded once the lobby has named the rules, which it plays through on the world in hand.
-    if (game.loaded && game.hosting) apply_shared_state(loaded);
     side_played_by_person[0] = side_played_by_person[1] = 1;
     if (!from_snapshot && !game.loaded) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
     static Peer peer;
