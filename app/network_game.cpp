@@ -1,6 +1,7 @@
 #include "app/network_game.h"
 
 #include <cinttypes>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 #include "app/saving.h"
 #include "app/window_procedure.h"
 #include "game/frame.h"
+#include "game/screens.h"
 #include "game/rules_fingerprint.h"
 #include "net/discovery.h"
 #include "net/lobby.h"
@@ -19,6 +21,8 @@
 #include "platform/platform.h"
 #include "replay/recording.h"
 #include "replay/replay_folder.h"
+#include "state/shared_state.h"
+#include "state/snapshot.h"
 #include "world/game_state.h"
 #include "world/new_game.h"
 #include "world/settings.h"
@@ -285,6 +289,7 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
         if (opened && !listed) std::fprintf(stderr, "varnhold: not listed on the LAN (%s)\n", datagram_last_error());
         // The lobby hears the LAN at once; the router is asked beside it.
         if (opened && !options.no_port_mapping) port_mapping_start(&router, port, net_now_ms());
+        lobby.loaded = options.load_path != nullptr;
     } else {
         DatagramAddress host;
         if (!options.join_address) {
@@ -336,6 +341,102 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     return true;
 }
 
+// The seat of a game on, beside the replays: the host's by its port, a
+// guest's by the address it joined. What lets the same command, run again
+// after a crash, take the seat back.
+bool seat_path(const GameOptions& options, char* path, size_t size) {
+    char folder[600];
+    if (!replay_folder(folder, sizeof folder)) return false;
+    // A game recorded elsewhere (--record) may not have made the folder.
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    char key[datagram_host_capacity + 16];
+    if (options.host) std::snprintf(key, sizeof key, "host-%d", options.port ? options.port : net_default_port);
+    else std::snprintf(key, sizeof key, "join-%s", options.join_address);
+    for (char* c = key; *c; ++c)
+        if (*c == '/' || *c == '\\' || *c == ':' || *c == '[' || *c == ']') *c = '_';
+    std::snprintf(path, size, "%s/%s.seat", folder, key);
+    return true;
+}
+
+void keep_seat(const GameOptions& options, const NetGame& game) {
+    char path[700], address[datagram_address_text_capacity];
+    if (!seat_path(options, path, sizeof path)) return;
+    std::FILE* file = std::fopen(path, "w");
+    if (!file) return;
+    datagram_address_text(game.peer, address, sizeof address);
+    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
+    std::fclose(file);
+}
+
+void forget_seat(const GameOptions& options) {
+    char path[700];
+    if (seat_path(options, path, sizeof path)) std::remove(path);
+}
+
+// The seat kept by a game this command played before it crashed: a guest
+// knocks from a new socket, a host from its own port, where its guest still sends.
+bool read_seat(const GameOptions& options, NetGame* game) {
+    char path[700], address[datagram_address_text_capacity] = "";
+    if (!seat_path(options, path, sizeof path)) return false;
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) return false;
+    std::memset(game, 0, sizeof *game);
+    game->socket = -1;
+    game->hosting = options.host;
+    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
+    std::fclose(file);
+    if (read < 2 || !datagram_resolve(options.host ? address : options.join_address, net_default_port, &game->peer))
+        return false;
+    std::snprintf(game->version, sizeof game->version, "%s", game_version());
+    game->rules = rules_fingerprint();
+    if (!options.host) return true;
+    const int port = options.port ? options.port : net_default_port;
+    game->socket = datagram_open(datagram_any_address(datagram_ipv6, port));
+    if (game->socket < 0) game->socket = datagram_open(datagram_any_address(datagram_ipv4, port));
+    return game->socket >= 0;
+}
+
+// Knocks with the seat's secret (a guest of a saved game with the lobby's)
+// until the other side's snapshot is here and loaded: true with the game to
+// go on with; false when it fails (said on screen) or the player leaves.
+bool take_snapshot(RejoinReturn* back, NetGame* game, int* exit_code) {
+    if (!rejoin_return_start(back, *game, game_version(), game->rules, net_now_ms())) {
+        std::fprintf(stderr, "varnhold: %s\n", back->message);
+        show_closing(back->message, "The game could not start.");
+        *exit_code = 1;
+        return false;
+    }
+    const char* const lines[] = {"Taking the game from the other player...", "Escape cancels."};
+    int64_t drawn = -lobby_redraw_ms;
+    while (back->state == rejoin_knocking || back->state == rejoin_taking) {
+        if (take_events_asking_to_leave()) {
+            datagram_close(back->game.socket);
+            *exit_code = 0;
+            return false;
+        }
+        const int64_t now = net_now_ms();
+        rejoin_return_update(back, now);
+        if (now - drawn >= lobby_redraw_ms) {
+            show_lines(lines, 2);
+            drawn = now;
+        }
+        datagram_wait(back->game.socket, lobby_step_ms);
+    }
+    if (back->state == rejoin_failed) {
+        std::fprintf(stderr, "varnhold: %s\n", back->message);
+        datagram_close(back->game.socket);
+        show_closing(back->message, "The game could not start.");
+        *exit_code = 1;
+        return false;
+    }
+    *game = rejoin_return_game(*back);
+    std::printf("varnhold: back at frame %" PRIu32 ": received %" PRId64 " bytes\n", back->frame,
+                back->wire_bytes_received);
+    std::fflush(stdout);
+    return true;
+}
+
 // Where the games parted, on stderr; each unit of the groups of slots that
 // moved (dozens of lines) into a file beside the replays.
 void tell_parting(const NetPlay& play) {
@@ -382,6 +483,10 @@ bool play_pass(NetPlay* play, bool leaving) {
     const int64_t now = net_now_ms();
     chat_board_to_screen(chat_board, &chat_line, chat_clock_ms(play->frames_run));
     net_play_exchange(play, now);
+    // F9 asks both sides to save at one frame; each saves its own file as that frame is about to run.
+    if (save_key_pressed(input) && !leaving && !lockstep_ask_save(&play->lockstep))
+        show_notice("Not saved: the last save is still on its way to the other player.");
+    if (lockstep_save_due(&play->lockstep)) save_now();
     if (!leaving && net_play_wants_command(*play)) net_play_offer(play, command_from_pass(input, local_view), now);
     const bool drawn = input.frame_runs && !leaving;
     // Minimised, the picture is lost: the next still one is drawn whatever it shows.
@@ -442,32 +547,67 @@ bool play_pass(NetPlay* play, bool leaving) {
 }  // namespace
 
 int run_network_game(const GameOptions& options) {
+    // A save is read and checked whole before any window: a broken one ends here.
+    static SharedState saved;
+    if (options.load_path && !read_save_to_continue(options, &saved)) return 1;
     platform_request_display(options.scale, options.fullscreen);
     const uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
     local_view.side = options.host ? 0 : guest_side;
     if (!open_game_window(seed)) return 1;
     NetGame game;
     int exit_code = 0;
-    if (!wait_in_lobby(options, &game, &exit_code)) {
+    static RejoinReturn back;
+    const bool returning = read_seat(options, &game);
+    // A player back after a crash, or the guest of a saved game, takes the other side's snapshot.
+    if (returning ? !take_snapshot(&back, &game, &exit_code) : !wait_in_lobby(options, &game, &exit_code)) {
+        // Nobody kept that game: the next run of the command starts a new one.
+        if (returning) forget_seat(options);
         close_game_window();
         return exit_code;
     }
+    const bool from_snapshot = returning || (game.loaded && !game.hosting);
+    if (!returning && from_snapshot && !take_snapshot(&back, &game, &exit_code)) {
+        close_game_window();
+        return exit_code;
+    }
+    if (game.loaded && game.hosting) {
+        apply_shared_state(saved);
+        note_continued_save();
+    } else if (!from_snapshot) {
+        new_game_from_seed(game.seed);
+    }
     // Both sides are people now: the computer's own steps are off.
     side_played_by_person[0] = side_played_by_person[1] = 1;
-    new_game_from_seed(game.seed);
     local_view = start_view(game.local_side);
     follow_deal(&local_view);
     const ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
-    start_recording(options.record_path, options.no_record, recorded);
+    // A player back after a crash keeps the replay it had and starts another from the snapshot.
+    char record_path[4096];
+    if (returning && options.record_path)
+        std::snprintf(record_path, sizeof record_path, "%s-from-%" PRIu32 ".vrp", options.record_path, back.frame);
+    start_recording(returning && options.record_path ? record_path : options.record_path, options.no_record, recorded,
+                    from_snapshot || game.loaded);
+    keep_seat(options, game);
     static NetPlay play;
-    net_play_start(&play, game, net_now_ms());
+    net_play_start(&play, game, net_now_ms(), from_snapshot ? back.frame : 0);
+    if (from_snapshot) net_play_count_down(&play, net_now_ms());
+    if (game.loaded && game.hosting) rejoin_seat_offer(&play.seat, play.link, &play.lockstep);
     if (options.rejoin_wait_s) play.lockstep.give_up_ms = options.rejoin_wait_s * int64_t{1000};
+    save_key_offered = true;
+    int returns = 0;
     LockstepStatus status = lockstep_running;
     bool leaving = false;
     bool autosaved = false;
     int64_t left_at = 0;
     for (;;) {
+        // Until the other side's lockstep answers, it may not have our ready.
+        if (from_snapshot && play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         const bool asked_to_leave = !play_pass(&play, leaving);
+        // The seat kept on this side now names the session as it goes on.
+        if (play.seat.returns != returns) {
+            returns = play.seat.returns;
+            keep_seat(options, play.link.game);
+        }
         status = net_play_status(play, net_now_ms());
         // Nobody is left to run our last frames with: Escape ends the wait at once.
         if (asked_to_leave && status == lockstep_dropped) break;
@@ -489,6 +629,9 @@ int run_network_game(const GameOptions& options) {
     net_play_leave(&play);
     stop_recording();
     close_router();
+    save_key_offered = false;
+    // A game that ended by a crash keeps its seat; one that ended here has no seat to come back to.
+    forget_seat(options);
     if (!leaving || status == lockstep_dropped) {
         show_ending(play, status);
         if (status != lockstep_peer_left) exit_code = 1;

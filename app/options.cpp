@@ -144,7 +144,7 @@ const OptionEntry option_table[] = {
          options->take_over_at = number;
          return true;
      }},
-    {"load", nullptr, value_needed, "FILE", {"continue the game saved in FILE (F9 saves a game)"},
+    {"load", nullptr, value_needed, "FILE", {"continue the game saved in FILE (F9 saves a game); with", "--host, a network game, the guest getting it as it joins"},
      [](const char* value, GameOptions* options, Refusal*) {
          options->load_path = value;
          return true;
@@ -230,9 +230,10 @@ bool check_combination(const GameOptions& options, char* error_text, size_t erro
     else if (options.no_port_mapping && !options.host) clash = "--no-port-mapping is for a host: --host";
     else if (options.join && options.has_seed) clash = "--join plays the host's deal, not --seed";
     else if (options.load_path && options.continue_newest) clash = "--load and --continue cannot be used together";
+    else if (options.continue_newest && options.host) clash = "--host goes on from the save --load names, not --continue";
     else if ((options.load_path || options.continue_newest) &&
-             (options.replay_path || options.host || options.join || options.has_seed))
-        clash = "a saved game is continued alone: not with --replay, --host, --join or --seed";
+             (options.replay_path || options.join || options.has_seed))
+        clash = "a saved game is continued alone or hosted: not with --replay, --join or --seed";
     if (!clash) return true;
     std::snprintf(error_text, error_size, "%s", clash);
     return false;

@@ -38,11 +38,18 @@ void save_and_say(bool autosave) {
 
 }  // namespace
 
-void save_on_key(const PassInput& input) {
+bool save_key_pressed(const PassInput& input) {
     const bool down = input.keys[vk_f9] != 0;
-    if (down && !key_was_down) save_and_say(false);
+    const bool pressed = down && !key_was_down;
     key_was_down = down;
+    return pressed;
 }
+
+void save_on_key(const PassInput& input) {
+    if (save_key_pressed(input)) save_and_say(false);
+}
+
+void save_now() { save_and_say(false); }
 
 void autosave_on_leaving() { save_and_say(true); }
 

@@ -12,6 +12,10 @@ constexpr int vk_f9 = 0x78;
 
 // After a pass's frame: F9 pressed since the last pass saves once.
 void save_on_key(const PassInput& input);
+// F9 pressed since the last pass (a network game asks both sides to save).
+bool save_key_pressed(const PassInput& input);
+// The game as it stands under a dated name, with its line on screen.
+void save_now();
 // The game as it stands when the player leaves it.
 void autosave_on_leaving();
 // The save that --load names, or --continue's newest, read and checked

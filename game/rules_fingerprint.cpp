@@ -1,5 +1,7 @@
 #include "game/rules_fingerprint.h"
 
+#include <cstring>
+
 #include "game/frame_rules.h"
 #include "state/shared_state.h"
 #include "state/state_digest.h"
@@ -37,6 +39,9 @@ uint64_t rules_fingerprint() {
     // Side 1 stays the computer's as well: its recruiting, mining and raids
     // come into the fingerprint beside both sides' commands.
     reset_shared_state();
+    // A deal leaves the fields of slots it does not fill as they were: from
+    // the zero-filled table of a fresh start, not a played or loaded game's.
+    std::memset(unit_table, 0, sizeof(Unit) * max_units);
     deal_quietly(fingerprint_seed);
     for (int frame = 0; frame < fingerprint_frames; ++frame) {
         FrameCommands commands = no_commands();

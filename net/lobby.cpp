@@ -76,6 +76,7 @@ void send_start(Lobby* lobby) {
     packet.start.seed = lobby->seed;
     packet.start.delay = static_cast<uint8_t>(lobby->game.delay);
     packet.start.guest_side = static_cast<uint8_t>(lobby->guest_side);
+    packet.start.loaded = lobby->loaded;
     send_packet(lobby, lobby->local, lobby->peer, packet);
 }
 
@@ -98,6 +99,7 @@ void fill_game(Lobby* lobby, int delay, int local_side) {
     lobby->game.secret = lobby->nonce;
     std::memcpy(lobby->game.version, lobby->version, sizeof lobby->game.version);
     lobby->game.rules = lobby->rules;
+    lobby->game.loaded = lobby->loaded;
 }
 
 int median_round_trip(const LobbyCaller& caller) {
@@ -215,7 +217,8 @@ void host_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from,
     }
     if (!same_datagram_address(from, lobby->peer)) return;
     lobby->last_heard_ms = now_ms;
-    if (packet.kind == packet_lockstep) lobby->state = lobby_started;  // the guest has the start: its game is on
+    // The guest has the start: its game is on, or it knocks for the saved game's snapshot.
+    if (packet.kind == packet_lockstep || packet.kind == packet_rejoin) lobby->state = lobby_started;
 }
 
 void guest_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from, int64_t now_ms) {
@@ -245,6 +248,7 @@ void guest_hears(Lobby* lobby, const Packet& packet, const DatagramAddress& from
         send_packet(lobby, lobby->local, lobby->peer, pong);
     } else if (packet.kind == packet_start) {
         lobby->seed = packet.start.seed;
+        lobby->loaded = packet.start.loaded;
         fill_game(lobby, packet.start.delay, packet.start.guest_side);
         lobby->state = lobby_started;
     }

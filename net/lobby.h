@@ -60,6 +60,7 @@ struct NetGame {
     uint64_t secret;    // the guest's nonce: what lets the same player back after a drop
     char version[packet_version_capacity];  // ours and our rules, to refuse another on return
     uint64_t rules;
+    bool loaded;  // the host goes on from a saved game: the guest takes its snapshot as a returner does
 };
 
 // A guest the host is measuring: its seat comes with the last pong.
@@ -88,6 +89,7 @@ struct Lobby {
     uint32_t token;
     uint32_t seed;
     int guest_side;
+    bool loaded;  // set by the host before the start: see NetGame
     int frame_ms;
     int64_t began_ms;
     int64_t give_up_ms;

@@ -125,6 +125,12 @@ void take_chats(Lockstep* lockstep, const LockstepPacket& packet, uint32_t known
     }
 }
 
+void add_save(Lockstep* lockstep, uint32_t frame) {
+    for (int i = 0; i < lockstep->save_count; ++i)
+        if (lockstep->saves_due[i] == frame) return;
+    if (lockstep->save_count < lockstep_most_saves) lockstep->saves_due[lockstep->save_count++] = frame;
+}
+
 }  // namespace
 
 void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame) {
@@ -142,6 +148,16 @@ void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_m
     lockstep->last_heard_ms = now_ms;
     lockstep->give_up_ms = lockstep_rejoin_wait_ms;
     lockstep->refusing_since_ms = -1;
+}
+
+void lockstep_hold(Lockstep* lockstep) {
+    lockstep->known[0] = lockstep->known[1] = lockstep->peer_holds = lockstep->next_frame;
+}
+
+void lockstep_release(Lockstep* lockstep) {
+    uint32_t& known = lockstep->known[lockstep->local_side];
+    while (known < lockstep->next_frame + static_cast<uint32_t>(lockstep->delay))
+        slot(lockstep, lockstep->local_side, known++) = no_command();
 }
 
 bool lockstep_wants_command(const Lockstep& lockstep) {
@@ -177,6 +193,22 @@ bool lockstep_take(Lockstep* lockstep, FrameCommands* commands) {
     return true;
 }
 
+bool lockstep_ask_save(Lockstep* lockstep) {
+    if (lockstep->save_asked && lockstep->peer_holds <= lockstep->save_asked) return false;
+    lockstep->save_asked = lockstep->known[lockstep->local_side];
+    add_save(lockstep, lockstep->save_asked);
+    return true;
+}
+
+bool lockstep_save_due(Lockstep* lockstep) {
+    for (int i = 0; i < lockstep->save_count; ++i) {
+        if (lockstep->saves_due[i] != lockstep->next_frame) continue;
+        lockstep->saves_due[i] = lockstep->saves_due[--lockstep->save_count];
+        return true;
+    }
+    return false;
+}
+
 void lockstep_note_digest(Lockstep* lockstep, uint32_t frame, uint64_t whole, const uint8_t* fingerprint) {
     if (frame < lockstep->digests_made) return;
     lockstep->digests_made = frame + 1;
@@ -205,6 +237,7 @@ void lockstep_outgoing(const Lockstep& lockstep, LockstepPacket* packet) {
     const int local = lockstep.local_side;
     packet->side = static_cast<uint8_t>(local);
     packet->leaving = lockstep.leaving;
+    packet->save_at = lockstep.save_asked;
     packet->parting = lockstep.desynced;
     packet->commands_held = lockstep.known[remote_side(lockstep)];
     packet->digests_held = lockstep.digests_held;
@@ -267,6 +300,11 @@ bool lockstep_incoming(Lockstep* lockstep, const LockstepPacket& packet, int64_t
         lockstep->digests_held = packet.digests[i].frame + 1;
     }
     forget_settled_digests(lockstep);
+    // A save the other side asked for at a frame this side has not run yet.
+    if (packet.save_at > lockstep->peer_save_asked) {
+        lockstep->peer_save_asked = packet.save_at;
+        if (packet.save_at >= lockstep->next_frame) add_save(lockstep, packet.save_at);
+    }
     if (packet.leaving && !lockstep->peer_leaving) {
         lockstep->peer_leaving = true;
         lockstep->peer_last_frame = packet.first + static_cast<uint32_t>(packet.command_count);

@@ -22,6 +22,8 @@ constexpr int lockstep_digest_slots = 8;
 constexpr int64_t lockstep_wait_notice_ms = 500;
 constexpr int64_t lockstep_dropped_ms = 10000;
 constexpr int64_t lockstep_rejoin_wait_ms = 300000;
+// Saves asked for and not yet made, at most.
+constexpr int lockstep_most_saves = 4;
 // A side that refuses everything the other sends for this long has a game
 // the other's packets no longer fit: the games have parted. Honest packets
 // come every 50 ms at the latest, so forgeries mixed among them never last this long.
@@ -91,6 +93,11 @@ struct Lockstep {
     uint8_t desync_local_fingerprint[packet_fingerprint_bytes];
     uint8_t desync_peer_fingerprint[packet_fingerprint_bytes];
 
+    uint32_t save_asked;       // our newest save's frame, 0 for none...
+    uint32_t peer_save_asked;  // ...and the other side's
+    uint32_t saves_due[lockstep_most_saves];  // frames both sides save at, as each is about to run
+    int save_count;
+
     int64_t last_heard_ms;
     int64_t give_up_ms;  // silence that ends the game: lockstep_rejoin_wait_ms unless set
     bool leaving;
@@ -115,6 +122,12 @@ struct Lockstep {
 // its first delay empty alike.
 void lockstep_start(Lockstep* lockstep, int local_side, int delay, int64_t now_ms, uint32_t first_frame = 0);
 
+// A game taken up again after a return: no frame runs until each side has
+// sent the empty commands of its first delay (lockstep_release, once its
+// countdown is over), so both go on at next_frame when the later is ready.
+void lockstep_hold(Lockstep* lockstep);
+void lockstep_release(Lockstep* lockstep);
+
 // True while the local command for frame next_frame + delay is still to
 // come; lockstep_submit gives it (made canonical). False when it is not wanted.
 bool lockstep_wants_command(const Lockstep& lockstep);
@@ -126,6 +139,13 @@ bool lockstep_ready(const Lockstep& lockstep, uint32_t frame);
 FrameCommands lockstep_commands(const Lockstep& lockstep, uint32_t frame);
 // When the next frame is ready: its commands, and the lockstep moves on.
 bool lockstep_take(Lockstep* lockstep, FrameCommands* commands);
+
+// A save of both games at one frame: the first frame we have not yet given
+// a command for, which the other side cannot have run and learns of with
+// that command. False while our last ask is not yet with the other side.
+bool lockstep_ask_save(Lockstep* lockstep);
+// True (once) when a save is due before next_frame runs.
+bool lockstep_save_due(Lockstep* lockstep);
 
 // The census digest of the local game at frame; compared with the other
 // side's for the same frame whichever comes second.

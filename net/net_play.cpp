@@ -59,15 +59,34 @@ void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t
     play->frames_run = first_frame;
     play->stalled_since_ms = -1;
     play->next_frame_ms = now_ms;
+    play->resume_ms = -1;
 }
 
 void net_play_exchange(NetPlay* play, int64_t now_ms) {
     link_receive(&play->link, &play->lockstep, now_ms, &play->seat);
+    if (play->seat.returns != play->returns_seen) {
+        play->returns_seen = play->seat.returns;
+        net_play_count_down(play, now_ms);
+    }
+    if (play->resume_ms >= 0 && now_ms >= play->resume_ms) {
+        lockstep_release(&play->lockstep);
+        play->resume_ms = -1;
+        play->stalled_since_ms = -1;
+    }
     rejoin_seat_send(&play->seat, &play->link, now_ms);
     link_send(&play->link, play->lockstep, now_ms);
 }
 
-bool net_play_wants_command(const NetPlay& play) { return lockstep_wants_command(play.lockstep); }
+// The lockstep holds the frame it goes on at; our side lets it go when the countdown is over.
+void net_play_count_down(NetPlay* play, int64_t now_ms) {
+    lockstep_hold(&play->lockstep);
+    play->resume_ms = now_ms + net_resume_countdown_ms;
+    play->stalled_since_ms = now_ms;
+}
+
+bool net_play_wants_command(const NetPlay& play) {
+    return play.resume_ms < 0 && lockstep_wants_command(play.lockstep);
+}
 
 void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms) {
     lockstep_submit(&play->lockstep, command);
@@ -134,9 +153,18 @@ int net_play_waited_seconds(const NetPlay& play, int64_t now_ms) {
     return play.stalled_since_ms < 0 ? 0 : static_cast<int>((now_ms - play.stalled_since_ms + 500) / 1000);
 }
 
+int net_play_countdown_seconds(const NetPlay& play, int64_t now_ms) {
+    return play.resume_ms < 0 || now_ms >= play.resume_ms ? 0 : static_cast<int>((play.resume_ms - now_ms + 999) / 1000);
+}
+
 void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size) {
     const size_t room = static_cast<size_t>(size);
     text[0] = '\0';
+    if (play.resume_ms >= 0) {
+        std::snprintf(text, room, "Both players are here: the game goes on in %d s.",
+                      net_play_countdown_seconds(play, now_ms));
+        return;
+    }
     if (play.stalled_since_ms < 0 || now_ms - play.stalled_since_ms < lockstep_wait_notice_ms) return;
     if (net_play_status(play, now_ms) != lockstep_dropped) {
         std::snprintf(text, room, "Waiting for the other player (%d s)", net_play_waited_seconds(play, now_ms));

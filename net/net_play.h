@@ -20,10 +20,15 @@ constexpr int net_frame_ms = 16;
 // long stall, its pace goes on from now.
 constexpr int net_catch_up_frames = 15;
 
+// After a return both sides count this long before play goes on.
+constexpr int64_t net_resume_countdown_ms = 3000;
+
 struct NetPlay {
     Link link;
     Lockstep lockstep;
     RejoinSeat seat;  // kept for the other player should it drop
+    int returns_seen;  // the seat's returns whose countdown began
+    int64_t resume_ms;  // while counting down, when our side lets the game go on; else -1
     uint32_t frames_run;
     int64_t stalled_since_ms;  // -1 while the next frame's commands are here
     int64_t next_frame_ms;     // the next frame's moment at the game's pace
@@ -36,9 +41,14 @@ uint64_t net_random();
 
 // A new game, or (first_frame) a game taken up again at that frame after a drop.
 void net_play_start(NetPlay* play, const NetGame& game, int64_t now_ms, uint32_t first_frame = 0);
-// Everything the other side sent, and what is due to it.
+// A game taken up again goes on after the countdown (the side that stayed
+// begins its own when the seat takes the other back).
+void net_play_count_down(NetPlay* play, int64_t now_ms);
+// Everything the other side sent, and what is due to it; a countdown begun
+// when the seat took its player back, our side's released when it is over.
 void net_play_exchange(NetPlay* play, int64_t now_ms);
-// True when the local command for frame frames_run + delay is wanted now.
+// True when the local command for frame frames_run + delay is wanted now
+// (never during a countdown).
 bool net_play_wants_command(const NetPlay& play);
 void net_play_offer(NetPlay* play, const SideCommand& command, int64_t now_ms);
 // The next frame's commands when both sides' are here; false (and the wait
@@ -68,9 +78,11 @@ LockstepStatus net_play_status(const NetPlay& play, int64_t now_ms);
 // Seconds the next frame has waited, to the nearest (the wait is told
 // from half a second on, as 1 s), 0 when it does not wait.
 int net_play_waited_seconds(const NetPlay& play, int64_t now_ms);
+// Whole seconds left of the countdown after a return, 0 when none runs.
+int net_play_countdown_seconds(const NetPlay& play, int64_t now_ms);
 // What a stalled game says on screen (empty before half a second): how
-// long it has waited, and once the other side dropped, the countdown of the
-// wait for it to come back.
+// long it has waited, once the other side dropped the countdown of the
+// wait for it to come back, and after a return the countdown to play.
 void net_play_waiting_line(const NetPlay& play, int64_t now_ms, char* text, int size);
 // Says we leave and closes the socket.
 void net_play_leave(NetPlay* play);

@@ -231,6 +231,9 @@ void take_chats(Reader* in, LockstepPacket* packet) {
         least = frame + 1;
     }
 }
+// The lockstep packet's first byte: side, leaving, parting, and this bit
+// when a save's frame follows the acknowledgements.
+constexpr uint8_t lockstep_saves = 8;
 
 void put_lockstep(Writer* out, const LockstepPacket& packet) {
     if (packet.side > 1 || packet.leaving > 1 || packet.parting > 1 || packet.command_count < 0 ||
@@ -238,10 +241,13 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
         packet.digest_count > packet_most_digests || packet.first > UINT32_MAX - packet_most_commands)
         out->failed = true;
     if (out->failed) return;
-    put_number(out, static_cast<uint64_t>(packet.side | packet.leaving << 1 | packet.parting << 2), 1);
+    put_number(out, static_cast<uint64_t>(packet.side | packet.leaving << 1 | packet.parting << 2 |
+                                          (packet.save_at ? lockstep_saves : 0)),
+               1);
     put_number(out, packet.first, 4);
     put_frame_near(out, packet.commands_held, packet.first);
     put_frame_near(out, packet.digests_held, packet.first);
+    if (packet.save_at) put_frame_near(out, packet.save_at, packet.first);
     put_number(out, static_cast<uint64_t>(packet.command_count), 1);
     SideCommand before = no_command();
     for (int i = 0; i < packet.command_count; ++i) {
@@ -261,13 +267,15 @@ void put_lockstep(Writer* out, const LockstepPacket& packet) {
 
 void take_lockstep(Reader* in, LockstepPacket* packet) {
     const uint64_t side_and_leaving = take_number(in, 1);
-    if (side_and_leaving > 7) fail(in, packet_bad_field);
+    if (side_and_leaving > 15) fail(in, packet_bad_field);
     packet->side = side_and_leaving & 1;
     packet->leaving = static_cast<uint8_t>(side_and_leaving >> 1 & 1);
     packet->parting = static_cast<uint8_t>(side_and_leaving >> 2 & 1);
     packet->first = static_cast<uint32_t>(take_number(in, 4));
     packet->commands_held = take_frame_near(in, packet->first);
     packet->digests_held = take_frame_near(in, packet->first);
+    packet->save_at = side_and_leaving & lockstep_saves ? take_frame_near(in, packet->first) : 0;
+    if ((side_and_leaving & lockstep_saves) && packet->save_at == 0) fail(in, packet_bad_field);
     packet->command_count = static_cast<int>(take_number(in, 1));
     if (packet->command_count > packet_most_commands || packet->first > UINT32_MAX - packet_most_commands) {
         fail(in, packet_bad_field);
@@ -355,11 +363,11 @@ int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
         break;
     case packet_start:
         if (packet.start.delay < packet_least_delay || packet.start.delay > packet_most_delay ||
-            packet.start.guest_side > 1)
+            packet.start.guest_side > 1 || packet.start.loaded > 1)
             return 0;
         put_number(&out, packet.start.seed, 4);
         put_number(&out, packet.start.delay, 1);
-        put_number(&out, packet.start.guest_side, 1);
+        put_number(&out, static_cast<uint64_t>(packet.start.guest_side | packet.start.loaded << 1), 1);
         break;
     case packet_ping:
     case packet_pong:
@@ -446,7 +454,12 @@ PacketFault read_packet(const uint8_t* bytes, int size, uint32_t session_token, 
     case packet_start:
         packet->start.seed = static_cast<uint32_t>(take_number(&in, 4));
         packet->start.delay = static_cast<uint8_t>(take_number(&in, 1));
-        packet->start.guest_side = take_flag(&in);
+        {
+            const uint64_t side_and_loaded = take_number(&in, 1);
+            if (side_and_loaded > 3) fail(&in, packet_bad_field);
+            packet->start.guest_side = side_and_loaded & 1;
+            packet->start.loaded = static_cast<uint8_t>(side_and_loaded >> 1);
+        }
         if (packet->start.delay < packet_least_delay || packet->start.delay > packet_most_delay)
             fail(&in, packet_bad_field);
         break;

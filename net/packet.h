@@ -10,7 +10,7 @@
 constexpr int packet_capacity = 1200;
 // Every datagram opens with these two bytes, the protocol version and its kind.
 constexpr uint8_t packet_magic[2] = {'V', 'h'};
-constexpr uint8_t packet_protocol = 3;
+constexpr uint8_t packet_protocol = 4;
 // Magic, protocol, kind and the session token.
 constexpr int packet_header_size = 8;
 // The most commands and census digests one lockstep packet carries.
@@ -87,6 +87,7 @@ struct StartPacket {
     uint32_t seed;
     uint8_t delay;       // packet_least_delay to packet_most_delay
     uint8_t guest_side;  // 0 or 1
+    uint8_t loaded;      // 1: the host goes on from a saved game, whose snapshot follows in chunks
 };
 
 struct PingPacket {
@@ -133,6 +134,7 @@ struct LockstepPacket {
     PacketDigest digests[packet_most_digests];
     int chat_count;            // up to packet_most_chats, at rising frames among the commands'
     PacketChat chats[packet_most_chats];
+    uint32_t save_at;          // the sender's newest save: both save as this frame is about to run; 0 none
 };
 
 // The hello's version and rules, and the secret both sides learned at the

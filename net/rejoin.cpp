@@ -31,6 +31,18 @@ int chunk_length(int index) {
     return rest < packet_chunk_most_bytes ? rest : packet_chunk_most_bytes;
 }
 
+// The game waits at next_frame with every frame below it run: that is the snapshot.
+void begin_sending(RejoinSeat* seat, const Lockstep& lockstep, const DatagramAddress& to,
+                   const DatagramAddress& called) {
+    seat->sending = true;
+    seat->peer = to;
+    seat->called = called;
+    seat->frame = lockstep.next_frame;
+    snapshot_to_bytes(seat->snapshot);
+    std::memset(seat->acked, 0, sizeof seat->acked);
+    for (int64_t& sent : seat->sent_ms) sent = INT64_MIN / 2;
+}
+
 // The stranger or the other version is told as a third player is in the lobby.
 void refuse_knock(RejoinSeat* seat, Link* link, const RejoinPacket& knock, const DatagramAddress& from,
                   const DatagramAddress& called, RefuseReason reason) {
@@ -58,17 +70,15 @@ void take_knock(RejoinSeat* seat, Link* link, const Lockstep& lockstep, const Re
     bool acked_any = false;
     for (bool acked : seat->acked) acked_any = acked_any || acked;
     if (seat->sending && same_datagram_address(from, seat->peer) && !acked_any) return;
-    // The game waits at next_frame with every frame below it run: that is the snapshot.
-    seat->sending = true;
-    seat->peer = from;
-    seat->called = called;
-    seat->frame = lockstep.next_frame;
-    snapshot_to_bytes(seat->snapshot);
-    std::memset(seat->acked, 0, sizeof seat->acked);
-    for (int64_t& sent : seat->sent_ms) sent = INT64_MIN / 2;
+    begin_sending(seat, lockstep, from, called);
 }
 
 }  // namespace
+
+uint32_t rejoin_token(uint32_t token, uint32_t frame) {
+    const uint32_t next = (token ^ frame) * 2654435761u + 0x9E3779B9u;
+    return next ? next : 1;
+}
 
 void rejoin_seat_start(RejoinSeat* seat, uint64_t secret) {
     std::memset(seat, 0, sizeof *seat);
@@ -102,10 +112,13 @@ bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Pa
         ++seat->refused;
         return false;
     }
-    // Back: the lockstep starts again at the waiting frame with the same delay and wait.
+    // Back: the lockstep starts again at the waiting frame with the same delay
+    // and wait, held until both sides' countdowns are over.
     const int64_t give_up_ms = lockstep->give_up_ms;
     lockstep_start(lockstep, lockstep->local_side, lockstep->delay, now_ms, seat->frame);
+    lockstep_hold(lockstep);
     lockstep->give_up_ms = give_up_ms;
+    link->game.token = rejoin_token(link->game.token, seat->frame);
     link->game.peer = seat->peer;
     link->game.local = seat->called;
     link->last_sent_ms = now_ms - link_resend_interval_ms;
@@ -113,6 +126,11 @@ bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Pa
     seat->sending = false;
     ++seat->returns;
     return true;
+}
+
+void rejoin_seat_offer(RejoinSeat* seat, const Link& link, Lockstep* lockstep) {
+    lockstep_hold(lockstep);
+    begin_sending(seat, *lockstep, link.game.peer, link.game.local);
 }
 
 void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms) {
@@ -144,6 +162,8 @@ bool rejoin_return_start(RejoinReturn* back, const NetGame& game, const char* ve
     back->rules = rules;
     back->began_ms = back->last_heard_ms = now_ms;
     back->last_sent_ms = now_ms - rejoin_resend_ms;
+    // A host comes back on the port its guest still sends to, opened by the caller.
+    if (game.socket >= 0) return true;
     const DatagramAddress loopback = datagram_loopback_address(game.peer.family, game.peer.port);
     const bool local_host = std::memcmp(game.peer.bytes, loopback.bytes, sizeof loopback.bytes) == 0;
     back->game.socket = datagram_open(local_host ? datagram_loopback_address(game.peer.family, 0)
@@ -238,4 +258,10 @@ void rejoin_return_ready(RejoinReturn* back, int64_t now_ms) {
     send_packet(back->game.socket, back->game.local, back->game.peer, ready, &back->datagrams_sent,
                 &back->wire_bytes_sent);
     back->last_sent_ms = now_ms;
+}
+
+NetGame rejoin_return_game(const RejoinReturn& back) {
+    NetGame game = back.game;
+    game.token = rejoin_token(game.token, back.frame);
+    return game;
 }

@@ -54,16 +54,25 @@ struct RejoinReturn {
     char message[snapshot_error_capacity + 64];
 };
 
+// The session's token once the game goes on after a return: lockstep
+// packets of the game before the drop, still on their way, are then
+// another session's and never taken for the new one's.
+uint32_t rejoin_token(uint32_t token, uint32_t frame);
+
 void rejoin_seat_start(RejoinSeat* seat, uint64_t secret);
 // A rejoin datagram the link took (a knock, an acknowledgement, a ready):
 // true when the returning player is back and the lockstep starts again at
 // the waiting frame, the link now talking to it.
 bool rejoin_seat_take(RejoinSeat* seat, Link* link, Lockstep* lockstep, const Packet& packet,
                       const DatagramAddress& from, const DatagramAddress& called, int64_t now_ms);
+// A game going on from a save: the guest just seated gets the snapshot of
+// the game as it stands, as a returning player does, the lockstep held.
+void rejoin_seat_offer(RejoinSeat* seat, const Link& link, Lockstep* lockstep);
 // The snapshot's chunks that are due.
 void rejoin_seat_send(RejoinSeat* seat, Link* link, int64_t now_ms);
 
-// Knocks at game.peer with the game's token and secret (game.socket opened here).
+// Knocks at game.peer with the game's token and secret, from game.socket
+// (a host's own port), or from a socket opened here when it is -1.
 bool rejoin_return_start(RejoinReturn* back, const NetGame& game, const char* version, uint64_t rules,
                          int64_t now_ms);
 // Takes what came and sends what is due; once the whole snapshot is here it
@@ -73,3 +82,5 @@ void rejoin_return_update(RejoinReturn* back, int64_t now_ms);
 // After rejoin_back: the ready for the seat, sent until the other side's
 // lockstep answers.
 void rejoin_return_ready(RejoinReturn* back, int64_t now_ms);
+// After rejoin_back: the game to play on, under the session's new token.
+NetGame rejoin_return_game(const RejoinReturn& back);

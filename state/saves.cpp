@@ -163,8 +163,15 @@ bool save_game(bool autosave, char* path, size_t path_size, char* error, size_t 
         const std::string full = (fs::path(folder) / name).string();
         if (full.size() + 1 > path_size) break;
         if (fs::exists(fs::path(full), failure)) continue;
+        // The name is claimed before it is written: two programs saving in
+        // the same second (both sides of a network game on one machine)
+        // would otherwise write one file, and one of them lose its save.
+        std::FILE* claim = std::fopen(full.c_str(), "wx");
+        if (!claim && fs::exists(fs::path(full), failure)) continue;
+        if (claim) std::fclose(claim);
         char line[snapshot_error_capacity];
         if (!save_snapshot_file(full.c_str(), line)) {
+            fs::remove(fs::path(full), failure);
             std::snprintf(error, error_size, "%s", line);
             return false;
         }

@@ -83,7 +83,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"wrong token", packet_lockstep, 4, 0x35, packet_wrong_token},
         {"cut in the command", packet_lockstep, -1, 18, packet_cut_short},
         {"a byte too many", packet_lockstep, -1, sizes[0] + 1, packet_trailing_bytes},
-        {"a flag beyond parting", packet_lockstep, 8, 8, packet_bad_field},
+        {"a flag beyond saving", packet_lockstep, 8, 16, packet_bad_field},
         {"first frame at the end of time", packet_lockstep, 9, 0xff, packet_bad_field, 4},
         {"an acknowledgement before frame 0", packet_lockstep, 13, 21, packet_bad_field},
         {"65 commands", packet_lockstep, 15, 65, packet_bad_field},
@@ -106,7 +106,7 @@ TEST(Packet, HostileDatagramsAreRefused) {
         {"a hello of another protocol still reads", packet_hello, 2, packet_protocol + 1, packet_ok},
         {"delay 1", packet_start, 12, 1, packet_bad_field},
         {"delay 21", packet_start, 12, 21, packet_bad_field},
-        {"guest side 2", packet_start, 13, 2, packet_bad_field},
+        {"a flag beyond loaded", packet_start, 13, 4, packet_bad_field},
         {"a chunk of side 2", packet_chunk, 13, 2, packet_bad_field},
         {"a chunk past its snapshot's end", packet_chunk, 20, 1, packet_bad_field},
         {"a chunk longer than a datagram holds", packet_chunk, 23, 0x10, packet_bad_field},
@@ -184,12 +184,16 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
         int wrong = 0;
         std::string heard[2];  // each side's messages as its frames ran them
         int messages = 0;
+        uint32_t saved[2][3] = {}, saves[2] = {};
         for (int side = 0; side < 2; ++side) lockstep_start(&sides[side], side, 4, 0), wires[side].count = 0;
         for (int tick = 0; tick < 2000; ++tick)
             for (int side = 0; side < 2; ++side) {
                 Lockstep& me = sides[side];
                 if (lockstep_wants_command(me)) lockstep_submit(&me, made_at(side, me.next_frame + 4));
                 if (tick % 97 == side * 40) lockstep_say(&me, ("tick " + std::to_string(tick)).c_str());
+                // Each side asks for a save, one of them twice at once; both save at the same frames.
+                if (tick == 300 + side * 200 || (side == 1 && tick == 501)) lockstep_ask_save(&me);
+                while (lockstep_save_due(&me) && saves[side] < 3) saved[side][saves[side]++] = me.next_frame;
                 Wire& out = wires[1 - side];
                 const int copies =
                     dice.below(100) < weather.drop_percent ? 0 : dice.below(100) < weather.repeat_percent ? 2 : 1;
@@ -224,6 +228,9 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
         EXPECT_EQ(heard[0], heard[1]) << weather.name << ": the messages each side ran, at their frames";
         EXPECT_GE(messages, 15) << weather.name << ": messages that reached side 1";
         EXPECT_EQ(wrong, 0) << weather.name;
+        EXPECT_EQ(saves[0], 2u) << weather.name << ": saves made by side 0";
+        EXPECT_EQ(saves[1], 2u) << weather.name << ": saves made by side 1";
+        for (int i = 0; i < 2; ++i) EXPECT_EQ(saved[0][i], saved[1][i]) << weather.name << ": frame of save " << i;
         for (const Lockstep& side : sides) {
             EXPECT_GT(side.next_frame, 400u) << weather.name;
             EXPECT_EQ(side.packets_refused, 0) << weather.name;
@@ -361,7 +368,7 @@ TEST(Lockstep, SidesEndOnOneFrameOrSayTheyParted) {
         lockstep_note_digest(&sides[1], 9, 1);
         if (local_first) lockstep_note_digest(&sides[0], 9, 1);
         Packet sent = new_packet(packet_lockstep), read;
-        sent.lockstep = {1, 0, 0, 13, 0, 13, 0, {}, 1, {{9, 2, {}}}, 0, {}};  // a forged digest parts side 0 only
+        sent.lockstep = {1, 0, 0, 13, 0, 13, 0, {}, 1, {{9, 2, {}}}, 0, {}, 0};  // a forged digest parts side 0 only
         lockstep_incoming(&sides[0], sent.lockstep, 0);
         if (!local_first) lockstep_note_digest(&sides[0], 9, 1);
         EXPECT_EQ(sides[0].desync_frame, 9u) << local_first;
@@ -666,7 +673,7 @@ TEST(NetPlay, FramesKeepThePaceAndTheSleepEndsWhenSomethingIsDue) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
     static NetPlay play;
-    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, false, 0, 0, {}, 0}, 1000);
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, false, 0, 0, {}, 0, false}, 1000);
     EXPECT_TRUE(net_play_frame_due(play, 1000)) << "the first frame is due at the start";
     net_play_pace(&play, 0, 1000);
     EXPECT_FALSE(net_play_frame_due(play, 1015)) << "the second frame is due before its moment";
@@ -694,12 +701,13 @@ class Rejoin : public WorldTest {};
 // The seat kept for a dropped player: a stranger's knock, another build's
 // and a ready that does not match are refused and counted, the game waiting
 // untouched; the right secret gets the snapshot, and a matching ready starts
-// the lockstep again at the waiting frame, talking to the returner.
+// the lockstep again at the waiting frame, talking to the returner, after
+// both sides' countdowns.
 TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     const int socket = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
     ASSERT_GE(socket, 0) << datagram_last_error();
     static NetPlay play;
-    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, true, 0, 77, "1.0", 5},
+    net_play_start(&play, {socket, datagram_loopback_address(datagram_ipv4, 9), {}, token, 1, 3, 0, true, 0, 77, "1.0", 5, false},
                    1000);
     play.lockstep.next_frame = play.frames_run = 40;
     const DatagramAddress returner = datagram_loopback_address(datagram_ipv4, 10);
@@ -722,7 +730,23 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     ready.ready.digest ^= 1;
     EXPECT_TRUE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
         << "a ready that matches";
-    EXPECT_EQ(play.lockstep.known[1], 43u) << "the returner's commands known again: one delay past the frame";
     EXPECT_TRUE(same_datagram_address(play.link.game.peer, returner)) << "the link does not talk to the returner";
+    // Both count down; frame 40 runs once both sides let it go, whichever is later.
+    net_play_exchange(&play, 2000);
+    EXPECT_FALSE(net_play_wants_command(play)) << "a command wanted during the countdown";
+    char line[128];
+    net_play_waiting_line(play, 4001, line, sizeof line);
+    EXPECT_STREQ(line, "Both players are here: the game goes on in 1 s.") << "the countdown's line";
+    net_play_exchange(&play, 5000);
+    EXPECT_TRUE(net_play_wants_command(play)) << "no command wanted after the countdown";
+    EXPECT_FALSE(lockstep_ready(play.lockstep, 40)) << "frame 40 ran before the returner's countdown ended";
+    Lockstep other;
+    lockstep_start(&other, 1, 3, 2000, 40);
+    lockstep_hold(&other);
+    lockstep_release(&other);
+    Packet sent = new_packet(packet_lockstep);
+    lockstep_outgoing(other, &sent.lockstep);
+    lockstep_incoming(&play.lockstep, sent.lockstep, 5000);
+    EXPECT_TRUE(lockstep_ready(play.lockstep, 40)) << "frame 40 held once both countdowns ended";
     datagram_close(socket);
 }

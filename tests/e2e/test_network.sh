@@ -2,9 +2,12 @@
 # Two headless peers (varnhold-sim --host and --join) on 127.0.0.1: ten
 # minutes of game time alike on both, both replays the same commands and
 # digests and each checking; the same at 60 frames a second through a relay
-# that delays, drops, repeats and reorders; a peer killed mid-game; games
-# that part; hostile datagrams, a caller of another version and a guest at
-# ::1; chat both ways, through the relay too, and a peer that floods chat. Traffic goes to 127.0.0.1 and ::1 only.
+# that delays, drops, repeats and reorders; a peer killed mid-game, a guest
+# and a host killed and back with the same command; a game saved on both
+# sides at one frame and resumed with --host --load; games that part;
+# hostile datagrams, a caller of another version and a guest at ::1; chat
+# both ways, through the relay too, and a peer that floods chat.
+# Traffic goes to 127.0.0.1 and ::1 only.
 # Usage: test_network.sh BUILD_DIR SOURCE_DIR
 set -u
 build=$(cd "$1" && pwd)
@@ -130,28 +133,77 @@ if [ $way = relay ]; then
     "$relay" $called $port 50 5 2 2 11 120 >"$work/relay.log" 2>&1 &
     pids+=($!)
 fi
-game host --host $port --seed 9 --frames 2400 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
+game host --host $port --seed 9 --frames 900 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
 sleep 0.3
-game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
 sleep 3
 kill -9 "$guest_pid"
 # A stranger with the seat's token but not its secret is refused; the game waits on.
 sed 's/ .*/ 0123456789abcdef/' "$work/guest.vrp.seat" >"$work/stranger.vrp.seat"
-"$sim" --join 127.0.0.1:$called --frames 2400 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
+"$sim" --join 127.0.0.1:$called --frames 900 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
     fail "a stranger took the seat"
 grep -q "The host already has a player." "$work/stranger.log" || fail "the stranger was told: $(cat "$work/stranger.log")"
-game guest --join 127.0.0.1:$called --frames 2400 --fps 60 --record "$work/guest.vrp"
+game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
 both_end 0 "after the guest came back ($way)"
 [ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
+countdown="^varnhold-sim: Both players are here: the game goes on in 3 s.$"
+grep -q "$countdown" "$work/host.err" && grep -q "$countdown" "$work/guest.err" || fail "no countdown on both sides"
 back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/guest.log")
 grep -q "^the other player came back at frame $back:" "$work/host.log" || fail "the host did not take the guest back at $back"
 checks "$work/host.vrp"
 checks "$work/guest.vrp-from-$back.vrp"
 grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned guest's replay: $(tail -n 1 "$work/check.log")"
-ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command: alike to the end, both replays check"
+ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command, a countdown on both: alike to the end, both replays check"
 echo "measured ($way): $(grep '^back at' "$work/guest.log"); host: $(grep '^the other player came back' "$work/host.log")"
 done
+
+# ---- the host killed and started again with the same command: its guest keeps the game
+port=$((port + 2))
+game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 900 --fps 60 --record "$work/guest.vrp" --rejoin-wait 30
+sleep 3
+kill -9 "$host_pid"
+game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
+both_end 0 "after the host came back"
+[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the host's return: $(final host) $(final guest)"
+back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/host.log")
+grep -q "^the other player came back at frame $back:" "$work/guest.log" || fail "the guest did not take the host back at $back"
+checks "$work/guest.vrp"
+checks "$work/host.vrp-from-$back.vrp"
+grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back on another side"
+ok "a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
+echo "measured (host): $(grep '^back at' "$work/host.log")"
 port=$((port + 1))
+
+# ---- a network game saved at one frame on both sides, and resumed with --host --load
+port=$((port + 1))
+export XDG_DATA_HOME="$work/data"
+game host --host $port --seed 21 --frames 900 --player idle --save-at 300 "$work/host.vsv" --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 900 --player idle --record "$work/guest.vrp"
+both_end 0 "in the game saved at frame 300"
+at=$(sed -n 's/^saved .* at frame \([0-9]*\)$/\1/p' "$work/host.log")
+guest_save=$(sed -n "s/^saved \(.*\) at frame $at\$/\1/p" "$work/guest.log")
+[ -f "$guest_save" ] || fail "the guest did not save at frame $at: $(grep saved "$work/guest.log")"
+cmp -s "$work/host.vsv" "$guest_save" || fail "the two sides saved different games at frame $at"
+whole=$(final host)
+digests() { awk '/^d /{print $3}' "$1"; }
+digests "$work/host.vrp" >"$work/whole.digests"
+game host --host $port --load "$work/host.vsv" --frames $((900 - at)) --player idle --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames $((900 - at)) --player idle --record "$work/guest.vrp"
+both_end 0 "in the game resumed from its save"
+[ "$(final host)" = "$whole" ] && [ "$(final guest)" = "$whole" ] ||
+    fail "the resumed game ends at $(final host) and $(final guest), the whole game at $whole"
+digests "$work/host.vrp" >"$work/resumed.digests"
+[ -s "$work/resumed.digests" ] && [ "$(tail -n "$(wc -l <"$work/resumed.digests")" "$work/whole.digests")" = "$(cat "$work/resumed.digests")" ] ||
+    fail "the resumed game's census digests are not those of the whole game from frame $at"
+grep -q "^local 1$" "$work/guest.vrp" || fail "the guest of the resumed game plays another side"
+checks "$work/host.vrp"
+checks "$work/guest.vrp"
+ok "both sides saved frame $at alike; --host --load of it with a fresh guest: $(wc -l <"$work/resumed.digests") census digests and the final state those of the whole game"
+unset XDG_DATA_HOME
 
 # ---- games that part: the guest deals from another seed ----------------------------
 port=$((port + 1))
@@ -169,8 +221,8 @@ ok "a guest dealt from another seed: both stop naming frame 1 and the fields tha
 # ---- hostile datagrams; a caller of another version; the guest over IPv6 -------
 port=$((port + 1))
 game host --host $port --seed 8 --frames 1500 --fps 60
-sleep 0.3
-# A hello of version "0.0", rules 1, nonce 2: refused, and the host says so.
+for _ in $(seq 100); do grep -q "^waiting for a player" "$work/host.log" && break; sleep 0.1; done
+# A hello of version "0.0", rules 1, nonce 2, once the host listens: refused, and the host says so.
 printf 'Vh\001\001\0\0\0\0\0030.0\001\0\0\0\0\0\0\0\002\0\0\0\0\0\0\0' >/dev/udp/127.0.0.1/$port
 called="[::1]:$port"
 [ -f /proc/net/if_inet6 ] || called="127.0.0.1:$port"

@@ -6,7 +6,9 @@
 # what each window's status lines say of its own side is what the headless
 # check of its replay gives; both windows chat, keys the game would take
 # typed into the line move neither view nor game, and both replays keep
-# the messages, which the replay viewer shows (C hides them).
+# the messages, which the replay viewer shows (C hides them); a guest killed
+# waited for, and a guest killed and started again with the same command
+# playing on, F9 saving both.
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -49,14 +51,18 @@ start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "
 host_window=$window host_pid=$game_pid
 wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not say it waits on port $port"
 ok "the host waits and says so: Waiting for a player on port $port"
-(cd "$build" && DISPLAY=$guest_display exec "${game_launcher[@]}" ./varnhold --scale 1 --join "127.0.0.1:$port" \
-    --record "$work/guest.vrp") >"$work/guest.log" 2>&1 &
-guest_pid=$!
-background_pids+=($guest_pid)
-wait_until 60 eval 'guest_window=$(DISPLAY=$guest_display xdotool search --name "^VARNHOLD$" 2>/dev/null | head -n1); [ -n "$guest_window" ]' ||
-    fail "no guest window"
-DISPLAY=$guest_display xdotool mousemove 320 240
-DISPLAY=$guest_display xdotool windowfocus "$guest_window" 2>/dev/null
+# start_guest RECORD: the guest's window on the second server, joining the host at $port.
+start_guest() {
+    (cd "$build" && DISPLAY=$guest_display exec "${game_launcher[@]}" ./varnhold --scale 1 --join "127.0.0.1:$port" \
+        --record "$1") >>"$work/guest.log" 2>&1 &
+    guest_pid=$!
+    background_pids+=($guest_pid)
+    wait_until 60 eval 'guest_window=$(DISPLAY=$guest_display xdotool search --name "^VARNHOLD$" 2>/dev/null | head -n1); [ -n "$guest_window" ]' ||
+        fail "no guest window"
+    DISPLAY=$guest_display xdotool mousemove 320 240
+    DISPLAY=$guest_display xdotool windowfocus "$guest_window" 2>/dev/null
+}
+start_guest "$work/guest.vrp"
 # Both games running, not their lobbies: a click in a lobby is lost.
 wait_for_game "the host" "Waiting for a player"
 wait_for_game "the guest" "Connecting to" "$guest_display" "$guest_window"
@@ -163,5 +169,42 @@ xdotool keyup Escape
 [ "$exit_code" -eq 1 ] && grep -q "the game ended while the other player was away" "$work/game.log" ||
     fail "the wait ended with $exit_code: $(tail -n 2 "$work/game.log")"
 ok "a guest killed mid-game: the host's window counts down its 40 s wait and Escape ends it with status 1"
+
+# A guest window killed mid-game and started again with the same command: both count down and play on.
+port=$((port + 1))
+start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --rejoin-wait 40 --record "$work/host.vrp"
+wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the host does not wait on port $port"
+start_guest "$work/guest.vrp"
+wait_for_game "the host" "Waiting for a player"
+wait_for_game "the guest" "Connecting to" "$guest_display" "$guest_window"
+sleep 1 && kill -9 "$guest_pid"
+wait_for_text 40 130 "Waiting for the other player" 10 || fail "the host does not wait for its killed guest"
+start_guest "$work/guest.vrp"
+wait_for_text 40 130 "Both players are here: the game goes on in" 20 || fail "the host shows no countdown after the guest came back: $(cat "$work/guest.log")"
+wait_for_game "the returned guest" "Taking the game" "$guest_display" "$guest_window"
+sleep 4
+# F9 on the host saves both sides at one frame, each its own file, the same bytes.
+xdotool keydown F9 sleep 0.3 keyup F9
+wait_until 10 eval '[ "$(ls "$XDG_DATA_HOME"/varnhold/saves/save_*.vsv 2>/dev/null | wc -l)" -eq 2 ]' ||
+    fail "F9 on the host did not save on both sides"
+cmp -s $(ls "$XDG_DATA_HOME"/varnhold/saves/save_*.vsv) || fail "the two sides saved different games"
+dump "$work/host_last.xwd"
+xdotool keydown Escape
+wait_for_exit 60 || fail "Escape did not end the host's game after the return"
+xdotool keyup Escape
+wait_until 20 eval 'DISPLAY=$guest_display xwd -id "$guest_window" -silent >"$work/guest_end.xwd" 2>/dev/null &&
+    "$check" shows "$work/guest_end.xwd" 40 130 "the other player left" >/dev/null' ||
+    fail "the returned guest does not say that the other player left"
+wait_until 30 eval '! kill -0 $guest_pid 2>/dev/null' || fail "the returned guest did not end"
+wait "$guest_pid" || fail "the returned guest ended with $?"
+frame=$(sed -n 's/^varnhold: back at frame \([0-9]*\):.*/\1/p' "$work/guest.log" | tail -n1)
+"$sim" --replay "$work/host.vrp" >"$work/host.check" 2>&1 || fail "the host's replay across the return does not check"
+"$sim" --replay "$work/guest.vrp-from-$frame.vrp" >"$work/guest.check" 2>&1 || fail "the returned guest's replay does not check"
+host_line=$(sed -n 's/^side 0: \(selected_unit=[0-9]*\) .*/\1/p' "$work/host.check")
+"$check" shows "$work/host_last.xwd" 40 360 "$host_line" >/dev/null || fail "the host's window does not show $host_line"
+read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\) \(.*\)$/\1 \2/p' "$work/guest.check")
+"$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
+"$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
+ok "a guest window killed and started again: back at frame $frame, a countdown, F9 saving both alike, both replays check and each window shows its check's lines"
 
 finish

@@ -30,7 +30,8 @@ constexpr uint32_t token = 0x5eed1234;
     std::abort();
 }
 
-// One datagram of each kind, the lockstep one with every field of a command.
+// One datagram of each kind, the lockstep one with every field of a command
+// and a save asked, the start of a loaded game.
 int make_corpus(const char* folder) {
     mkdir(folder, 0755);
     Packet seed = {};
@@ -43,6 +44,7 @@ int make_corpus(const char* folder) {
                                 static_cast<uint8_t>(i % 5)};
     lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
     lockstep.chat_count = 2, lockstep.chats[0] = {4, "Hello, side 0!"}, lockstep.chats[1] = {7, "~{|}` 80"};
+    lockstep.save_at = 9, seed.start.loaded = 1;
     std::strcpy(seed.rejoin.version, "1.0.0");
     seed.chunk = {30, 4, 1, 5000, 1100, 3, {7, 8, 9}};
     seed.probe.sent_ms = 1234;

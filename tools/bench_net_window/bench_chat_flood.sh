@@ -31,7 +31,7 @@ memory_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
 
 for flood in "" --chat-flood; do
     port=$((port + 1))
-    start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --record "$work/host.vrp"
+    start_game "$build" "${game_launcher[@]}" ./varnhold --scale 1 --seed 5 --host "$port" --no-port-mapping --record "$work/host.vrp"
     wait_for_text 40 130 "Waiting for a player" 60 || fail "the host does not wait"
     "$sim" --join "127.0.0.1:$port" --frames $(((seconds + 6) * 60)) --fps 60 $flood >"$work/guest.log" 2>&1 &
     background_pids+=($!)

@@ -44,7 +44,7 @@ struct SimOptions {
     // A side of a two-player game (--host or --join) instead.
     bool network = false;
     SimNetOptions net = {false, net_default_port, nullptr, 1, 1000, sim_player_random, nullptr, 0, false, 0,
-                         nullptr, 0, false, nullptr, 0, 0, false, 0, {}, {}, false};
+                         nullptr, 0, false, nullptr, 0, 0, false, 0, {}, {}, false, -1, nullptr, nullptr};
 };
 
 void print_usage(std::FILE* to = stderr) {
@@ -55,8 +55,8 @@ void print_usage(std::FILE* to = stderr) {
                  "       varnhold-sim --replay FILE\n"
                  "       varnhold-sim --host [PORT] [--seed S] --frames N [--player P] [--record FILE] [--fps F]\n"
                  "       varnhold-sim --join HOST[:PORT] --frames N [--player P] [--record FILE] [--fps F]\n"
-                 "                    (either with [--rejoin-wait SECONDS] [--chat-at FRAME:TEXT]... [--as-version V]\n"
-                 "                    [--discovery-port P], --host with [--no-port-mapping])\n"
+                 "                    (either with [--rejoin-wait SECONDS] [--save-at N FILE] [--chat-at FRAME:TEXT]...\n"
+                 "                    [--as-version V] [--discovery-port P]; --host with [--load FILE] [--no-port-mapping])\n"
                  "       varnhold-sim --find [HOST[:PORT]] [--seconds S] [--until N] [--discovery-port P]\n"
                  "  --check   test the game's invariants after every frame; exit 3 at the first broken one\n"
                  "  --load    continue the game saved in FILE (a snapshot) instead of dealing one\n"
@@ -73,8 +73,11 @@ void print_usage(std::FILE* to = stderr) {
                  "            default), N frames at F a second (0: as fast as the other side allows);\n"
                  "            exit 0 only when all N were played with both games alike\n"
                  "  --rejoin-wait  wait this long (default 300) for a side that dropped to come back,\n"
-                 "            autosaving the game when it drops; a --join --record FILE keeps its seat in\n"
-                 "            FILE.seat, and the same command run again after a crash takes it back\n"
+                 "            autosaving the game when it drops; a --host or --join with --record FILE\n"
+                 "            keeps its seat in FILE.seat, and the same command run again after a crash\n"
+                 "            takes it back (its replay from there in FILE-from-FRAME.vrp); --save-at asks\n"
+                 "            both sides to save at one frame (this side into FILE, the other under a dated\n"
+                 "            name); --host --load FILE goes on from a save, the guest getting its snapshot\n"
                  "  --find    list the games hosted on the LAN, one line each after S seconds (3 unless\n"
                  "            given) or once N are listed: NAME  ADDRESS  version V  ROUND-TRIP; asks every\n"
                  "            link's broadcast address and IPv6 group, and this machine, on UDP 41971 (or\n"
@@ -292,6 +295,13 @@ int main(int argc, char** argv) {
         net.seed = options.seed;
         net.frames = options.frames;
         if (player_given) net.player = options.player;
+        net.save_at = options.save_at;
+        net.save_path = options.save_path;
+        net.load_path = options.load_path;
+        if (net.load_path && !net.hosting) {
+            print_usage();
+            return 2;
+        }
         return play_network_peer(net);
     }
     if (!start_sim_world(options.seed)) {

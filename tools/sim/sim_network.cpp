@@ -18,6 +18,7 @@
 #include "net/rejoin.h"
 #include "replay/recording.h"
 #include "state/saves.h"
+#include "state/snapshot.h"
 #include "state/state_digest.h"
 #include "tools/sim/sim_world.h"
 #include "world/game_state.h"
@@ -71,6 +72,7 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
         opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
         if (opened && !lobby_announce(&lobby, net_random(), options.discovery_port))
             std::fprintf(stderr, "varnhold-sim: not listed on the LAN (%s)\n", datagram_last_error());
+        lobby.loaded = options.load_path != nullptr;
         if (opened) std::printf("waiting for a player on port %d\n", options.port);
         std::fflush(stdout);
         if (opened && !options.no_port_mapping) port_mapping_start(&router, options.port, began);
@@ -110,40 +112,53 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     return true;
 }
 
-// A guest's seat beside its replay (FILE.seat) while its game is on: what
-// lets the same command, run again after a crash, take the seat back.
+// A player's seat beside its replay (FILE.seat) while its game is on: the
+// game's token and secret and where the other side was. The same command,
+// run again after a crash, takes the seat back with it.
 void seat_path(const SimNetOptions& options, char* path, size_t size) {
     std::snprintf(path, size, "%s.seat", options.record_path);
 }
 
 void keep_seat(const SimNetOptions& options, const NetGame& game) {
-    if (options.hosting || !options.record_path) return;
-    char path[4096];
+    if (!options.record_path) return;
+    char path[4096], address[datagram_address_text_capacity];
     seat_path(options, path, sizeof path);
     std::FILE* file = std::fopen(path, "w");
     if (!file) return;
-    std::fprintf(file, "%" PRIu32 " %016" PRIx64 "\n", game.token, game.secret);
+    datagram_address_text(game.peer, address, sizeof address);
+    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
     std::fclose(file);
 }
 
 void forget_seat(const SimNetOptions& options) {
-    if (options.hosting || !options.record_path) return;
+    if (!options.record_path) return;
     char path[4096];
     seat_path(options, path, sizeof path);
     std::remove(path);
 }
 
-// The seat kept from a game this command played before it crashed.
+// The seat kept from a game this command played before it crashed. A guest
+// knocks from a new socket at the host it names; a host opens its own port
+// again, where its guest still sends, and knocks at the guest it kept.
 bool read_seat(const SimNetOptions& options, NetGame* game) {
-    if (options.hosting || !options.record_path) return false;
-    char path[4096];
+    if (!options.record_path) return false;
+    char path[4096], address[datagram_address_text_capacity] = "";
     seat_path(options, path, sizeof path);
     std::FILE* file = std::fopen(path, "r");
     if (!file) return false;
     std::memset(game, 0, sizeof *game);
-    const bool read = std::fscanf(file, "%" SCNu32 " %" SCNx64, &game->token, &game->secret) == 2;
+    game->socket = -1;
+    game->hosting = options.hosting;
+    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
     std::fclose(file);
-    return read && datagram_resolve(options.join_address, net_default_port, &game->peer);
+    if (read < 2 || !datagram_resolve(options.hosting ? address : options.join_address, net_default_port, &game->peer))
+        return false;
+    if (!options.hosting) return true;
+    game->socket = datagram_open(datagram_any_address(datagram_ipv6, options.port));
+    if (game->socket < 0) game->socket = datagram_open(datagram_any_address(datagram_ipv4, options.port));
+    if (game->socket >= 0) return true;
+    std::fprintf(stderr, "varnhold-sim: cannot open UDP port %d (%s)\n", options.port, datagram_last_error());
+    return false;
 }
 
 // Knocks with the seat's secret, takes the snapshot and loads it; false with one line on stderr.
@@ -162,7 +177,7 @@ bool come_back(RejoinReturn* back, NetGame* game) {
         datagram_close(back->game.socket);
         return false;
     }
-    *game = back->game;
+    *game = rejoin_return_game(*back);
     return true;
 }
 
@@ -194,6 +209,7 @@ struct Peer {
     double next_due_ms;  // when the next frame is due, at a steady frames_per_second
     long long stalled_frames;  // frames whose moment came before both commands had
     bool counted_stall;
+    bool asked_save;
 };
 
 // Each message whose frame ran, on stdout and into the replay.
@@ -232,6 +248,22 @@ void flood_chats(Peer* peer, int64_t now) {
     peer->play.link.last_sent_ms = now - link_resend_interval_ms;
 }
 
+// A save both sides make before the frame it names runs: this side's into
+// its file when it asked for one there, else under a dated name.
+void save_here(const SimNetOptions& options, const NetPlay& play) {
+    char path[4096], error[4096];
+    bool saved;
+    if (options.save_path && play.lockstep.save_asked == play.lockstep.next_frame) {
+        std::snprintf(path, sizeof path, "%s", options.save_path);
+        saved = save_snapshot_file(path, error);
+    } else {
+        saved = save_game(false, path, sizeof path, error, sizeof error);
+    }
+    if (saved) std::printf("saved %s at frame %" PRIu32 "\n", path, play.lockstep.next_frame);
+    else std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
+    std::fflush(stdout);
+}
+
 // One turn of the loop: take what came, offer a command when one is
 // wanted, and run the next frame when it is due and both commands are here.
 void turn(Peer* peer, const SimNetOptions& options) {
@@ -240,6 +272,9 @@ void turn(Peer* peer, const SimNetOptions& options) {
     tell_router(now);
     if (options.chat_flood) flood_chats(peer, now);
     else say_chats(peer, options);
+    if (options.save_at >= 0 && peer->play.frames_run >= options.save_at && !peer->asked_save)
+        peer->asked_save = lockstep_ask_save(&peer->play.lockstep);
+    if (lockstep_save_due(&peer->play.lockstep)) save_here(options, peer->play);
     // No command is given for a frame past the last: both sides end on it.
     const Lockstep& lockstep = peer->play.lockstep;
     if (net_play_wants_command(peer->play) && lockstep.known[lockstep.local_side] < options.frames) {
@@ -294,14 +329,17 @@ void tell_drop(const NetPlay& play) {
     std::fflush(stdout);
 }
 
-void tell_return(const NetPlay& play, int returns) {
-    static int told = 0;
-    if (play.seat.returns - returns <= told) return;
-    told = play.seat.returns - returns;
-    std::printf("the other player came back at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64
-                " bytes\n",
-                play.seat.frame, play.seat.datagrams_sent, play.seat.wire_bytes_sent);
+void tell_return(const NetPlay& play, bool saved_game) {
+    std::printf("%s at frame %" PRIu32 ": the snapshot went in %d datagrams, %" PRId64 " bytes\n",
+                saved_game ? "the guest took the saved game" : "the other player came back", play.seat.frame,
+                play.seat.datagrams_sent, play.seat.wire_bytes_sent);
     std::fflush(stdout);
+}
+
+void tell_countdown(const NetPlay& play) {
+    char line[160];
+    net_play_waiting_line(play, net_now_ms(), line, sizeof line);
+    std::fprintf(stderr, "varnhold-sim: %s\n", line);
 }
 
 void report(const Peer& peer, const NetGame& game, const SimNetOptions& options) {
@@ -340,14 +378,28 @@ int play_network_peer(const SimNetOptions& options) {
     const int64_t began = net_now_ms();
     NetGame game;
     static RejoinReturn back;
+    char error[snapshot_error_capacity];
+    if (options.load_path && !load_snapshot_file(options.load_path, error)) {
+        std::fprintf(stderr, "varnhold-sim: %s\n", error);
+        stop_sim_world();
+        return 1;
+    }
     const bool returning = read_seat(options, &game);
     if (returning ? !come_back(&back, &game) : !run_lobby(options, &game)) {
         close_router();
+        // Nobody kept that game: the next run of the command starts a new one.
+        if (returning) forget_seat(options);
+        stop_sim_world();
+        return 1;
+    }
+    // The guest of a saved game takes its snapshot as a returning player does.
+    const bool from_snapshot = returning || (game.loaded && !game.hosting);
+    if (!returning && from_snapshot && !come_back(&back, &game)) {
         stop_sim_world();
         return 1;
     }
     side_played_by_person[0] = side_played_by_person[1] = 1;
-    if (!returning) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
+    if (!from_snapshot && !game.loaded) new_game_from_seed(options.deal_other_seed ? game.seed + 1 : game.seed);
     static Peer peer;
     peer.view = start_view(game.local_side);
     follow_deal(&peer.view);
@@ -356,9 +408,12 @@ int play_network_peer(const SimNetOptions& options) {
     // A player back after a crash keeps the replay it had and starts another from the snapshot.
     char record_path[4096];
     if (returning) std::snprintf(record_path, sizeof record_path, "%s-from-%" PRIu32 ".vrp", options.record_path, back.frame);
-    start_recording(returning ? record_path : options.record_path, options.record_path == nullptr, recorded, returning);
+    start_recording(returning ? record_path : options.record_path, options.record_path == nullptr, recorded,
+                    from_snapshot || game.loaded);
     keep_seat(options, game);
-    net_play_start(&peer.play, game, net_now_ms(), returning ? back.frame : 0);
+    net_play_start(&peer.play, game, net_now_ms(), from_snapshot ? back.frame : 0);
+    if (from_snapshot) net_play_count_down(&peer.play, net_now_ms());
+    if (game.loaded && game.hosting) rejoin_seat_offer(&peer.play.seat, peer.play.link, &peer.play.lockstep);
     if (returning)
         std::printf("back at frame %" PRIu32 " after %" PRId64 " ms: sent %d datagrams, %" PRId64
                     " bytes; received %" PRId64 " bytes\n",
@@ -368,12 +423,20 @@ int play_network_peer(const SimNetOptions& options) {
     peer.next_due_ms = static_cast<double>(net_now_ms());
     LockstepStatus status = lockstep_running;
     bool told_drop = false;
-    const int returns = peer.play.seat.returns;
+    bool told_countdown = false;
+    int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
         // Until the other side's lockstep answers, it may not have our ready.
-        if (returning && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
+        if (from_snapshot && peer.play.lockstep.packets_taken == 0) rejoin_return_ready(&back, net_now_ms());
         turn(&peer, options);
-        if (peer.play.seat.returns != returns) tell_return(peer.play, returns);
+        // The seat kept on this side now names the session as it goes on.
+        if (peer.play.seat.returns != returns) {
+            returns = peer.play.seat.returns;
+            tell_return(peer.play, game.loaded && game.hosting && returns == 1);
+            keep_seat(options, peer.play.link.game);
+        }
+        if (peer.play.resume_ms >= 0 && !told_countdown) tell_countdown(peer.play);
+        told_countdown = peer.play.resume_ms >= 0;
         status = net_play_status(peer.play, net_now_ms());
         if (status == lockstep_dropped && !told_drop) tell_drop(peer.play);
         told_drop = status == lockstep_dropped || (told_drop && status == lockstep_waiting);

@@ -31,6 +31,9 @@ struct SimNetOptions {
     long long chat_frames[sim_most_chats];
     const char* chat_texts[sim_most_chats];
     bool chat_flood;  // a hostile peer: a message every frame past the bound, and packets as fast as it can
+    long long save_at;         // the frame of this run this side asks both to save at; -1 none...
+    const char* save_path;     // ...into this file (the other side saves under a dated name)
+    const char* load_path;     // a host's saved game to go on from; null: dealt from the seed
 };
 
 // Returns the exit code: 0 when every frame asked for was played with both
