@@ -345,6 +345,9 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
 // guest's by the address it joined. What lets the same command, run again
 // after a crash, take the seat back.
 bool seat_path(const GameOptions& options, char* path, size_t size) {
+    // A guest that chose its game from the LAN list has no address to name
+    // its seat by before it chooses: it keeps none.
+    if (!options.host && !options.join_address) return false;
     char folder[600];
     if (!replay_folder(folder, sizeof folder)) return false;
     // A game recorded elsewhere (--record) may not have made the folder.
@@ -360,13 +363,8 @@ bool seat_path(const GameOptions& options, char* path, size_t size) {
 }
 
 void keep_seat(const GameOptions& options, const NetGame& game) {
-    char path[700], address[datagram_address_text_capacity];
-    if (!seat_path(options, path, sizeof path)) return;
-    std::FILE* file = std::fopen(path, "w");
-    if (!file) return;
-    datagram_address_text(game.peer, address, sizeof address);
-    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
-    std::fclose(file);
+    char path[700];
+    if (seat_path(options, path, sizeof path)) keep_seat_file(path, game);
 }
 
 void forget_seat(const GameOptions& options) {
@@ -377,23 +375,13 @@ void forget_seat(const GameOptions& options) {
 // The seat kept by a game this command played before it crashed: a guest
 // knocks from a new socket, a host from its own port, where its guest still sends.
 bool read_seat(const GameOptions& options, NetGame* game) {
-    char path[700], address[datagram_address_text_capacity] = "";
-    if (!seat_path(options, path, sizeof path)) return false;
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) return false;
-    std::memset(game, 0, sizeof *game);
-    game->socket = -1;
-    game->hosting = options.host;
-    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
-    std::fclose(file);
-    if (read < 2 || !datagram_resolve(options.host ? address : options.join_address, net_default_port, &game->peer))
+    char path[700];
+    if (!seat_path(options, path, sizeof path) || !read_seat_file(path, options.host, options.join_address, game))
         return false;
     std::snprintf(game->version, sizeof game->version, "%s", game_version());
     game->rules = rules_fingerprint();
     if (!options.host) return true;
-    const int port = options.port ? options.port : net_default_port;
-    game->socket = datagram_open(datagram_any_address(datagram_ipv6, port));
-    if (game->socket < 0) game->socket = datagram_open(datagram_any_address(datagram_ipv4, port));
+    game->socket = open_host_port(options.port ? options.port : net_default_port);
     return game->socket >= 0;
 }
 

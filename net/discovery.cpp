@@ -5,14 +5,6 @@
 
 namespace {
 
-Packet new_packet(PacketKind kind) {
-    Packet packet;
-    std::memset(&packet, 0, sizeof packet);
-    packet.kind = kind;
-    packet.protocol = packet_protocol;
-    return packet;
-}
-
 // The machine's name as a datagram may carry it and the fonts draw it:
 // printable ASCII, what does not fit cut.
 void machine_name(char* name) {

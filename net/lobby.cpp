@@ -18,15 +18,6 @@ void send_packet(Lobby* lobby, const DatagramAddress& local, const DatagramAddre
     if (size > 0) datagram_send_from(lobby->socket, local, to, bytes, size);
 }
 
-Packet new_packet(PacketKind kind, uint32_t token) {
-    Packet packet;
-    std::memset(&packet, 0, sizeof packet);
-    packet.kind = kind;
-    packet.protocol = packet_protocol;
-    packet.token = token;
-    return packet;
-}
-
 void fail(Lobby* lobby, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void fail(Lobby* lobby, const char* format, ...) {
     va_list arguments;

@@ -337,6 +337,15 @@ bool tokenless_kind(PacketKind kind) {
     return kind == packet_hello || kind == packet_refuse || kind == packet_probe || kind == packet_announce;
 }
 
+Packet new_packet(PacketKind kind, uint32_t token) {
+    Packet packet;
+    std::memset(&packet, 0, sizeof packet);
+    packet.kind = kind;
+    packet.protocol = packet_protocol;
+    packet.token = token;
+    return packet;
+}
+
 int write_packet(const Packet& packet, uint8_t* bytes, int capacity) {
     Writer out = {bytes, capacity < packet_capacity ? capacity : packet_capacity, 0, false};
     const bool tokenless = tokenless_kind(packet.kind);

@@ -199,6 +199,10 @@ const char* packet_fault_name(PacketFault fault);
 // side runs is byte for byte what the other decodes.
 SideCommand canonical_command(const SideCommand& command);
 
+// A packet of that kind, every field zero but its kind, this protocol and
+// the token (0 for the kinds a stranger may send).
+Packet new_packet(PacketKind kind, uint32_t token = 0);
+
 // Writes the packet; returns its size, or 0 when a count or field is out of
 // its bounds or it would not fit in capacity bytes.
 int write_packet(const Packet& packet, uint8_t* bytes, int capacity);

@@ -1,20 +1,12 @@
 #include "net/rejoin.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "state/state_digest.h"
 
 namespace {
-
-Packet new_packet(PacketKind kind, uint32_t token) {
-    Packet packet;
-    std::memset(&packet, 0, sizeof packet);
-    packet.kind = kind;
-    packet.protocol = packet_protocol;
-    packet.token = token;
-    return packet;
-}
 
 // Sends and counts it as the link counts its own.
 void send_packet(int socket, const DatagramAddress& local, const DatagramAddress& to, const Packet& packet,
@@ -264,4 +256,30 @@ NetGame rejoin_return_game(const RejoinReturn& back) {
     NetGame game = back.game;
     game.token = rejoin_token(game.token, back.frame);
     return game;
+}
+
+bool keep_seat_file(const char* path, const NetGame& game) {
+    std::FILE* file = std::fopen(path, "w");
+    if (!file) return false;
+    char address[datagram_address_text_capacity];
+    datagram_address_text(game.peer, address, sizeof address);
+    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
+    return std::fclose(file) == 0;
+}
+
+bool read_seat_file(const char* path, bool hosting, const char* join_address, NetGame* game) {
+    std::FILE* file = std::fopen(path, "r");
+    if (!file) return false;
+    char address[datagram_address_text_capacity] = "";
+    std::memset(game, 0, sizeof *game);
+    game->socket = -1;
+    game->hosting = hosting;
+    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
+    std::fclose(file);
+    return read >= 2 && datagram_resolve(hosting ? address : join_address, net_default_port, &game->peer);
+}
+
+int open_host_port(int port) {
+    const int socket = datagram_open(datagram_any_address(datagram_ipv6, port));
+    return socket >= 0 ? socket : datagram_open(datagram_any_address(datagram_ipv4, port));
 }

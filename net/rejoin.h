@@ -84,3 +84,14 @@ void rejoin_return_update(RejoinReturn* back, int64_t now_ms);
 void rejoin_return_ready(RejoinReturn* back, int64_t now_ms);
 // After rejoin_back: the game to play on, under the session's new token.
 NetGame rejoin_return_game(const RejoinReturn& back);
+
+// The seat file a player keeps while its game is on: the session token, the
+// secret and the other side's address, one line. The same command run again
+// after a crash finds it and knocks instead of starting a new game.
+bool keep_seat_file(const char* path, const NetGame& game);
+// Reads a seat file into game (no socket yet): a host knocks at the address
+// it kept, a guest at join_address, the host it joined.
+bool read_seat_file(const char* path, bool hosting, const char* join_address, NetGame* game);
+// A host's own port opened again, where its guest still sends: dual-stack,
+// else IPv4 alone; -1 when neither opens.
+int open_host_port(int port);

@@ -27,7 +27,7 @@ namespace {
 
 constexpr uint32_t token = 0x5eed1234;
 
-Packet new_packet(PacketKind kind) {
+Packet packet_of_kind(PacketKind kind) {
     Packet packet = {};
     packet.kind = kind, packet.protocol = packet_protocol;
     packet.token = kind == packet_hello || kind == packet_probe || kind == packet_announce ? 0 : token;
@@ -58,8 +58,8 @@ struct Damage {
 };
 
 TEST(Packet, HostileDatagramsAreRefused) {
-    Packet packets[5] = {new_packet(packet_lockstep), new_packet(packet_hello), new_packet(packet_start),
-                         new_packet(packet_chunk), new_packet(packet_announce)};
+    Packet packets[5] = {packet_of_kind(packet_lockstep), packet_of_kind(packet_hello), packet_of_kind(packet_start),
+                         packet_of_kind(packet_chunk), packet_of_kind(packet_announce)};
     packets[3].chunk = {30, 4, 1, 2000, 1100, 3, {7, 8, 9}};
     packets[4].announce = {99, 1, 41970, 0x42, "1.0", 0xabcdef, "lan"};
     packets[0].lockstep.first = 10, packets[0].lockstep.command_count = 1;
@@ -197,7 +197,7 @@ TEST(Lockstep, BothSidesRunTheSameCommandsThroughBadWeather) {
                 Wire& out = wires[1 - side];
                 const int copies =
                     dice.below(100) < weather.drop_percent ? 0 : dice.below(100) < weather.repeat_percent ? 2 : 1;
-                Packet packet = new_packet(packet_lockstep);
+                Packet packet = packet_of_kind(packet_lockstep);
                 lockstep_outgoing(me, &packet.lockstep);
                 for (int copy = 0; copy < copies && out.count < 32; ++copy, ++out.count) {
                     out.flights[out.count].size = write_packet(packet, out.flights[out.count].bytes, packet_capacity);
@@ -264,7 +264,7 @@ TEST(Lockstep, ChatPastTheBoundIsKeptByNeitherSide) {
                                                      : lockstep_chat_slots - 1];
         flood = {flooder.known[0] - 1, 0, "flood"};
         for (int from = 0; from < 2; ++from) {
-            Packet packet = new_packet(packet_lockstep);
+            Packet packet = packet_of_kind(packet_lockstep);
             lockstep_outgoing(sides[from], &packet.lockstep);
             uint8_t bytes[packet_capacity];
             const int size = write_packet(packet, bytes, packet_capacity);
@@ -367,7 +367,7 @@ TEST(Lockstep, SidesEndOnOneFrameOrSayTheyParted) {
         play_in_step(sides, 0);
         lockstep_note_digest(&sides[1], 9, 1);
         if (local_first) lockstep_note_digest(&sides[0], 9, 1);
-        Packet sent = new_packet(packet_lockstep), read;
+        Packet sent = packet_of_kind(packet_lockstep), read;
         sent.lockstep = {1, 0, 0, 13, 0, 13, 0, {}, 1, {{9, 2, {}}}, 0, {}, 0};  // a forged digest parts side 0 only
         lockstep_incoming(&sides[0], sent.lockstep, 0);
         if (!local_first) lockstep_note_digest(&sides[0], 9, 1);
@@ -412,7 +412,7 @@ struct Caller {
     uint32_t token_heard = 0;
     void knock(const DatagramAddress& to, const char* version = "1.0.0", uint64_t rules = 0xabcdef,
                int protocol = packet_protocol) {
-        Packet hello = new_packet(packet_hello);
+        Packet hello = packet_of_kind(packet_hello);
         hello.protocol = static_cast<uint8_t>(protocol), hello.hello.rules = rules, hello.hello.nonce = 9;
         std::strcpy(hello.hello.version, version);
         uint8_t bytes[packet_capacity];
@@ -711,7 +711,7 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
                    1000);
     play.lockstep.next_frame = play.frames_run = 40;
     const DatagramAddress returner = datagram_loopback_address(datagram_ipv4, 10);
-    Packet knock = new_packet(packet_rejoin);
+    Packet knock = packet_of_kind(packet_rejoin);
     std::strcpy(knock.rejoin.version, "1.0"), knock.rejoin.rules = 5, knock.rejoin.secret = 78;
     rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
     knock.rejoin.secret = 77, knock.rejoin.rules = 6;
@@ -722,7 +722,7 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     EXPECT_FALSE(play.seat.sending) << "a knock taken while the game still runs";
     rejoin_seat_take(&play.seat, &play.link, &play.lockstep, knock, returner, {}, 2000);
     EXPECT_TRUE(play.seat.sending) << "the same player's knock got no snapshot";
-    Packet ready = new_packet(packet_ready);
+    Packet ready = packet_of_kind(packet_ready);
     ready.ready = {40, digest_game_state().whole ^ 1};
     EXPECT_FALSE(rejoin_seat_take(&play.seat, &play.link, &play.lockstep, ready, returner, {}, 2000))
         << "a ready whose digest differs";
@@ -744,7 +744,7 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     lockstep_start(&other, 1, 3, 2000, 40);
     lockstep_hold(&other);
     lockstep_release(&other);
-    Packet sent = new_packet(packet_lockstep);
+    Packet sent = packet_of_kind(packet_lockstep);
     lockstep_outgoing(other, &sent.lockstep);
     lockstep_incoming(&play.lockstep, sent.lockstep, 5000);
     EXPECT_TRUE(lockstep_ready(play.lockstep, 40)) << "frame 40 held once both countdowns ended";

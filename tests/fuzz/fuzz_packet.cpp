@@ -42,7 +42,7 @@ int make_corpus(const char* folder) {
     for (int i = 0; i < lockstep.command_count; ++i)
         lockstep.commands[i] = {i != 2, i * 300 - 20, -i, static_cast<uint8_t>(i & 1), 0, i == 4, 77,
                                 static_cast<uint8_t>(i % 5)};
-    lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull};
+    lockstep.digest_count = 1, lockstep.digests[0] = {30, 0x0123456789abcdefull, {}};
     lockstep.chat_count = 2, lockstep.chats[0] = {4, "Hello, side 0!"}, lockstep.chats[1] = {7, "~{|}` 80"};
     lockstep.save_at = 9, seed.start.loaded = 1;
     std::strcpy(seed.rejoin.version, "1.0.0");

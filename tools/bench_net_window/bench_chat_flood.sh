@@ -13,21 +13,7 @@ sim="$build/varnhold-sim"
 start_xserver
 port=$((44000 + RANDOM % 8000))
 
-census() { grep '^d ' "$work/host.vrp" | tail -n1 | cut -d' ' -f2; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-# next_census: waits for the next census line; "FRAME MS" at its moment.
-next_census() {
-    local before after
-    before=$(census)
-    for _ in $(seq 3000); do
-        after=$(census)
-        [ "$after" != "$before" ] && echo "$after $(now_ms)" && return
-        sleep 0.005
-    done
-    echo "$before $(now_ms)"
-}
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-memory_kb() { awk -v key="$2:" '$1 == key { print $2 }' "/proc/$1/status"; }
+source "$(dirname "$0")/census_clock.sh"
 
 for flood in "" --chat-flood; do
     port=$((port + 1))

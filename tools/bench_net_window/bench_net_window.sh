@@ -23,20 +23,7 @@ wait_until 60 eval 'guest_window=$(DISPLAY=$guest_display xdotool search --name 
 wait_for_game "the host" "Waiting for a player"
 wait_for_game "the guest" "Connecting to" "$guest_display" "$guest_window"
 
-census() { grep '^d ' "$work/host.vrp" | tail -n1 | cut -d' ' -f2; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-# next_census: waits for the next census line; "FRAME MS" at its moment.
-next_census() {
-    local before after
-    before=$(census)
-    for _ in $(seq 3000); do
-        after=$(census)
-        [ "$after" != "$before" ] && echo "$after $(now_ms)" && return
-        sleep 0.005
-    done
-    echo "$before $(now_ms)"
-}
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+source "$(dirname "$0")/census_clock.sh"
 # measure WHAT: frames a second over about $seconds, and both processes' CPU.
 measure() {
     local f0 t0 f1 t1 h0 g0 h1 g1 hz

@@ -121,13 +121,9 @@ void seat_path(const SimNetOptions& options, char* path, size_t size) {
 
 void keep_seat(const SimNetOptions& options, const NetGame& game) {
     if (!options.record_path) return;
-    char path[4096], address[datagram_address_text_capacity];
+    char path[4096];
     seat_path(options, path, sizeof path);
-    std::FILE* file = std::fopen(path, "w");
-    if (!file) return;
-    datagram_address_text(game.peer, address, sizeof address);
-    std::fprintf(file, "%" PRIu32 " %016" PRIx64 " %s\n", game.token, game.secret, address);
-    std::fclose(file);
+    keep_seat_file(path, game);
 }
 
 void forget_seat(const SimNetOptions& options) {
@@ -142,20 +138,11 @@ void forget_seat(const SimNetOptions& options) {
 // again, where its guest still sends, and knocks at the guest it kept.
 bool read_seat(const SimNetOptions& options, NetGame* game) {
     if (!options.record_path) return false;
-    char path[4096], address[datagram_address_text_capacity] = "";
+    char path[4096];
     seat_path(options, path, sizeof path);
-    std::FILE* file = std::fopen(path, "r");
-    if (!file) return false;
-    std::memset(game, 0, sizeof *game);
-    game->socket = -1;
-    game->hosting = options.hosting;
-    const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
-    std::fclose(file);
-    if (read < 2 || !datagram_resolve(options.hosting ? address : options.join_address, net_default_port, &game->peer))
-        return false;
+    if (!read_seat_file(path, options.hosting, options.join_address, game)) return false;
     if (!options.hosting) return true;
-    game->socket = datagram_open(datagram_any_address(datagram_ipv6, options.port));
-    if (game->socket < 0) game->socket = datagram_open(datagram_any_address(datagram_ipv4, options.port));
+    game->socket = open_host_port(options.port);
     if (game->socket >= 0) return true;
     std::fprintf(stderr, "varnhold-sim: cannot open UDP port %d (%s)\n", options.port, datagram_last_error());
     return false;
