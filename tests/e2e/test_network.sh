@@ -122,6 +122,16 @@ autosave=$(sed -n 's/^autosaved \(.*\) at frame [0-9]*$/\1/p' "$work/host.log")
 "$sim" --load "$autosave" --frames 60 >"$work/check.log" 2>&1 || fail "the autosave does not load: $(cat "$work/check.log")"
 checks "$work/host.vrp"
 ok "a guest killed after 3 s: the host waits with its countdown, autosaves, ends $((SECONDS - killed_at)) s later with status 1; its replay checks"
+# The autosave goes on as a network game with a fresh guest.
+at=$(sed -n 's/^autosaved .* at frame \([0-9]*\)$/\1/p' "$work/host.log")
+game host --host $port --load "$autosave" --frames 300 --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames 300 --record "$work/guest.vrp"
+both_end 0 "in the game resumed from the autosave"
+[ -n "$(final host)" ] && [ "$(final host)" = "$(final guest)" ] || fail "the resumed autosave parted: $(final host) $(final guest)"
+checks "$work/host.vrp"
+checks "$work/guest.vrp"
+ok "the autosave of frame $at resumed by --host --load with a fresh guest: 300 frames alike, both replays check"
 unset XDG_DATA_HOME
 
 # ---- a guest killed and started again with the same command, straight and through the relay
