@@ -345,9 +345,6 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
 // guest's by the address it joined. What lets the same command, run again
 // after a crash, take the seat back.
 bool seat_path(const GameOptions& options, char* path, size_t size) {
-    // A guest that chose its game from the LAN list has no address to name
-    // its seat by before it chooses: it keeps none.
-    if (!options.host && !options.join_address) return false;
     char folder[600];
     if (!replay_folder(folder, sizeof folder)) return false;
     // A game recorded elsewhere (--record) may not have made the folder.
@@ -355,7 +352,9 @@ bool seat_path(const GameOptions& options, char* path, size_t size) {
     std::filesystem::create_directories(folder, ignored);
     char key[datagram_host_capacity + 16];
     if (options.host) std::snprintf(key, sizeof key, "host-%d", options.port ? options.port : net_default_port);
-    else std::snprintf(key, sizeof key, "join-%s", options.join_address);
+    // A guest that chose its game from the LAN list has no address before it
+    // chooses: its seat keeps the host's, and `--join` alone finds it again.
+    else std::snprintf(key, sizeof key, "join-%s", options.join_address ? options.join_address : "lan");
     for (char* c = key; *c; ++c)
         if (*c == '/' || *c == '\\' || *c == ':' || *c == '[' || *c == ']') *c = '_';
     std::snprintf(path, size, "%s/%s.seat", folder, key);

@@ -276,7 +276,7 @@ bool read_seat_file(const char* path, bool hosting, const char* join_address, Ne
     game->hosting = hosting;
     const int read = std::fscanf(file, "%" SCNu32 " %" SCNx64 " %55s", &game->token, &game->secret, address);
     std::fclose(file);
-    return read >= 2 && datagram_resolve(hosting ? address : join_address, net_default_port, &game->peer);
+    return read >= 2 && datagram_resolve(hosting || !join_address ? address : join_address, net_default_port, &game->peer);
 }
 
 int open_host_port(int port) {

@@ -90,7 +90,8 @@ NetGame rejoin_return_game(const RejoinReturn& back);
 // after a crash finds it and knocks instead of starting a new game.
 bool keep_seat_file(const char* path, const NetGame& game);
 // Reads a seat file into game (no socket yet): a host knocks at the address
-// it kept, a guest at join_address, the host it joined.
+// it kept, a guest at join_address, the host it joined (or, without one, at
+// the address it kept: a game chosen from the LAN list).
 bool read_seat_file(const char* path, bool hosting, const char* join_address, NetGame* game);
 // A host's own port opened again, where its guest still sends: dual-stack,
 // else IPv4 alone; -1 when neither opens.
