@@ -5,25 +5,31 @@
 
 #ifdef VARNHOLD_HAVE_MINIUPNPC
 #include <miniupnpc/miniupnpc.h>
-#include <miniupnpc/upnpcommands.h>
 #include <miniupnpc/upnperrors.h>
+#include <miniupnpc/upnpreplyparse.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
+
+#include "net/upnp_http.h"
 
 namespace {
 
 // How long the routers of the LAN are listened for after the search.
 constexpr int discover_ms = 2000;
+// The devices of one search whose descriptions are read, at most.
+constexpr int devices_read = 4;
 // A lease the router renews by nothing: a game that crashes leaves no port
 // open for longer. A router that only keeps permanent ones gets one (and
 // the end of the game still removes it).
 constexpr const char* lease_seconds = "7200";
 constexpr int only_permanent_leases = 725;
-// How long the end of the game waits for a thread still asking. A router
-// that answers byte by byte could hold it for ever: it is then left to the
-// process's end, and whatever it adds lapses with its lease.
+// How long the end of the game waits for a thread still asking. Each
+// exchange with the router ends within 2 s, so a thread still asking then is
+// rare: it is left to the process's end, and whatever it adds lapses with
+// its lease.
 constexpr int finish_wait_ms = 3000;
 
 std::thread worker;
@@ -37,29 +43,91 @@ UPNPUrls urls;
 IGDdatas igd;
 bool have_urls = false;
 bool mapped = false;
+// The router's answers, read on the worker thread alone (64 kB: off its stack).
+UpnpHttpAnswer answer;
 
 void fail(const char* why) {
     result.outcome = upnp_failed;
     std::snprintf(result.why, sizeof result.why, "%s", why);
 }
 
+// Asks the router's connection service for ACTION; the answer's values are
+// in `values` (to be cleared), false with why when there was no answer or
+// the router refused (its error code in `refused`, or 0).
+bool ask(const char* action, const char* arguments, NameValueParserData* values, int* refused, char* why,
+         int why_size) {
+    *refused = 0;
+    std::memset(values, 0, sizeof *values);
+    if (!upnp_http_soap(urls.controlURL, igd.first.servicetype, action, arguments, &answer)) {
+        std::snprintf(why, why_size, "the router's answer to %s was refused: %s", action, answer.why);
+        return false;
+    }
+    ParseNameValue(answer.body, answer.body_size, values);
+    const char* error = GetValueFromNameValueList(values, "errorCode");
+    if (error || answer.status != 200) {
+        if (!error) {
+            std::snprintf(why, why_size, "the router answered %s with HTTP status %d", action, answer.status);
+            return false;
+        }
+        *refused = std::atoi(error);
+        std::snprintf(why, why_size, "the router refused %s: %d %s", action, *refused, strupnperror(*refused));
+        return false;
+    }
+    return true;
+}
+
 void add_mapping(const char* lan_address) {
-    char port[8];
-    std::snprintf(port, sizeof port, "%d", asked_port);
-    int status = UPNP_AddPortMapping(urls.controlURL, igd.first.servicetype, port, port, lan_address, "Varnhold",
-                                     "UDP", nullptr, lease_seconds);
-    if (status == only_permanent_leases)
-        status = UPNP_AddPortMapping(urls.controlURL, igd.first.servicetype, port, port, lan_address, "Varnhold",
-                                     "UDP", nullptr, "0");
-    if (status != 0) {
-        char why[upnp_text_capacity];
-        std::snprintf(why, sizeof why, "the router refused the port: %d %s", status, strupnperror(status));
+    char arguments[512];
+    char why[upnp_text_capacity];
+    NameValueParserData values;
+    int refused = 0;
+    const char* leases[2] = {lease_seconds, "0"};
+    bool added = false;
+    for (const char* lease : leases) {
+        std::snprintf(arguments, sizeof arguments,
+                      "<NewRemoteHost></NewRemoteHost><NewExternalPort>%d</NewExternalPort>"
+                      "<NewProtocol>UDP</NewProtocol><NewInternalPort>%d</NewInternalPort>"
+                      "<NewInternalClient>%s</NewInternalClient><NewEnabled>1</NewEnabled>"
+                      "<NewPortMappingDescription>Varnhold</NewPortMappingDescription>"
+                      "<NewLeaseDuration>%s</NewLeaseDuration>",
+                      asked_port, asked_port, lan_address, lease);
+        added = ask("AddPortMapping", arguments, &values, &refused, why, sizeof why);
+        ClearNameValueList(&values);
+        if (added || refused != only_permanent_leases) break;
+    }
+    if (!added) {
         fail(why);
         return;
     }
     mapped = true;
     result.outcome = upnp_open;
     result.external_port = static_cast<uint16_t>(asked_port);
+}
+
+// Reads the devices' descriptions until one is a router's: its URLs and this
+// machine's address towards it. The last device's fault when none is.
+bool find_router(UPNPDev* devices, char* lan_address, int lan_size) {
+    char why[upnp_text_capacity] = "";
+    int read = 0;
+    for (UPNPDev* device = devices; device && read < devices_read; device = device->pNext, ++read) {
+        if (!upnp_http_get(device->descURL, &answer)) {
+            std::snprintf(why, sizeof why, "a UPnP device answered, but its description was refused: %s", answer.why);
+            continue;
+        }
+        std::memset(&igd, 0, sizeof igd);
+        // A description that is no XML, or no router's, names no connection service.
+        parserootdesc(answer.body, answer.body_size, &igd);
+        if (answer.status != 200 || !igd.first.servicetype[0]) {
+            std::snprintf(why, sizeof why, "a UPnP device answered, but no router of its description could be read");
+            continue;
+        }
+        std::snprintf(lan_address, lan_size, "%s", answer.local_address);
+        GetUPNPUrls(&urls, &igd, device->descURL, device->scope_id);
+        have_urls = urls.controlURL != nullptr;
+        if (have_urls) return true;
+    }
+    fail(why);
+    return false;
 }
 
 void ask_router() {
@@ -72,18 +140,18 @@ void ask_router() {
         return;
     }
     char lan_address[64] = "";
-    const int found = UPNP_GetValidIGD(devices, &urls, &igd, lan_address, sizeof lan_address);
+    const bool found = find_router(devices, lan_address, sizeof lan_address);
     freeUPNPDevlist(devices);
-    have_urls = found != 0;
-    if (found != 1) {
-        // A description that is no XML, or no router's, lands here.
-        fail(found == 2 ? "the UPnP router is not connected outside"
-                        : "a UPnP device answered, but no router of its description could be read");
-        return;
-    }
-    if (UPNP_GetExternalIPAddress(urls.controlURL, igd.first.servicetype, result.external_address) != 0 ||
-        !result.external_address[0]) {
-        fail("the UPnP router did not say its outside address");
+    if (!found) return;
+    char why[upnp_text_capacity];
+    NameValueParserData values;
+    int refused = 0;
+    const bool said = ask("GetExternalIPAddress", "", &values, &refused, why, sizeof why);
+    const char* address = said ? GetValueFromNameValueList(&values, "NewExternalIPAddress") : nullptr;
+    if (address) std::snprintf(result.external_address, sizeof result.external_address, "%s", address);
+    ClearNameValueList(&values);
+    if (!address || !result.external_address[0]) {
+        fail(said ? "the UPnP router did not say its outside address" : why);
         return;
     }
     if (stop_adding.load()) {
@@ -139,9 +207,15 @@ bool upnp_finish() {
     worker.join();
     bool removed = false;
     if (mapped) {
-        char port[8];
-        std::snprintf(port, sizeof port, "%d", asked_port);
-        removed = UPNP_DeletePortMapping(urls.controlURL, igd.first.servicetype, port, "UDP", nullptr) == 0;
+        char arguments[256];
+        std::snprintf(arguments, sizeof arguments,
+                      "<NewRemoteHost></NewRemoteHost><NewExternalPort>%d</NewExternalPort><NewProtocol>UDP</NewProtocol>",
+                      asked_port);
+        char why[upnp_text_capacity];
+        NameValueParserData values;
+        int refused = 0;
+        removed = ask("DeletePortMapping", arguments, &values, &refused, why, sizeof why);
+        ClearNameValueList(&values);
     }
     if (have_urls) FreeUPNPUrls(&urls);
     mapped = have_urls = false;

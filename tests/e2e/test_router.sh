@@ -8,6 +8,7 @@
 set -u
 build=$(cd "$1" && pwd)
 sim="$build/varnhold-sim"
+igd="$build/tests/tools/fake_igd/fake_igd"
 work=$(mktemp -d)
 chmod 755 "$work"
 tag=vh$$
@@ -32,6 +33,7 @@ for tool in ip nft miniupnpd upnpc; do
     command -v $tool >/dev/null || skip "$tool is not installed (packages iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc)"
 done
 [ -x "$sim" ] || fail "no simulator at $sim"
+[ -x "$igd" ] || fail "no fake router at $igd"
 [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
 ip netns add $home 2>"$work/netns.err" || skip "network namespaces are refused here: $(cat "$work/netns.err")"
 ip netns add $router && ip netns add $internet || fail "no second namespace"
@@ -149,4 +151,38 @@ told=$(grep -n "No router answered" "$work/host.log" | cut -d: -f1)
 [ -n "$joined" ] && [ "$joined" -lt "$told" ] || fail "the LAN guest was not taken before the router's word"
 grep -q "^Asking the router to open port 41970" "$work/host.log" || fail "the host did not say it was asking"
 ok "no router: $(grep -o 'a player joined after [0-9]* ms' "$work/host.log"), $(grep -o 'settled after [0-9]* ms' "$work/host.err")"
+
+# ---- a UPnP device whose description is no XML, or never ends -------------
+# The host says so in a line and the LAN game plays as before; an answer
+# without end costs the host no more memory than a game without a router.
+lan_game() {
+    game $home host --host 41970 --seed 4 --frames 360 --fps 60
+    game $home guest --join 10.77.0.2:41970 --frames 360 --fps 60
+    wait_line host "No router answered"
+    for side in guest host; do finished $side; done
+}
+resident_kb() { sed -n 's/.*most memory resident \([0-9]*\) KB$/\1/p' "$work/host.log"; }
+# hostile_device MODE LINE: a device of the test's own answers the search
+# as MODE says; the host's UPnP line is LINE and its memory stays put.
+hostile_device() {
+    # nsenter itself in the background (not the function): its pid is the device's.
+    nsenter --net="/run/netns/$router" "$igd" 10.77.0.1 "$1" 40 >"$work/igd.log" 2>&1 &
+    pids+=($!)
+    local igd_pid=$!
+    wait_line igd listening
+    lan_game
+    kill "$igd_pid" 2>/dev/null
+    wait "$igd_pid" 2>/dev/null
+    grep -q "answered a search" "$work/igd.log" || fail "the host's search never reached the device ($1)"
+    grep -q "router: UPnP: $2" "$work/host.err" || fail "the host did not say: $2 ($1)"
+    local kb=$(resident_kb)
+    [ -n "$kb" ] || fail "the host did not say its memory ($1)"
+    [ "$kb" -le $((quiet_kb + 8192)) ] || fail "a device's $1 answer took the host from $quiet_kb KB to $kb KB"
+    ok "a UPnP device answering $1: $(sed -n 's/^served \(.* bytes\).*/\1/p' "$work/igd.log" | tail -n1) served; the host said \"$2\", ended at $kb KB (without a router: $quiet_kb KB), the LAN game played"
+}
+lan_game
+quiet_kb=$(resident_kb)
+hostile_device not-xml "a UPnP device answered, but no router of its description could be read"
+hostile_device huge "a UPnP device answered, but its description was refused: its answer is longer than 64 kB"
+hostile_device endless-answer "the router's answer to GetExternalIPAddress was refused: its answer is longer than 64 kB"
 echo "$passed passed, 0 failed"
