@@ -20,8 +20,10 @@ constexpr int net_frame_ms = 16;
 // long stall, its pace goes on from now.
 constexpr int net_catch_up_frames = 15;
 
-// After a return both sides count this long before play goes on.
-constexpr int64_t net_resume_countdown_ms = 3000;
+// After a return both sides count this long before play goes on: long
+// enough to be read, short enough that a player who restarts the game is
+// playing within 2 s of starting it.
+constexpr int64_t net_resume_countdown_ms = 1000;
 
 struct NetPlay {
     Link link;

@@ -735,9 +735,11 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     net_play_exchange(&play, 2000);
     EXPECT_FALSE(net_play_wants_command(play)) << "a command wanted during the countdown";
     char line[128];
-    net_play_waiting_line(play, 4001, line, sizeof line);
+    net_play_waiting_line(play, 2001 + net_resume_countdown_ms - 1000, line, sizeof line);
     EXPECT_STREQ(line, "Both players are here: the game goes on in 1 s.") << "the countdown's line";
-    net_play_exchange(&play, 5000);
+    net_play_exchange(&play, 1999 + net_resume_countdown_ms);
+    EXPECT_FALSE(net_play_wants_command(play)) << "a command wanted a millisecond before the countdown's end";
+    net_play_exchange(&play, 2000 + net_resume_countdown_ms);
     EXPECT_TRUE(net_play_wants_command(play)) << "no command wanted after the countdown";
     EXPECT_FALSE(lockstep_ready(play.lockstep, 40)) << "frame 40 ran before the returner's countdown ended";
     Lockstep other;
@@ -746,7 +748,7 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     lockstep_release(&other);
     Packet sent = packet_of_kind(packet_lockstep);
     lockstep_outgoing(other, &sent.lockstep);
-    lockstep_incoming(&play.lockstep, sent.lockstep, 5000);
+    lockstep_incoming(&play.lockstep, sent.lockstep, 2000 + net_resume_countdown_ms);
     EXPECT_TRUE(lockstep_ready(play.lockstep, 40)) << "frame 40 held once both countdowns ended";
     datagram_close(socket);
 }

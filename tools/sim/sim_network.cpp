@@ -358,11 +358,12 @@ void report(const Peer& peer, const NetGame& game, const SimNetOptions& options)
 }  // namespace
 
 int play_network_peer(const SimNetOptions& options) {
+    // A returning player's times count from here, its world's making included.
+    const int64_t began = net_now_ms();
     if (!start_sim_world(options.seed)) {
         std::fprintf(stderr, "varnhold-sim: out of memory\n");
         return 1;
     }
-    const int64_t began = net_now_ms();
     NetGame game;
     static RejoinReturn back;
     char error[snapshot_error_capacity];
@@ -411,6 +412,7 @@ int play_network_peer(const SimNetOptions& options) {
     LockstepStatus status = lockstep_running;
     bool told_drop = false;
     bool told_countdown = false;
+    bool told_playing = false;
     int returns = peer.play.seat.returns;
     while (peer.play.frames_run < options.frames) {
         // Until the other side's lockstep answers, it may not have our ready.
@@ -423,6 +425,11 @@ int play_network_peer(const SimNetOptions& options) {
             keep_seat(options, peer.play.link.game);
         }
         if (peer.play.resume_ms >= 0 && !told_countdown) tell_countdown(peer.play);
+        // What a returning player waits for: from its start to the first frame run again.
+        if (returning && peer.play.frames_run == back.frame + 1 && !told_playing) {
+            std::printf("playing again after %" PRId64 " ms\n", net_now_ms() - began);
+            told_playing = true;
+        }
         told_countdown = peer.play.resume_ms >= 0;
         status = net_play_status(peer.play, net_now_ms());
         if (status == lockstep_dropped && !told_drop) tell_drop(peer.play);
