@@ -7,7 +7,7 @@
 # packaging tools: rsvg-convert draws the package's PNG icons, appstream and
 # devscripts' hardening-check check what the package holds; a router in
 # network namespaces: nftables and miniupnpd, with upnpc and natpmpc to
-# ask it). miniupnpd's own service stays off: debconf's default, taken
+# ask it and socat to play a broken one). miniupnpd's own service stays off: debconf's default, taken
 # without questions here, is not to start it, and the test runs its own.
 set -euo pipefail
 
@@ -22,7 +22,7 @@ if [ "${1:-}" = --tests ]; then
     xvfb xdotool x11-apps x11-utils iproute2
     dpkg-dev file lintian librsvg2-bin appstream devscripts
     g++-mingw-w64-x86-64 wine wine64 zip unzip
-    iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc natpmpc
+    iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc natpmpc socat
   )
 fi
 

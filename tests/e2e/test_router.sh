@@ -8,7 +8,6 @@
 set -u
 build=$(cd "$1" && pwd)
 sim="$build/varnhold-sim"
-igd="$build/tests/tools/fake_igd/fake_igd"
 work=$(mktemp -d)
 chmod 755 "$work"
 tag=vh$$
@@ -29,11 +28,10 @@ fail() {
 skip() { echo "skipped: $*" && exit 77; }
 passed=0
 ok() { echo "ok: $*" && passed=$((passed + 1)); }
-for tool in ip nft miniupnpd upnpc; do
-    command -v $tool >/dev/null || skip "$tool is not installed (packages iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc)"
+for tool in ip nft miniupnpd upnpc socat; do
+    command -v $tool >/dev/null || skip "$tool is not installed (packages iproute2 nftables miniupnpd miniupnpd-nftables miniupnpc socat)"
 done
 [ -x "$sim" ] || fail "no simulator at $sim"
-[ -x "$igd" ] || fail "no fake router at $igd"
 [ "$(id -u)" -eq 0 ] || skip "network namespaces need root"
 ip netns add $home 2>"$work/netns.err" || skip "network namespaces are refused here: $(cat "$work/netns.err")"
 ip netns add $router && ip netns add $internet || fail "no second namespace"
@@ -162,23 +160,47 @@ lan_game() {
     for side in guest host; do finished $side; done
 }
 resident_kb() { sed -n 's/.*most memory resident \([0-9]*\) KB$/\1/p' "$work/host.log"; }
-# hostile_device MODE LINE: a device of the test's own answers the search
-# as MODE says; the host's UPnP line is LINE and its memory stays put.
+# The device's answer to one HTTP request on stdin, by MODE: a description
+# that is no XML, one without end, or a router's description (a connection
+# service and its control address) whose control answers never end.
+cat >"$work/device.sh" <<'EOF'
+read -r method rest
+printf 'HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n'
+case "$1:$method" in
+    not-xml:*) printf '\001\002 this is no description {]]> <<<\377' ;;
+    huge:* | endless-answer:POST) printf '<?xml version="1.0"?><root><device>' && yes '<x>1</x>' ;;
+    *) printf '%s' '<?xml version="1.0"?><root xmlns="urn:schemas-upnp-org:device-1-0"><device><deviceList><device><deviceList><device><serviceList><service><serviceType>urn:schemas-upnp-org:service:WANIPConnection:1</serviceType><controlURL>/ctl/IPConn</controlURL></service></serviceList></device></deviceList></device></deviceList></device></root>' ;;
+esac
+EOF
+# hostile_device MODE LINE: a UPnP device of the test's own (socat in the
+# router namespace) answers the search and serves as MODE says; the host's
+# UPnP line is LINE and its memory stays put.
 hostile_device() {
-    # nsenter itself in the background (not the function): its pid is the device's.
-    nsenter --net="/run/netns/$router" "$igd" 10.77.0.1 "$1" 40 >"$work/igd.log" 2>&1 &
+    local device=urn:schemas-upnp-org:device:InternetGatewayDevice:1
+    printf 'HTTP/1.1 200 OK\r\nST: %s\r\nUSN: uuid:1::%s\r\nLOCATION: http://10.77.0.1:1901/rootDesc.xml\r\n\r\n' \
+        $device $device >"$work/search.txt"
+    rm -f "$work/searches"
+    # nsenter itself in the background (not a function): its pid is socat's.
+    nsenter --net="/run/netns/$router" socat UDP4-RECVFROM:1900,ip-add-membership=239.255.255.250:10.77.0.1,reuseaddr,fork \
+        SYSTEM:"echo >>$work/searches; cat $work/search.txt" 2>"$work/device.err" &
     pids+=($!)
-    local igd_pid=$!
-    wait_line igd listening
+    local searched=$!
+    nsenter --net="/run/netns/$router" socat TCP-LISTEN:1901,reuseaddr,fork SYSTEM:"bash $work/device.sh $1" 2>>"$work/device.err" &
+    pids+=($!)
+    local served=$!
+    for _ in $(seq 50); do
+        inside $router ss -lnu | grep -q ':1900 ' && inside $router ss -lnt | grep -q ':1901 ' && break
+        sleep 0.1
+    done
     lan_game
-    kill "$igd_pid" 2>/dev/null
-    wait "$igd_pid" 2>/dev/null
-    grep -q "answered a search" "$work/igd.log" || fail "the host's search never reached the device ($1)"
+    kill "$searched" "$served" 2>/dev/null
+    wait "$searched" "$served" 2>/dev/null
+    [ -s "$work/searches" ] || fail "the host's search never reached the device ($1)"
     grep -q "router: UPnP: $2" "$work/host.err" || fail "the host did not say: $2 ($1)"
     local kb=$(resident_kb)
     [ -n "$kb" ] || fail "the host did not say its memory ($1)"
     [ "$kb" -le $((quiet_kb + 8192)) ] || fail "a device's $1 answer took the host from $quiet_kb KB to $kb KB"
-    ok "a UPnP device answering $1: $(sed -n 's/^served \(.* bytes\).*/\1/p' "$work/igd.log" | tail -n1) served; the host said \"$2\", ended at $kb KB (without a router: $quiet_kb KB), the LAN game played"
+    ok "a UPnP device answering $1: the host said \"$2\", ended at $kb KB (without a router: $quiet_kb KB), the LAN game played"
 }
 lan_game
 quiet_kb=$(resident_kb)
