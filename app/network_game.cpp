@@ -470,6 +470,9 @@ bool play_pass(NetPlay* play, bool leaving) {
     const int64_t now = net_now_ms();
     chat_board_to_screen(chat_board, &chat_line, chat_clock_ms(play->frames_run));
     net_play_exchange(play, now);
+    // The router's port is renewed through a long game.
+    port_mapping_update(&router, now);
+    tell_router();
     // F9 asks both sides to save at one frame; each saves its own file as that frame is about to run.
     if (save_key_pressed(input) && !leaving && !lockstep_ask_save(&play->lockstep))
         show_notice("Not saved: the last save is still on its way to the other player.");

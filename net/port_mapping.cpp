@@ -66,6 +66,32 @@ void nat_failed(PortMapping* mapping, const char* why) {
     add_note(mapping, note);
 }
 
+// An open port granted for lifetime seconds: asked for again at half of it.
+void nat_opened(NatExchange* nat, uint32_t lifetime, int64_t now_ms) {
+    nat->step = nat_step_open;
+    nat->renewing = false;
+    nat->renew_ms = now_ms + int64_t{lifetime < nat_least_lifetime_s ? nat_least_lifetime_s : lifetime} * 500;
+}
+
+void nat_renewed(PortMapping* mapping) {
+    char note[port_mapping_text_capacity];
+    std::snprintf(note, sizeof note, "the router renewed port %d (%s)", mapping->port,
+                  mapping->nat.by_pcp ? "PCP" : "NAT-PMP");
+    add_note(mapping, note);
+}
+
+// The port stays as the router last granted it; the renewal goes again later.
+void renewal_failed(PortMapping* mapping, const char* why, int64_t now_ms) {
+    NatExchange* nat = &mapping->nat;
+    nat->step = nat_step_open;
+    nat->renewing = false;
+    nat->renew_ms = now_ms + renew_retry_ms;
+    char note[port_mapping_text_capacity];
+    std::snprintf(note, sizeof note, "%s: the router did not renew port %d (%s); asking again in a minute",
+                  nat->by_pcp ? "PCP" : "NAT-PMP", mapping->port, why);
+    add_note(mapping, note);
+}
+
 void start_nat(PortMapping* mapping, const DatagramAddress& router, const DatagramAddress& client, int64_t now_ms) {
     NatExchange* nat = &mapping->nat;
     nat->router = router;
@@ -106,6 +132,10 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
             ignore_answer(mapping, "to another request", size);
             return;
         }
+        if (nat->renewing && (answer.result != 0 || answer.external_port == 0)) {
+            renewal_failed(mapping, "refused", now_ms);
+            return;
+        }
         if (answer.result != 0 || answer.external_port == 0) {
             char note[port_mapping_text_capacity];
             std::snprintf(note, sizeof note, "PCP: the router refused the port (result %d); asking by NAT-PMP",
@@ -114,16 +144,22 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
             enter_step(nat, nat_step_address, mapping->port, now_ms);
             return;
         }
+        const bool renewed = nat->renewing;
+        nat_opened(nat, answer.lifetime, now_ms);
+        if (renewed) return nat_renewed(mapping);
         nat->by_pcp = true;
         nat->external = answer.external;
         nat->external.port = answer.external_port;
-        nat->step = nat_step_open;
         way_opened(mapping, way_pcp, nat->external, now_ms);
         return;
     }
     const int expected = nat->step == nat_step_address ? nat_opcode_address : nat_opcode_map_udp;
     if (answer.version != nat_pmp_version || answer.opcode != expected) {
         ignore_answer(mapping, "to another request", size);
+        return;
+    }
+    if (answer.result != 0 && nat->renewing) {
+        renewal_failed(mapping, "refused", now_ms);
         return;
     }
     if (answer.result != 0) {
@@ -137,8 +173,10 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
         enter_step(nat, nat_step_map, mapping->port, now_ms);
         return;
     }
+    const bool renewed = nat->renewing;
+    nat_opened(nat, answer.lifetime, now_ms);
+    if (renewed) return nat_renewed(mapping);
     nat->external.port = answer.external_port;
-    nat->step = nat_step_open;
     way_opened(mapping, way_nat_pmp, nat->external, now_ms);
 }
 
@@ -154,7 +192,16 @@ void update_nat(PortMapping* mapping, int64_t now_ms) {
         if (nat->step == nat_step_pcp || nat->step == nat_step_address || nat->step == nat_step_map)
             take_answer(mapping, bytes, size > nat_answer_capacity ? nat_answer_capacity : size, now_ms);
     }
+    if (nat->step == nat_step_open && now_ms >= nat->renew_ms) {
+        // The same request again: PCP with the same nonce renews the mapping it made.
+        nat->renewing = true;
+        enter_step(nat, nat->by_pcp ? nat_step_pcp : nat_step_map, mapping->port, now_ms);
+    }
     if (nat->step != nat_step_pcp && nat->step != nat_step_address && nat->step != nat_step_map) return;
+    if (now_ms - nat->step_began_ms >= nat_silence_limit_ms && nat->renewing) {
+        renewal_failed(mapping, "no answer", now_ms);
+        return;
+    }
     if (now_ms - nat->step_began_ms >= nat_silence_limit_ms) {
         // PCP unanswered: a NAT-PMP router may still hear its own protocol.
         if (nat->step == nat_step_pcp) enter_step(nat, nat_step_address, mapping->port, now_ms);
@@ -169,8 +216,27 @@ void update_nat(PortMapping* mapping, int64_t now_ms) {
     }
 }
 
+// UPnP's lease renewed at half its time by the same request on the thread.
+void renew_upnp(PortMapping* mapping, int64_t now_ms) {
+    if (!mapping->upnp_renewing) {
+        if (mapping->upnp_open && now_ms >= mapping->upnp_renew_ms) mapping->upnp_renewing = upnp_renew();
+        return;
+    }
+    const UpnpResult result = upnp_poll();
+    if (result.outcome == upnp_asking) return;
+    mapping->upnp_renewing = false;
+    const bool renewed = result.outcome == upnp_open;
+    mapping->upnp_renew_ms = now_ms + (renewed ? upnp_lease_s * int64_t{500} : renew_retry_ms);
+    char note[port_mapping_text_capacity];
+    if (renewed) std::snprintf(note, sizeof note, "the router renewed port %d (UPnP)", mapping->port);
+    else std::snprintf(note, sizeof note, "UPnP: the router did not renew port %d (%.100s); asking again in a minute",
+                       mapping->port, result.why);
+    add_note(mapping, note);
+}
+
 void update_upnp(PortMapping* mapping, int64_t now_ms) {
-    if (!mapping->upnp_asked || mapping->upnp_done) return;
+    if (mapping->upnp_done) return renew_upnp(mapping, now_ms);
+    if (!mapping->upnp_asked) return;
     const UpnpResult result = upnp_poll();
     if (result.outcome == upnp_asking && now_ms - mapping->began_ms >= upnp_limit_ms) {
         mapping->upnp_done = true;
@@ -187,6 +253,8 @@ void update_upnp(PortMapping* mapping, int64_t now_ms) {
         DatagramAddress external;
         if (numeric && datagram_resolve(address, result.external_port, &external)) {
             way_opened(mapping, way_upnp, external, now_ms);
+            mapping->upnp_open = true;
+            mapping->upnp_renew_ms = now_ms + upnp_lease_s * int64_t{500};
             return;
         }
         add_note(mapping, "UPnP: the router's outside address is no address; its port is left to close");

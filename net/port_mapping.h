@@ -12,8 +12,13 @@
 // answers is known within 3 s (UPnP's search listens 2 s beside them).
 constexpr int64_t nat_first_retry_ms = 250;
 constexpr int64_t nat_silence_limit_ms = 1500;
-// How long the port is asked for; the end of the game gives it back sooner.
+// How long the port is asked for; the end of the game gives it back sooner,
+// and a longer game renews it at half the time the router granted (a
+// player who drops after hours must still find the port open). A renewal
+// unanswered is tried again a minute later.
 constexpr uint32_t nat_lifetime_s = 7200;
+constexpr uint32_t nat_least_lifetime_s = 120;
+constexpr int64_t renew_retry_ms = 60000;
 // A UPnP router still talking after this long is not waited for by the lobby.
 constexpr int64_t upnp_limit_ms = 6000;
 constexpr int port_mapping_notes_kept = 4;
@@ -47,6 +52,8 @@ struct NatExchange {
     bool sent_pcp, sent_nat_pmp;  // what must be taken back at the end
     bool by_pcp;                  // open by PCP (else NAT-PMP)
     DatagramAddress external;
+    bool renewing;                // asking again for a port it holds
+    int64_t renew_ms;             // when an open port is asked for again
 };
 
 enum PortMappingWay { way_upnp, way_pcp, way_nat_pmp, way_count };
@@ -58,6 +65,8 @@ struct PortMapping {
     int64_t settled_ms;  // when it became open or closed
     NatExchange nat;
     bool upnp_asked, upnp_done;
+    bool upnp_open, upnp_renewing;
+    int64_t upnp_renew_ms;
     // The ways that worked, in the order they did; the first one's address is shown.
     PortMappingWay ways[way_count];
     int ways_open;
@@ -74,7 +83,8 @@ void port_mapping_start(PortMapping* mapping, int port, int64_t now_ms);
 // only when by_upnp.
 void port_mapping_ask(PortMapping* mapping, int port, const DatagramAddress* router, const DatagramAddress* client,
                       bool by_upnp, int64_t now_ms);
-// Takes the router's answers and sends what is due; never waits.
+// Takes the router's answers and sends what is due, renewals included (so
+// it is called through the game too); never waits.
 void port_mapping_update(PortMapping* mapping, int64_t now_ms);
 // What the lobby says of it, one sentence.
 void port_mapping_line(const PortMapping& mapping, char* text, int size);

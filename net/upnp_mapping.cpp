@@ -25,6 +25,7 @@ constexpr int devices_read = 4;
 // open for longer. A router that only keeps permanent ones gets one (and
 // the end of the game still removes it).
 constexpr const char* lease_seconds = "7200";
+static_assert(upnp_lease_s == 7200, "the lease asked and the one renewed are one");
 constexpr int only_permanent_leases = 725;
 // How long the end of the game waits for a thread still asking. Each
 // exchange with the router ends within 2 s, so a thread still asking then is
@@ -43,6 +44,7 @@ UPNPUrls urls;
 IGDdatas igd;
 bool have_urls = false;
 bool mapped = false;
+char lan_kept[64] = "";  // this machine's address towards the router, for renewals
 // The router's answers, read on the worker thread alone (64 kB: off its stack).
 UpnpHttpAnswer answer;
 
@@ -158,6 +160,7 @@ void ask_router() {
         fail("another way opened the port first");
         return;
     }
+    std::snprintf(lan_kept, sizeof lan_kept, "%s", lan_address);
     add_mapping(lan_address);
 }
 
@@ -189,6 +192,17 @@ UpnpResult upnp_poll() {
         return asking;
     }
     return result;
+}
+
+bool upnp_renew() {
+    if (!started || !done.load() || !mapped) return false;
+    worker.join();
+    done = false;
+    worker = std::thread([] {
+        add_mapping(lan_kept);
+        done = true;
+    });
+    return true;
 }
 
 void upnp_stop_adding() { stop_adding = true; }
@@ -232,5 +246,6 @@ UpnpResult upnp_poll() {
 }
 void upnp_stop_adding() {}
 bool upnp_finish() { return false; }
+bool upnp_renew() { return false; }
 
 #endif

@@ -25,6 +25,11 @@ struct UpnpResult {
 bool upnp_start(int port);
 // Without waiting: the outcome so far (upnp_asking until the thread is done).
 UpnpResult upnp_poll();
+// The lease UPnP asks for, in seconds (the game renews it at half).
+constexpr int upnp_lease_s = 7200;
+// Asks again for the port the thread opened, on a thread of its own; false
+// when nothing is open or a thread is still asking. upnp_poll says how it went.
+bool upnp_renew();
 // Another way opened the port first: the thread adds no mapping it has not
 // added yet.
 void upnp_stop_adding();

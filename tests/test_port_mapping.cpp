@@ -29,9 +29,11 @@ int take_request(FakeRouter* router, uint8_t* bytes) {
 
 void answer(FakeRouter* r, const std::string& bytes) { datagram_send(r->socket, r->asker, bytes.data(), static_cast<int>(bytes.size())); }
 
-// A PCP MAP answer to request (its nonce, protocol and port): the outside address 100.200.7.1, port 50000.
+// A PCP MAP answer to request (its nonce, protocol and port): the outside
+// address 100.200.7.1, port 50000, for 7200 s.
 std::string pcp_answer(const uint8_t* request) {
-    return std::string("\x02\x81", 2) + std::string(22, '\0') + std::string(reinterpret_cast<const char*>(request + 24), 18) +
+    return std::string("\x02\x81\0\0\0\0\x1c\x20", 8) + std::string(16, '\0') +
+           std::string(reinterpret_cast<const char*>(request + 24), 18) +
            std::string("\xc3\x50\0\0\0\0\0\0\0\0\0\0\xff\xff\x64\xc8\x07\x01", 18);
 }
 
@@ -68,6 +70,42 @@ TEST(PortMapping, PcpOpensThePortPastHostileAnswersAndTheEndTakesItBack) {
     ASSERT_EQ(take_request(&router, request), 60) << "the removal's size";
     EXPECT_EQ(request[4] | request[5] | request[6] | request[7], 0) << "the removal's lifetime";
     EXPECT_EQ(std::memcmp(request + 24, good.data() + 24, 12), 0) << "the removal carries the mapping's nonce";
+    datagram_close(router.socket);
+}
+
+// A long game: the port is asked for again at half the 7200 s granted, with
+// the mapping's nonce; a renewal unanswered leaves the port as it was and
+// goes again a minute later.
+TEST(PortMapping, PcpRenewsThePortAtHalfItsLifetime) {
+    static PortMapping mapping;
+    FakeRouter router = open_router(&mapping);
+    uint8_t request[nat_answer_capacity];
+    ASSERT_EQ(take_request(&router, request), 60) << "a PCP MAP request's size";
+    const std::string good = pcp_answer(request);
+    answer(&router, good);
+    datagram_wait(mapping.nat.socket, 2000);
+    port_mapping_update(&mapping, 10);
+    ASSERT_EQ(mapping.state, port_mapping_open) << "opened at 10 ms";
+    port_mapping_update(&mapping, 3600009);
+    EXPECT_FALSE(datagram_wait(router.socket, 0)) << "a renewal before half the lifetime";
+    port_mapping_update(&mapping, 3600010);
+    ASSERT_EQ(take_request(&router, request), 60) << "the renewal at half the lifetime";
+    EXPECT_EQ(request[4] << 24 | request[5] << 16 | request[6] << 8 | request[7], 7200) << "the lifetime asked again";
+    EXPECT_EQ(std::memcmp(request + 24, good.data() + 24, 12), 0) << "the renewal carries the mapping's nonce";
+    port_mapping_update(&mapping, 3601510);
+    EXPECT_NE(std::string(port_mapping_note(mapping, mapping.notes_made - 1)).find("did not renew"), std::string::npos)
+        << port_mapping_note(mapping, mapping.notes_made - 1);
+    EXPECT_EQ(line_of(mapping), "Port 50000 is open on the router (PCP): players on the Internet join 100.200.7.1:50000");
+    while (datagram_wait(router.socket, 0)) take_request(&router, request);
+    port_mapping_update(&mapping, 3661509);
+    EXPECT_FALSE(datagram_wait(router.socket, 0)) << "a renewal again before the minute";
+    port_mapping_update(&mapping, 3661510);
+    ASSERT_EQ(take_request(&router, request), 60) << "the renewal a minute later";
+    answer(&router, pcp_answer(request));
+    datagram_wait(mapping.nat.socket, 2000);
+    port_mapping_update(&mapping, 3661520);
+    EXPECT_STREQ(port_mapping_note(mapping, mapping.notes_made - 1), "the router renewed port 41970 (PCP)");
+    port_mapping_stop(&mapping);
     datagram_close(router.socket);
 }
 

@@ -167,24 +167,33 @@ ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame 
 echo "measured ($way): $(grep -E '^(back at|playing again)' "$work/guest.log" | tr '\n' ' ')host: $(grep '^the other player came back' "$work/host.log")"
 done
 
-# ---- the host killed and started again with the same command: its guest keeps the game
+# ---- the host killed and started again with the same command, straight and
+# through the relay (its knock and the snapshot go through it): its guest keeps the game
+for way in straight relay; do
 port=$((port + 2))
+called=$port
+if [ $way = relay ]; then
+    called=$((port + 1))
+    "$relay" $called $port 50 5 2 2 12 120 >"$work/relay.log" 2>&1 &
+    pids+=($!)
+fi
 game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
 sleep 0.3
-game guest --join 127.0.0.1:$port --frames 900 --fps 60 --record "$work/guest.vrp" --rejoin-wait 30
+game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp" --rejoin-wait 30
 sleep 3
 kill -9 "$host_pid"
 game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
-both_end 0 "after the host came back"
-[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the host's return: $(final host) $(final guest)"
+both_end 0 "after the host came back ($way)"
+[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the host's return ($way): $(final host) $(final guest)"
 back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/host.log")
-grep -q "^the other player came back at frame $back:" "$work/guest.log" || fail "the guest did not take the host back at $back"
+grep -q "^the other player came back at frame $back:" "$work/guest.log" || fail "the guest did not take the host back at $back ($way)"
 checks "$work/guest.vrp"
 checks "$work/host.vrp-from-$back.vrp"
-grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back on another side"
-ok "a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
-echo "measured (host): $(grep -E '^(back at|playing again)' "$work/host.log" | tr '\n' ' ')"
-port=$((port + 1))
+grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back on another side ($way)"
+ok "$way: a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
+echo "measured (host, $way): $(grep -E '^(back at|playing again)' "$work/host.log" | tr '\n' ' ')"
+done
+port=$((port + 2))
 
 # ---- a network game saved at one frame on both sides, and resumed with --host --load
 port=$((port + 1))
