@@ -10,6 +10,7 @@
 #include "app/game_window.h"
 #include "app/input_state.h"
 #include "app/saving.h"
+#include "state/saves.h"
 #include "app/window_procedure.h"
 #include "game/frame.h"
 #include "game/screens.h"
@@ -284,7 +285,9 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     bool listed = false;
     char join_text[datagram_host_capacity] = "";
     if (options.host) {
-        opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest_side, net_frame_ms, net_now_ms());
+        // A saved game hosted again: each player keeps the empire played when it was saved.
+        const int guest = options.load_path ? 1 - saved_side(options.load_path) : guest_side;
+        opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest, net_frame_ms, net_now_ms());
         listed = opened && lobby_announce(&lobby, net_random(), 0);
         if (opened && !listed) std::fprintf(stderr, "varnhold: not listed on the LAN (%s)\n", datagram_last_error());
         // The lobby hears the LAN at once; the router is asked beside it.
@@ -569,6 +572,7 @@ int run_network_game(const GameOptions& options) {
     // Both sides are people now: the computer's own steps are off.
     side_played_by_person[0] = side_played_by_person[1] = 1;
     local_view = start_view(game.local_side);
+    save_as_side(game.local_side);
     follow_deal(&local_view);
     const ReplayGame recorded = {{1, 1}, game.local_side, game.delay};
     // A player back after a crash keeps the replay it had and starts another from the snapshot.
@@ -620,6 +624,7 @@ int run_network_game(const GameOptions& options) {
     stop_recording();
     close_router();
     save_key_offered = false;
+    save_as_side(0);
     // A game that ended by a crash keeps its seat; one that ended here has no seat to come back to.
     forget_seat(options);
     if (!leaving || status == lockstep_dropped) {

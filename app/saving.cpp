@@ -12,6 +12,7 @@ namespace {
 constexpr int path_capacity = 4096;
 
 bool key_was_down = false;
+int side_saved = 0;
 char continued_path[path_capacity];
 
 // The file's name without its folder, as the lines on screen show it.
@@ -25,7 +26,7 @@ const char* file_name(const char* path) {
 // One line on screen and the same on stderr when the save failed: the game plays on.
 void save_and_say(bool autosave) {
     static char path[path_capacity], line[path_capacity + 64], error[path_capacity];
-    if (save_game(autosave, path, sizeof path, error, sizeof error)) {
+    if (save_game(autosave, side_saved, path, sizeof path, error, sizeof error)) {
         std::snprintf(line, sizeof line, "%s %s", autosave ? "Autosaved as" : "Saved as", file_name(path));
         std::printf("varnhold: %s\n", path);
         std::fflush(stdout);
@@ -48,6 +49,8 @@ bool save_key_pressed(const PassInput& input) {
 void save_on_key(const PassInput& input) {
     if (save_key_pressed(input)) save_and_say(false);
 }
+
+void save_as_side(int side) { side_saved = side; }
 
 void save_now() { save_and_say(false); }
 

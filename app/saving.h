@@ -14,6 +14,9 @@ constexpr int vk_f9 = 0x78;
 void save_on_key(const PassInput& input);
 // F9 pressed since the last pass (a network game asks both sides to save).
 bool save_key_pressed(const PassInput& input);
+// The empire this player plays, named in its saves from now on (a network
+// game's guest plays 1; the game at home 0).
+void save_as_side(int side);
 // The game as it stands under a dated name, with its line on screen.
 void save_now();
 // The game as it stands when the player leaves it.

@@ -16,6 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* extension = ".vsv";
+// A network game's save made by the player of empire 1 says so before the extension.
+constexpr const char* side_one_mark = "-empire1";
 constexpr int stamp_length = 19;
 constexpr int name_capacity = 64;
 
@@ -136,15 +138,21 @@ bool is_save_name(const char* name, bool autosave) {
     for (int i = 0; i < stamp_length; ++i)
         if (pattern[i] == 'd' ? !digit(stamp[i]) : stamp[i] != pattern[i]) return false;
     const char* rest = stamp + stamp_length;
-    if (*rest == '-') {
+    if (rest[0] == '-' && digit(rest[1])) {
         ++rest;
-        if (!digit(*rest)) return false;
         while (digit(*rest)) ++rest;
     }
+    if (std::strncmp(rest, side_one_mark, std::strlen(side_one_mark)) == 0) rest += std::strlen(side_one_mark);
     return std::strcmp(rest, extension) == 0;
 }
 
-bool save_game(bool autosave, char* path, size_t path_size, char* error, size_t error_size) {
+int saved_side(const char* path) {
+    const std::string stem = fs::path(path).stem().string();
+    const size_t mark = std::strlen(side_one_mark);
+    return stem.size() >= mark && stem.compare(stem.size() - mark, mark, side_one_mark) == 0 ? 1 : 0;
+}
+
+bool save_game(bool autosave, int side, char* path, size_t path_size, char* error, size_t error_size) {
     char folder[4096], stamp[32];
     if (!user_data_folder("saves", folder, sizeof folder)) {
         std::snprintf(error, error_size, "no folder for saves (HOME is not set); the game is not saved");
@@ -159,7 +167,8 @@ bool save_game(bool autosave, char* path, size_t path_size, char* error, size_t 
     remove_stale_parts(folder);
     if (!date_stamp(stamp, sizeof stamp)) stamp[0] = '\0';
     for (int n = 1; n < 100; ++n) {
-        const std::string name = std::string(prefix_of(autosave)) + stamp + (n > 1 ? "-" + std::to_string(n) : "") + extension;
+        const std::string name = std::string(prefix_of(autosave)) + stamp + (n > 1 ? "-" + std::to_string(n) : "") +
+                                 (side == 1 ? side_one_mark : "") + extension;
         const std::string full = (fs::path(folder) / name).string();
         if (full.size() + 1 > path_size) break;
         if (fs::exists(fs::path(full), failure)) continue;

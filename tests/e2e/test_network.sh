@@ -222,6 +222,18 @@ grep -q "^local 1$" "$work/guest.vrp" || fail "the guest of the resumed game pla
 checks "$work/host.vrp"
 checks "$work/guest.vrp"
 ok "both sides saved frame $at alike; --host --load of it with a fresh guest: $(wc -l <"$work/resumed.digests") census digests and the final state those of the whole game"
+# The guest's own save hosted by the guest: each player keeps the empire played.
+case "$guest_save" in *-empire1.vsv) ;; *) fail "the guest's save does not name its empire: $guest_save" ;; esac
+game host --host $port --load "$guest_save" --frames $((900 - at)) --player idle --record "$work/host.vrp"
+sleep 0.3
+game guest --join 127.0.0.1:$port --frames $((900 - at)) --player idle --record "$work/guest.vrp"
+both_end 0 "in the game its guest hosted from its save"
+[ "$(final host)" = "$whole" ] || fail "the game hosted from the guest's save ends at $(final host), the whole game at $whole"
+grep -q "^local 1$" "$work/host.vrp" || fail "the guest hosting its own save plays another empire"
+grep -q "^local 0$" "$work/guest.vrp" || fail "the one joining the guest's save plays another empire"
+checks "$work/host.vrp"
+checks "$work/guest.vrp"
+ok "the guest's save ($(basename "$guest_save")) hosted by the guest: empire 1 again, its guest empire 0, the final state that of the whole game"
 unset XDG_DATA_HOME
 
 # ---- games that part: the guest deals from another seed ----------------------------

@@ -69,7 +69,9 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     const int64_t began = net_now_ms();
     bool opened;
     if (options.hosting) {
-        opened = lobby_host(&lobby, identity, options.port, options.seed, 1, frame_ms, began);
+        // A saved game hosted again: each player keeps the empire played when it was saved.
+        const int guest_side = options.load_path ? 1 - saved_side(options.load_path) : 1;
+        opened = lobby_host(&lobby, identity, options.port, options.seed, guest_side, frame_ms, began);
         if (opened && !lobby_announce(&lobby, net_random(), options.discovery_port))
             std::fprintf(stderr, "varnhold-sim: not listed on the LAN (%s)\n", datagram_last_error());
         lobby.loaded = options.load_path != nullptr;
@@ -244,7 +246,7 @@ void save_here(const SimNetOptions& options, const NetPlay& play) {
         std::snprintf(path, sizeof path, "%s", options.save_path);
         saved = save_snapshot_file(path, error);
     } else {
-        saved = save_game(false, path, sizeof path, error, sizeof error);
+        saved = save_game(false, play.lockstep.local_side, path, sizeof path, error, sizeof error);
     }
     if (saved) std::printf("saved %s at frame %" PRIu32 "\n", path, play.lockstep.next_frame);
     else std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
@@ -309,7 +311,7 @@ void tell_drop(const NetPlay& play) {
     char line[160], path[4096], error[4096];
     net_play_waiting_line(play, net_now_ms(), line, sizeof line);
     std::fprintf(stderr, "varnhold-sim: %s\n", line);
-    if (save_game(true, path, sizeof path, error, sizeof error))
+    if (save_game(true, play.lockstep.local_side, path, sizeof path, error, sizeof error))
         std::printf("autosaved %s at frame %" PRIu32 "\n", path, play.frames_run);
     else
         std::fprintf(stderr, "varnhold-sim: not saved: %s\n", error);
