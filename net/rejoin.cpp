@@ -168,16 +168,17 @@ bool rejoin_return_start(RejoinReturn* back, const NetGame& game, const char* ve
 
 namespace {
 
-void take_chunk(RejoinReturn* back, const ChunkPacket& chunk) {
+// False for a chunk that does not fit the snapshot being taken.
+bool take_chunk(RejoinReturn* back, const ChunkPacket& chunk) {
     const uint32_t index = chunk.offset / packet_chunk_most_bytes;
     if (chunk.total != snapshot_bytes || chunk.offset % packet_chunk_most_bytes != 0 ||
         chunk.length != chunk_length(static_cast<int>(index)) || (back->got_count > 0 && chunk.frame != back->frame))
-        return;
+        return false;
     Packet ack = new_packet(packet_chunk_ack, back->game.token);
     ack.chunk_ack = chunk.offset;
     send_packet(back->game.socket, back->game.local, back->game.peer, ack, &back->datagrams_sent,
                 &back->wire_bytes_sent);
-    if (back->got[index]) return;
+    if (back->got[index]) return true;
     back->got[index] = true;
     ++back->got_count;
     back->frame = chunk.frame;
@@ -185,6 +186,28 @@ void take_chunk(RejoinReturn* back, const ChunkPacket& chunk) {
     back->game.local_side = chunk.side;
     std::memcpy(back->snapshot + chunk.offset, chunk.bytes, static_cast<size_t>(chunk.length));
     back->state = rejoin_taking;
+    return true;
+}
+
+// The whole snapshot loaded; one that does not check is asked for again
+// (a knock after chunks makes the other side send it from the start).
+void load_taken_snapshot(RejoinReturn* back, int64_t now_ms) {
+    char error[snapshot_error_capacity];
+    if (load_snapshot(back->snapshot, snapshot_bytes, error)) {
+        back->state = rejoin_back;
+        back->last_sent_ms = now_ms - rejoin_resend_ms;
+        return;
+    }
+    ++back->refused;
+    if (++back->snapshots_refused >= rejoin_most_snapshots_refused) {
+        back->state = rejoin_failed;
+        std::snprintf(back->message, sizeof back->message, "The game sent back was refused: %s", error);
+        return;
+    }
+    std::memset(back->got, 0, sizeof back->got);
+    back->got_count = 0;
+    back->state = rejoin_knocking;
+    back->last_sent_ms = now_ms - rejoin_resend_ms;
 }
 
 }  // namespace
@@ -199,8 +222,10 @@ void rejoin_return_update(RejoinReturn* back, int64_t now_ms) {
         back->wire_bytes_received += size + link_header_bytes;
         Packet packet;
         if (!same_datagram_address(from, back->game.peer) ||
-            read_packet(bytes, size, back->game.token, &packet) != packet_ok)
+            read_packet(bytes, size, back->game.token, &packet) != packet_ok) {
+            ++back->refused;
             continue;
+        }
         back->last_heard_ms = now_ms;
         if (packet.kind == packet_refuse && packet.refuse.nonce == back->game.secret) {
             back->state = rejoin_failed;
@@ -212,17 +237,10 @@ void rejoin_return_update(RejoinReturn* back, int64_t now_ms) {
                               back->version);
             return;
         }
-        if (packet.kind == packet_chunk) take_chunk(back, packet.chunk);
+        if (packet.kind == packet_chunk && !take_chunk(back, packet.chunk)) ++back->refused;
     }
     if (back->got_count == rejoin_most_chunks) {
-        char error[snapshot_error_capacity];
-        if (!load_snapshot(back->snapshot, snapshot_bytes, error)) {
-            back->state = rejoin_failed;
-            std::snprintf(back->message, sizeof back->message, "The game sent back was refused: %s", error);
-            return;
-        }
-        back->state = rejoin_back;
-        back->last_sent_ms = now_ms - rejoin_resend_ms;
+        load_taken_snapshot(back, now_ms);
         return;
     }
     if (now_ms - back->last_heard_ms >= rejoin_give_up_ms) {

@@ -18,6 +18,9 @@ constexpr int64_t rejoin_chunk_resend_ms = 300;
 constexpr int rejoin_burst_chunks = 8;
 // A returning player who hears nothing back for this long gives up.
 constexpr int64_t rejoin_give_up_ms = 10000;
+// Snapshots whose digest does not match are asked for again, this many at
+// most: damage on the way is passing, a side that sends no other is not.
+constexpr int rejoin_most_snapshots_refused = 3;
 
 struct RejoinSeat {
     uint64_t secret;
@@ -51,6 +54,10 @@ struct RejoinReturn {
     int datagrams_sent;
     int64_t wire_bytes_sent;
     int64_t wire_bytes_received;
+    // Datagrams not read or not the other side's, chunks that do not fit,
+    // and snapshots refused whole (counted in both).
+    int refused;
+    int snapshots_refused;
     char message[snapshot_error_capacity + 64];
 };
 

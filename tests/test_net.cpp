@@ -20,6 +20,7 @@
 #include "net/net_play.h"
 #include "net/packet.h"
 #include "net/rejoin.h"
+#include "state/snapshot.h"
 #include "state/state_digest.h"
 #include "tests/support/world_fixture.h"
 
@@ -751,4 +752,82 @@ TEST_F(Rejoin, OnlyTheSamePlayerOfTheSameBuildTakesTheSeatBack) {
     lockstep_incoming(&play.lockstep, sent.lockstep, 2000 + net_resume_countdown_ms);
     EXPECT_TRUE(lockstep_ready(play.lockstep, 40)) << "frame 40 held once both countdowns ended";
     datagram_close(socket);
+}
+
+// The returner's side: chunks that do not fit and a snapshot whose digest
+// does not match are refused and counted; a refused snapshot is knocked for
+// again, and the third refused ends the return with its reason.
+TEST_F(Rejoin, AReturnerRefusesWhatDoesNotFitAndAsksAgainForASnapshotThatDoesNotCheck) {
+    const int stayer = datagram_open(datagram_loopback_address(datagram_ipv4, 0));
+    ASSERT_GE(stayer, 0) << datagram_last_error();
+    const DatagramAddress stayer_address = datagram_loopback_address(datagram_ipv4, datagram_local_port(stayer));
+    static uint8_t good[snapshot_bytes], damaged[snapshot_bytes];
+    place_unit(5, 1, 30, 20, 20);
+    const uint64_t sent_state = digest_game_state().whole;
+    snapshot_to_bytes(good);
+    place_unit(5, 1, 30, 21, 20);  // the returner's own state moved on
+    std::memcpy(damaged, good, sizeof damaged);
+    damaged[snapshot_bytes - 1] ^= 1;  // the digest it carries
+    static RejoinReturn back;
+    NetGame game = {-1, stayer_address, {}, token, 1, 3, 1, false, 0, 77, "1.0", 5, false};
+    ASSERT_TRUE(rejoin_return_start(&back, game, "1.0", 5, 0));
+    int64_t now = 0;
+    DatagramAddress returner{};
+    // Knocks heard by the stayer (the returner's acknowledgements are let go).
+    auto knocks_heard = [&] {
+        int knocks = 0;
+        uint8_t bytes[packet_capacity];
+        Packet packet;
+        for (int size; datagram_wait(stayer, 0) && (size = datagram_receive(stayer, bytes, sizeof bytes, &returner)) >= 0;)
+            knocks += read_packet(bytes, size, token, &packet) == packet_ok && packet.kind == packet_rejoin;
+        return knocks;
+    };
+    auto send_chunk = [&](const uint8_t* snapshot, uint32_t total, uint32_t offset, int length) {
+        Packet packet = packet_of_kind(packet_chunk);
+        packet.chunk = {40, 3, 1, total, offset, length, {}};
+        std::memcpy(packet.chunk.bytes, snapshot + offset, static_cast<size_t>(length));
+        uint8_t bytes[packet_capacity];
+        datagram_send(stayer, returner, bytes, write_packet(packet, bytes, sizeof bytes));
+    };
+    auto send_snapshot = [&](const uint8_t* snapshot) {
+        for (uint32_t offset = 0; offset < snapshot_bytes; offset += packet_chunk_most_bytes)
+            send_chunk(snapshot, snapshot_bytes, offset,
+                       static_cast<int>(snapshot_bytes - offset < packet_chunk_most_bytes ? snapshot_bytes - offset
+                                                                                          : packet_chunk_most_bytes));
+    };
+    auto take = [&] {
+        for (int i = 0; i < 20 && datagram_wait(back.game.socket, 50); ++i) rejoin_return_update(&back, now += 1);
+        rejoin_return_update(&back, now += rejoin_resend_ms);
+    };
+    take();
+    ASSERT_EQ(knocks_heard(), 1) << "the returner's first knock";
+    send_chunk(good, snapshot_bytes + 1, 0, packet_chunk_most_bytes);
+    send_chunk(good, snapshot_bytes, 1, packet_chunk_most_bytes);
+    send_chunk(good, snapshot_bytes, 0, 10);
+    take();
+    EXPECT_EQ(back.refused, 3) << "chunks of another size, off their place, of the wrong length";
+    EXPECT_EQ(back.state, rejoin_knocking) << "a chunk that does not fit was taken";
+    knocks_heard();
+    send_snapshot(damaged);
+    take();
+    EXPECT_EQ(back.snapshots_refused, 1) << "a snapshot whose digest does not match";
+    EXPECT_EQ(back.state, rejoin_knocking) << "the state after a snapshot refused";
+    EXPECT_GE(knocks_heard(), 1) << "no knock for the snapshot again";
+    send_snapshot(good);
+    take();
+    EXPECT_EQ(back.state, rejoin_back) << "the good snapshot after a damaged one";
+    EXPECT_EQ(digest_game_state().whole, sent_state) << "the state loaded";
+    static RejoinReturn stubborn;
+    ASSERT_TRUE(rejoin_return_start(&stubborn, game, "1.0", 5, 0));
+    for (int sent = 0; sent < rejoin_most_snapshots_refused; ++sent) {
+        rejoin_return_update(&stubborn, now += rejoin_resend_ms);
+        knocks_heard();
+        send_snapshot(damaged);
+        for (int i = 0; i < 20 && datagram_wait(stubborn.game.socket, 50); ++i) rejoin_return_update(&stubborn, now += 1);
+    }
+    EXPECT_EQ(stubborn.state, rejoin_failed) << "after " << rejoin_most_snapshots_refused << " snapshots refused";
+    EXPECT_NE(std::string(stubborn.message).find("The game sent back was refused"), std::string::npos) << stubborn.message;
+    datagram_close(back.game.socket);
+    datagram_close(stubborn.game.socket);
+    datagram_close(stayer);
 }
