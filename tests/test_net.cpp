@@ -10,6 +10,7 @@
 // window's game keeps its pace and sleeps until something is due.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -790,41 +791,40 @@ TEST_F(Rejoin, AReturnerRefusesWhatDoesNotFitAndAsksAgainForASnapshotThatDoesNot
         datagram_send(stayer, returner, bytes, write_packet(packet, bytes, sizeof bytes));
     };
     auto send_snapshot = [&](const uint8_t* snapshot) {
-        for (uint32_t offset = 0; offset < snapshot_bytes; offset += packet_chunk_most_bytes)
-            send_chunk(snapshot, snapshot_bytes, offset,
-                       static_cast<int>(snapshot_bytes - offset < packet_chunk_most_bytes ? snapshot_bytes - offset
-                                                                                          : packet_chunk_most_bytes));
+        for (int offset = 0; offset < snapshot_bytes; offset += packet_chunk_most_bytes)
+            send_chunk(snapshot, snapshot_bytes, offset, std::min(snapshot_bytes - offset, packet_chunk_most_bytes));
     };
-    auto take = [&] {
-        for (int i = 0; i < 20 && datagram_wait(back.game.socket, 50); ++i) rejoin_return_update(&back, now += 1);
-        rejoin_return_update(&back, now += rejoin_resend_ms);
+    // Everything sent taken, then a moment later (a knock due).
+    auto take = [&](RejoinReturn* returner) {
+        for (int i = 0; i < 20 && datagram_wait(returner->game.socket, 50); ++i) rejoin_return_update(returner, now += 1);
+        rejoin_return_update(returner, now += rejoin_resend_ms);
     };
-    take();
+    take(&back);
     ASSERT_EQ(knocks_heard(), 1) << "the returner's first knock";
     send_chunk(good, snapshot_bytes + 1, 0, packet_chunk_most_bytes);
     send_chunk(good, snapshot_bytes, 1, packet_chunk_most_bytes);
     send_chunk(good, snapshot_bytes, 0, 10);
-    take();
+    take(&back);
     EXPECT_EQ(back.refused, 3) << "chunks of another size, off their place, of the wrong length";
     EXPECT_EQ(back.state, rejoin_knocking) << "a chunk that does not fit was taken";
     knocks_heard();
     send_snapshot(damaged);
-    take();
+    take(&back);
     EXPECT_EQ(back.snapshots_refused, 1) << "a snapshot whose digest does not match";
     EXPECT_EQ(back.state, rejoin_knocking) << "the state after a snapshot refused";
     EXPECT_GE(knocks_heard(), 1) << "no knock for the snapshot again";
     send_snapshot(good);
-    take();
+    take(&back);
     EXPECT_EQ(back.state, rejoin_back) << "the good snapshot after a damaged one";
     EXPECT_EQ(digest_game_state().whole, sent_state) << "the state loaded";
     static RejoinReturn stubborn;
     ASSERT_TRUE(rejoin_return_start(&stubborn, game, "1.0", 5, 0));
     for (int sent = 0; sent < rejoin_most_snapshots_refused; ++sent) {
-        rejoin_return_update(&stubborn, now += rejoin_resend_ms);
+        take(&stubborn);
         knocks_heard();
         send_snapshot(damaged);
-        for (int i = 0; i < 20 && datagram_wait(stubborn.game.socket, 50); ++i) rejoin_return_update(&stubborn, now += 1);
     }
+    take(&stubborn);
     EXPECT_EQ(stubborn.state, rejoin_failed) << "after " << rejoin_most_snapshots_refused << " snapshots refused";
     EXPECT_NE(std::string(stubborn.message).find("The game sent back was refused"), std::string::npos) << stubborn.message;
     datagram_close(back.game.socket);

@@ -1,32 +1,22 @@
 // fuzz_nat_answer: libFuzzer target for the reader of routers' NAT-PMP and
 // PCP answers; a successful answer that reads has its kind's size.
 //   fuzz_nat_answer --make-corpus=FOLDER   writes one answer of each kind and exits
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "net/nat_pmp.h"
 #include "tests/fuzz/corpus_flag.h"
 
 namespace {
 
-int make_corpus(const char* folder_text) {
-    const std::string folder = folder_text;
-    mkdir(folder.c_str(), 0755);
+int make_corpus(const char* folder) {
     std::string pcp(60, '\0');
     pcp[0] = 2, pcp[1] = '\x81', pcp[36] = 17, pcp[54] = pcp[55] = '\xFF';
     const std::string answers[] = {pcp, pcp.substr(0, 24), std::string("\0\x80\0\0\0\0\0\x05\x64\xc8\x07\x01", 12),
                                    std::string("\0\x81\0\0\0\0\0\x05\xa3\xf2\xa3\xf2\0\0\x1c\x20", 16),
                                    std::string("\0\x81\0\x01", 4)};
-    for (int index = 0; index < 5; ++index) {
-        std::FILE* file = std::fopen((folder + "/answer-" + std::to_string(index)).c_str(), "wb");
-        if (!file || std::fwrite(answers[index].data(), 1, answers[index].size(), file) != answers[index].size()) return 1;
-        std::fclose(file);
-    }
-    return 0;
+    return write_answer_seeds(folder, answers, 5);
 }
 
 }  // namespace
