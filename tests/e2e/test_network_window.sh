@@ -7,8 +7,8 @@
 # check of its replay gives; both windows chat, keys the game would take
 # typed into the line move neither view nor game, and both replays keep
 # the messages, which the replay viewer shows (C hides them); a guest killed
-# waited for, and a guest killed and started again with the same command
-# playing on, F9 saving both.
+# waited for, a guest killed and started again with the same command
+# playing on, F9 saving both, and a host killed and started again.
 # Usage: test_network_window.sh BUILD_DIR SOURCE_DIR
 source "$(dirname "$0")/harness.sh"
 sim="$build/varnhold-sim"
@@ -206,5 +206,36 @@ read -r guest_selected guest_gold < <(sed -n 's/^side 1: \(selected_unit=[0-9]*\
 "$check" shows "$work/guest_end.xwd" 40 360 "$guest_selected" >/dev/null || fail "the guest's window does not show $guest_selected"
 "$check" shows "$work/guest_end.xwd" 40 320 "$guest_gold" >/dev/null || fail "the guest's window does not show $guest_gold"
 ok "a guest window killed and started again: back at frame $frame, a countdown, F9 saving both alike, both replays check and each window shows its check's lines"
+
+# A host window killed mid-game and started again with the same command: its guest waits, both play on.
+guest_shows() {
+    local text=$1  # seen by the eval inside wait_until, whose $1 is another
+    wait_until "$2" eval 'DISPLAY=$guest_display xwd -id "$guest_window" -silent >"$work/guest.xwd" 2>/dev/null &&
+        "$check" shows "$work/guest.xwd" 40 130 "$text" >/dev/null'
+}
+port=$((port + 1))
+host_command=(./varnhold --scale 1 --seed 7 --host "$port" --no-port-mapping --record "$work/host3.vrp")
+start_game "$build" "${game_launcher[@]}" "${host_command[@]}"
+wait_for_text 40 130 "Waiting for a player on port $port" 60 || fail "the third host does not wait on port $port"
+start_guest "$work/guest3.vrp"
+wait_for_game "the third host" "Waiting for a player"
+wait_for_game "the third guest" "Connecting to" "$guest_display" "$guest_window"
+sleep 1 && kill -9 "$game_pid" && wait "$game_pid" 2>/dev/null
+guest_shows "Waiting for the other player" 10 || fail "the guest does not wait for its killed host"
+start_game "$build" "${game_launcher[@]}" "${host_command[@]}"
+guest_shows "Both players are here: the game goes on in" 20 || fail "the guest shows no countdown after the host came back: $(tail -n 3 "$work/game.log")"
+wait_for_game "the returned host" "Taking the game"
+sleep 2
+xdotool keydown Escape
+wait_for_exit 60 || fail "Escape did not end the returned host's game"
+xdotool keyup Escape
+wait_until 30 eval '! kill -0 $guest_pid 2>/dev/null' || fail "the guest did not end after the returned host left"
+wait "$guest_pid" || fail "the guest ended with $? after the returned host left"
+frame=$(sed -n 's/^varnhold: back at frame \([0-9]*\):.*/\1/p' "$work/game.log" | tail -n1)
+[ -n "$frame" ] || fail "the host did not say where it came back: $(tail -n 3 "$work/game.log")"
+"$sim" --replay "$work/guest3.vrp" >"$work/guest.check" 2>&1 || fail "the guest's replay across the host's return does not check"
+"$sim" --replay "$work/host3.vrp-from-$frame.vrp" >"$work/host.check" 2>&1 || fail "the returned host's replay does not check"
+grep -q "^local 0$" "$work/host3.vrp-from-$frame.vrp" || fail "the host came back on another side"
+ok "a host window killed and started again: the guest waited and counted down, back at frame $frame on empire 0, both replays check"
 
 finish
