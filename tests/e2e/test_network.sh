@@ -134,7 +134,9 @@ checks "$work/guest.vrp"
 ok "the autosave of frame $at resumed by --host --load with a fresh guest: 300 frames alike, both replays check"
 unset XDG_DATA_HOME
 
-# ---- a guest killed and started again with the same command, straight and through the relay
+# ---- a guest, then a host, killed and started again with the same command,
+# straight and through the relay (the knock and the snapshot go through it too)
+for who in guest host; do
 for way in straight relay; do
 port=$((port + 2))
 called=$port
@@ -143,55 +145,38 @@ if [ $way = relay ]; then
     "$relay" $called $port 50 5 2 2 11 120 >"$work/relay.log" 2>&1 &
     pids+=($!)
 fi
-game host --host $port --seed 9 --frames 900 --fps 60 --record "$work/host.vrp" --rejoin-wait 30
+stayer=host side=1
+[ $who = host ] && stayer=guest side=0
+host_run=(--host $port --seed 9 --frames 900 --fps 60 --record "$work/host.vrp")
+guest_run=(--join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp")
+game host "${host_run[@]}" $([ $who = guest ] && echo --rejoin-wait 30)
 sleep 0.3
-game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
+game guest "${guest_run[@]}" $([ $who = host ] && echo --rejoin-wait 30)
 sleep 3
-kill -9 "$guest_pid"
-# A stranger with the seat's token but not its secret is refused; the game waits on.
-sed 's/ .*/ 0123456789abcdef/' "$work/guest.vrp.seat" >"$work/stranger.vrp.seat"
-"$sim" --join 127.0.0.1:$called --frames 900 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
-    fail "a stranger took the seat"
-grep -q "The host already has a player." "$work/stranger.log" || fail "the stranger was told: $(cat "$work/stranger.log")"
-game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp"
-both_end 0 "after the guest came back ($way)"
-[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the return: $(final host) $(final guest)"
-countdown="^varnhold-sim: Both players are here: the game goes on in 1 s.$"
-grep -q "$countdown" "$work/host.err" && grep -q "$countdown" "$work/guest.err" || fail "no countdown on both sides"
-back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/guest.log")
-grep -q "^the other player came back at frame $back:" "$work/host.log" || fail "the host did not take the guest back at $back"
-checks "$work/host.vrp"
-checks "$work/guest.vrp-from-$back.vrp"
-grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned guest's replay: $(tail -n 1 "$work/check.log")"
-ok "$way: a guest killed after 3 s, a stranger refused, the guest back at frame $back with the same command, a countdown on both: alike to the end, both replays check"
-echo "measured ($way): $(grep -E '^(back at|playing again)' "$work/guest.log" | tr '\n' ' ')host: $(grep '^the other player came back' "$work/host.log")"
-done
-
-# ---- the host killed and started again with the same command, straight and
-# through the relay (its knock and the snapshot go through it): its guest keeps the game
-for way in straight relay; do
-port=$((port + 2))
-called=$port
-if [ $way = relay ]; then
-    called=$((port + 1))
-    "$relay" $called $port 50 5 2 2 12 120 >"$work/relay.log" 2>&1 &
-    pids+=($!)
+kill -9 "$(eval echo "\$${who}_pid")"
+if [ $who = guest ]; then
+    # A stranger with the seat's token but not its secret is refused; the game waits on.
+    sed 's/ .*/ 0123456789abcdef/' "$work/guest.vrp.seat" >"$work/stranger.vrp.seat"
+    "$sim" --join 127.0.0.1:$called --frames 900 --record "$work/stranger.vrp" >"$work/stranger.log" 2>&1 &&
+        fail "a stranger took the seat"
+    grep -q "The host already has a player." "$work/stranger.log" || fail "the stranger was told: $(cat "$work/stranger.log")"
+    game guest "${guest_run[@]}"
+else
+    game host "${host_run[@]}"
 fi
-game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
-sleep 0.3
-game guest --join 127.0.0.1:$called --frames 900 --fps 60 --record "$work/guest.vrp" --rejoin-wait 30
-sleep 3
-kill -9 "$host_pid"
-game host --host $port --seed 4 --frames 900 --fps 60 --record "$work/host.vrp"
-both_end 0 "after the host came back ($way)"
-[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the host's return ($way): $(final host) $(final guest)"
-back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/host.log")
-grep -q "^the other player came back at frame $back:" "$work/guest.log" || fail "the guest did not take the host back at $back ($way)"
-checks "$work/guest.vrp"
-checks "$work/host.vrp-from-$back.vrp"
-grep -q "^local 0$" "$work/host.vrp-from-$back.vrp" || fail "the host came back on another side ($way)"
-ok "$way: a host killed after 3 s and started again with the same command: back at frame $back on its side, alike to the end, both replays check"
-echo "measured (host, $way): $(grep -E '^(back at|playing again)' "$work/host.log" | tr '\n' ' ')"
+both_end 0 "after the $who came back ($way)"
+[ "$(final host)" = "$(final guest)" ] || fail "final states differ after the $who's return ($way): $(final host) $(final guest)"
+countdown="^varnhold-sim: Both players are here: the game goes on in 1 s.$"
+grep -q "$countdown" "$work/host.err" && grep -q "$countdown" "$work/guest.err" || fail "no countdown on both sides ($who, $way)"
+back=$(sed -n 's/^back at frame \([0-9]*\) .*/\1/p' "$work/$who.log")
+grep -q "^the other player came back at frame $back:" "$work/$stayer.log" || fail "the $stayer did not take the $who back at $back ($way)"
+checks "$work/$stayer.vrp"
+checks "$work/$who.vrp-from-$back.vrp"
+grep -q "^all [0-9]* digests match" "$work/check.log" || fail "the returned $who's replay: $(tail -n 1 "$work/check.log")"
+grep -q "^local $side$" "$work/$who.vrp-from-$back.vrp" || fail "the $who came back on another side ($way)"
+ok "$way: a $who killed after 3 s$([ $who = guest ] && echo ', a stranger refused'), back at frame $back on its side with the same command, a countdown on both: alike to the end, both replays check"
+echo "measured ($who, $way): $(grep -E '^(back at|playing again)' "$work/$who.log" | tr '\n' ' ')$stayer: $(grep '^the other player came back' "$work/$stayer.log")"
+done
 done
 port=$((port + 2))
 
