@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +53,8 @@ int connect_device(const char* url, int64_t deadline, char* host_header, int hos
         pollfd wait = {s, POLLOUT, 0};
         int error = 0;
         socklen_t error_size = sizeof error;
-        if (!connected && errno == EINPROGRESS && poll(&wait, 1, static_cast<int>(deadline - now_ms())) == 1)
+        const int left = static_cast<int>(std::max<int64_t>(0, deadline - now_ms()));
+        if (!connected && errno == EINPROGRESS && poll(&wait, 1, left) == 1)
             connected = getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &error_size) == 0 && error == 0;
     }
     const bool v6 = found->ai_family == AF_INET6;
