@@ -37,8 +37,6 @@ constexpr int lobby_redraw_ms = 100;
 // The lobby's pings and hellos go every 100 ms and more: its steps are 10 ms apart at most.
 constexpr int lobby_step_ms = 10;
 constexpr int most_addresses_shown = 3;
-// The side the host gives its guest, and the one the guest's lobby shows.
-constexpr int guest_side = 1;
 // A line across the whole picture: 640 pixels of 8-pixel characters.
 constexpr int line_capacity = screen_width / 8;
 // While the game waits, the view keys still act at the game's pace
@@ -286,8 +284,8 @@ bool wait_in_lobby(const GameOptions& options, NetGame* game, int* exit_code) {
     char join_text[datagram_host_capacity] = "";
     if (options.host) {
         // A saved game hosted again: each player keeps the empire played when it was saved.
-        const int guest = options.load_path ? 1 - saved_side(options.load_path) : guest_side;
-        opened = lobby_host(&lobby, identity, port, last_deal_seed(), guest, net_frame_ms, net_now_ms());
+        opened = lobby_host(&lobby, identity, port, last_deal_seed(), 1 - saved_side(options.load_path), net_frame_ms,
+                            net_now_ms());
         listed = opened && lobby_announce(&lobby, net_random(), 0);
         if (opened && !listed) std::fprintf(stderr, "varnhold: not listed on the LAN (%s)\n", datagram_last_error());
         // The lobby hears the LAN at once; the router is asked beside it.
@@ -545,7 +543,8 @@ int run_network_game(const GameOptions& options) {
     if (options.load_path && !read_save_to_continue(options, &saved)) return 1;
     platform_request_display(options.scale, options.fullscreen);
     const uint32_t seed = options.has_seed ? options.seed : static_cast<uint32_t>(platform_calendar_seconds());
-    local_view.side = options.host ? 0 : guest_side;
+    // The lobby names the side; until then a guest shows empire 1, a host its save's.
+    local_view.side = options.host ? saved_side(options.load_path) : 1;
     if (!open_game_window(seed)) return 1;
     NetGame game;
     int exit_code = 0;

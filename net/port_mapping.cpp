@@ -66,18 +66,20 @@ void nat_failed(PortMapping* mapping, const char* why) {
     add_note(mapping, note);
 }
 
-// An open port granted for lifetime seconds: asked for again at half of it.
-void nat_opened(NatExchange* nat, uint32_t lifetime, int64_t now_ms) {
+// The port granted for lifetime seconds, asked for again at half of it;
+// true (with its note) when that was a renewal of a port already open.
+bool nat_granted(PortMapping* mapping, uint32_t lifetime, int64_t now_ms) {
+    NatExchange* nat = &mapping->nat;
+    const bool renewed = nat->renewing;
     nat->step = nat_step_open;
     nat->renewing = false;
     nat->renew_ms = now_ms + int64_t{lifetime < nat_least_lifetime_s ? nat_least_lifetime_s : lifetime} * 500;
-}
-
-void nat_renewed(PortMapping* mapping) {
-    char note[port_mapping_text_capacity];
-    std::snprintf(note, sizeof note, "the router renewed port %d (%s)", mapping->port,
-                  mapping->nat.by_pcp ? "PCP" : "NAT-PMP");
-    add_note(mapping, note);
+    if (renewed) {
+        char note[port_mapping_text_capacity];
+        std::snprintf(note, sizeof note, "the router renewed port %d (%s)", mapping->port, nat->by_pcp ? "PCP" : "NAT-PMP");
+        add_note(mapping, note);
+    }
+    return renewed;
 }
 
 // The port stays as the router last granted it; the renewal goes again later.
@@ -144,9 +146,7 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
             enter_step(nat, nat_step_address, mapping->port, now_ms);
             return;
         }
-        const bool renewed = nat->renewing;
-        nat_opened(nat, answer.lifetime, now_ms);
-        if (renewed) return nat_renewed(mapping);
+        if (nat_granted(mapping, answer.lifetime, now_ms)) return;
         nat->by_pcp = true;
         nat->external = answer.external;
         nat->external.port = answer.external_port;
@@ -173,9 +173,7 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
         enter_step(nat, nat_step_map, mapping->port, now_ms);
         return;
     }
-    const bool renewed = nat->renewing;
-    nat_opened(nat, answer.lifetime, now_ms);
-    if (renewed) return nat_renewed(mapping);
+    if (nat_granted(mapping, answer.lifetime, now_ms)) return;
     nat->external.port = answer.external_port;
     way_opened(mapping, way_nat_pmp, nat->external, now_ms);
 }

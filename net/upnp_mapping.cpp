@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <thread>
 
 #include "net/upnp_http.h"
@@ -21,11 +22,9 @@ namespace {
 constexpr int discover_ms = 2000;
 // The devices of one search whose descriptions are read, at most.
 constexpr int devices_read = 4;
-// A lease the router renews by nothing: a game that crashes leaves no port
-// open for longer. A router that only keeps permanent ones gets one (and
-// the end of the game still removes it).
-constexpr const char* lease_seconds = "7200";
-static_assert(upnp_lease_s == 7200, "the lease asked and the one renewed are one");
+// The lease is upnp_lease_s: a game that crashes leaves no port open for
+// longer. A router that only keeps permanent ones gets one (and the end of
+// the game still removes it).
 constexpr int only_permanent_leases = 725;
 // How long the end of the game waits for a thread still asking. Each
 // exchange with the router ends within 2 s, so a thread still asking then is
@@ -44,7 +43,7 @@ UPNPUrls urls;
 IGDdatas igd;
 bool have_urls = false;
 bool mapped = false;
-char lan_kept[64] = "";  // this machine's address towards the router, for renewals
+char lan_address[64] = "";  // this machine's address towards the router, kept for renewals
 // The router's answers, read on the worker thread alone (64 kB: off its stack).
 UpnpHttpAnswer answer;
 
@@ -66,32 +65,31 @@ bool ask(const char* action, const char* arguments, NameValueParserData* values,
     }
     ParseNameValue(answer.body, answer.body_size, values);
     const char* error = GetValueFromNameValueList(values, "errorCode");
-    if (error || answer.status != 200) {
-        if (!error) {
-            std::snprintf(why, why_size, "the router answered %s with HTTP status %d", action, answer.status);
-            return false;
-        }
+    if (error) {
         *refused = std::atoi(error);
         std::snprintf(why, why_size, "the router refused %s: %d %s", action, *refused, strupnperror(*refused));
+        return false;
+    }
+    if (answer.status != 200) {
+        std::snprintf(why, why_size, "the router answered %s with HTTP status %d", action, answer.status);
         return false;
     }
     return true;
 }
 
-void add_mapping(const char* lan_address) {
+void add_mapping() {
     char arguments[512];
     char why[upnp_text_capacity];
     NameValueParserData values;
     int refused = 0;
-    const char* leases[2] = {lease_seconds, "0"};
     bool added = false;
-    for (const char* lease : leases) {
+    for (const int lease : {upnp_lease_s, 0}) {
         std::snprintf(arguments, sizeof arguments,
                       "<NewRemoteHost></NewRemoteHost><NewExternalPort>%d</NewExternalPort>"
                       "<NewProtocol>UDP</NewProtocol><NewInternalPort>%d</NewInternalPort>"
                       "<NewInternalClient>%s</NewInternalClient><NewEnabled>1</NewEnabled>"
                       "<NewPortMappingDescription>Varnhold</NewPortMappingDescription>"
-                      "<NewLeaseDuration>%s</NewLeaseDuration>",
+                      "<NewLeaseDuration>%d</NewLeaseDuration>",
                       asked_port, asked_port, lan_address, lease);
         added = ask("AddPortMapping", arguments, &values, &refused, why, sizeof why);
         ClearNameValueList(&values);
@@ -108,7 +106,7 @@ void add_mapping(const char* lan_address) {
 
 // Reads the devices' descriptions until one is a router's: its URLs and this
 // machine's address towards it. The last device's fault when none is.
-bool find_router(UPNPDev* devices, char* lan_address, int lan_size) {
+bool find_router(UPNPDev* devices) {
     char why[upnp_text_capacity] = "";
     int read = 0;
     for (UPNPDev* device = devices; device && read < devices_read; device = device->pNext, ++read) {
@@ -123,7 +121,7 @@ bool find_router(UPNPDev* devices, char* lan_address, int lan_size) {
             std::snprintf(why, sizeof why, "a UPnP device answered, but no router of its description could be read");
             continue;
         }
-        std::snprintf(lan_address, lan_size, "%s", answer.local_address);
+        std::snprintf(lan_address, sizeof lan_address, "%s", answer.local_address);
         GetUPNPUrls(&urls, &igd, device->descURL, device->scope_id);
         have_urls = urls.controlURL != nullptr;
         if (have_urls) return true;
@@ -141,8 +139,7 @@ void ask_router() {
         fail("no UPnP router answered");
         return;
     }
-    char lan_address[64] = "";
-    const bool found = find_router(devices, lan_address, sizeof lan_address);
+    const bool found = find_router(devices);
     freeUPNPDevlist(devices);
     if (!found) return;
     char why[upnp_text_capacity];
@@ -160,8 +157,7 @@ void ask_router() {
         fail("another way opened the port first");
         return;
     }
-    std::snprintf(lan_kept, sizeof lan_kept, "%s", lan_address);
-    add_mapping(lan_address);
+    add_mapping();
 }
 
 }  // namespace
@@ -199,7 +195,7 @@ bool upnp_renew() {
     worker.join();
     done = false;
     worker = std::thread([] {
-        add_mapping(lan_kept);
+        add_mapping();
         done = true;
     });
     return true;

@@ -147,6 +147,7 @@ bool is_save_name(const char* name, bool autosave) {
 }
 
 int saved_side(const char* path) {
+    if (!path) return 0;
     const std::string stem = fs::path(path).stem().string();
     const size_t mark = std::strlen(side_one_mark);
     return stem.size() >= mark && stem.compare(stem.size() - mark, mark, side_one_mark) == 0 ? 1 : 0;

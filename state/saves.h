@@ -24,7 +24,7 @@ bool is_save_name(const char* name, bool autosave);
 // the file's path; false with one line in error (no newline; error_size bytes).
 bool save_game(bool autosave, int side, char* path, size_t path_size, char* error, size_t error_size);
 // The empire the player who saved the file at path played, by its name:
-// whoever hosts that network game again keeps that side.
+// whoever hosts that network game again keeps that side. No save (null): 0.
 int saved_side(const char* path);
 // The newest save or autosave in the saves folder, by the time in its name.
 bool newest_save(char* path, size_t size);

@@ -70,8 +70,8 @@ bool run_lobby(const SimNetOptions& options, NetGame* game) {
     bool opened;
     if (options.hosting) {
         // A saved game hosted again: each player keeps the empire played when it was saved.
-        const int guest_side = options.load_path ? 1 - saved_side(options.load_path) : 1;
-        opened = lobby_host(&lobby, identity, options.port, options.seed, guest_side, frame_ms, began);
+        opened = lobby_host(&lobby, identity, options.port, options.seed, 1 - saved_side(options.load_path), frame_ms,
+                            began);
         if (opened && !lobby_announce(&lobby, net_random(), options.discovery_port))
             std::fprintf(stderr, "varnhold-sim: not listed on the LAN (%s)\n", datagram_last_error());
         lobby.loaded = options.load_path != nullptr;
