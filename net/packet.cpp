@@ -290,7 +290,8 @@ void take_lockstep(Reader* in, LockstepPacket* packet) {
         return;
     }
     for (int i = 0; i < packet->digest_count && in->fault == packet_ok; ++i) {
-        const uint32_t before_frame = i == 0 ? 0 : packet->digests[i - 1].frame;
+        // In 64 bits: a digest after one at the last frame must not wrap to frame 0.
+        const uint64_t before_frame = i == 0 ? 0 : packet->digests[i - 1].frame;
         const uint64_t frame = i == 0 ? take_frame_near(in, packet->first) : before_frame + 1 + take_varint(in);
         if (frame > UINT32_MAX) fail(in, packet_bad_field);
         packet->digests[i].frame = static_cast<uint32_t>(frame);

@@ -142,6 +142,16 @@ TEST(Packet, HostileDatagramsAreRefused) {
         Packet read;
         EXPECT_NE(read_packet(good[0], cut, token, &read), packet_ok) << "cut to " << cut << " bytes";
     }
+    // Digests at the last two frames; then the first moved to the very last
+    // frame (its varint's low byte, at 17, up by 2): the second would wrap to frame 0.
+    Packet digests = packet_of_kind(packet_lockstep);
+    digests.lockstep.first = 10, digests.lockstep.digest_count = 2;
+    digests.lockstep.digests[0].frame = UINT32_MAX - 1, digests.lockstep.digests[1].frame = UINT32_MAX;
+    uint8_t bytes[packet_capacity];
+    const int size = write_packet(digests, bytes, packet_capacity);
+    ASSERT_EQ(read_packet(bytes, size, token, &read), packet_ok) << "digests at the last two frames";
+    bytes[17] += 2;
+    EXPECT_EQ(read_packet(bytes, size, token, &read), packet_bad_field) << "a digest after the last frame";
 }
 
 // ---- Lockstep -------------------------------------------------------------------
