@@ -66,6 +66,9 @@ void nat_failed(PortMapping* mapping, const char* why) {
     add_note(mapping, note);
 }
 
+// The protocol that opened the port, as the notes name it.
+const char* nat_way_name(const NatExchange& nat) { return nat.by_pcp ? "PCP" : "NAT-PMP"; }
+
 // The port granted for lifetime seconds, asked for again at half of it;
 // true (with its note) when that was a renewal of a port already open.
 bool nat_granted(PortMapping* mapping, uint32_t lifetime, int64_t now_ms) {
@@ -76,7 +79,7 @@ bool nat_granted(PortMapping* mapping, uint32_t lifetime, int64_t now_ms) {
     nat->renew_ms = now_ms + int64_t{lifetime < nat_least_lifetime_s ? nat_least_lifetime_s : lifetime} * 500;
     if (renewed) {
         char note[port_mapping_text_capacity];
-        std::snprintf(note, sizeof note, "the router renewed port %d (%s)", mapping->port, nat->by_pcp ? "PCP" : "NAT-PMP");
+        std::snprintf(note, sizeof note, "the router renewed port %d (%s)", mapping->port, nat_way_name(*nat));
         add_note(mapping, note);
     }
     return renewed;
@@ -90,7 +93,7 @@ void renewal_failed(PortMapping* mapping, const char* why, int64_t now_ms) {
     nat->renew_ms = now_ms + renew_retry_ms;
     char note[port_mapping_text_capacity];
     std::snprintf(note, sizeof note, "%s: the router did not renew port %d (%s); asking again in a minute",
-                  nat->by_pcp ? "PCP" : "NAT-PMP", mapping->port, why);
+                  nat_way_name(*nat), mapping->port, why);
     add_note(mapping, note);
 }
 
@@ -134,11 +137,12 @@ void take_answer(PortMapping* mapping, const uint8_t* bytes, int size, int64_t n
             ignore_answer(mapping, "to another request", size);
             return;
         }
-        if (nat->renewing && (answer.result != 0 || answer.external_port == 0)) {
+        const bool refused = answer.result != 0 || answer.external_port == 0;
+        if (refused && nat->renewing) {
             renewal_failed(mapping, "refused", now_ms);
             return;
         }
-        if (answer.result != 0 || answer.external_port == 0) {
+        if (refused) {
             char note[port_mapping_text_capacity];
             std::snprintf(note, sizeof note, "PCP: the router refused the port (result %d); asking by NAT-PMP",
                           answer.result);
@@ -341,7 +345,7 @@ void port_mapping_stop(PortMapping* mapping) {
         if (nat->step == nat_step_open && datagram_wait(nat->socket, removal_wait_ms)) {
             char note[port_mapping_text_capacity];
             std::snprintf(note, sizeof note, "the router closed port %d again (%s)", mapping->port,
-                          nat->by_pcp ? "PCP" : "NAT-PMP");
+                          nat_way_name(*nat));
             add_note(mapping, note);
         }
     }
