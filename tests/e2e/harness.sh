@@ -130,7 +130,8 @@ start_game() {
     while [ "$SECONDS" -lt "$deadline" ]; do
         kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared (X server $DISPLAY:" \
             "$(xdotool getdisplaygeometry 2>&1 | head -n1); $(tail -n 3 "$work/xvfb.log" | tr '\n' ' '))"
-        window=$(xdotool search --name '^VARNHOLD$' 2>/dev/null | head -n1)
+        # Only a mapped window: one just created cannot be read by xwd yet.
+        window=$(xdotool search --onlyvisible --name '^VARNHOLD$' 2>/dev/null | head -n1)
         [ -n "$window" ] && break
         sleep 0.1
     done
